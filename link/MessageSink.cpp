@@ -1,0 +1,21 @@
+#include "link/MessageSink.h"
+
+#include <atomic>
+#include <cstdio>
+
+namespace {
+std::atomic<MessageSink *> g_sink{nullptr};
+}
+
+void showMessage(const QString &text)
+{
+    if (MessageSink *sink = g_sink.load())
+        sink->showMessage(text);
+    else
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
+MessageSink *setMessageSink(MessageSink *sink)
+{
+    return g_sink.exchange(sink);
+}
