@@ -1,0 +1,91 @@
+#pragma once
+// The one serial channel to the unit: port, connected flag, port-idle flag and
+// the two reporters that turn failures into the user's messages.
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <stdexcept>
+
+#include <QByteArray>
+#include <QString>
+
+#include "link/SerialPort.h"
+#include "link/Ziravbroadcaster.h"
+
+// A protocol failure: the token ("ErrorConnect", "ErrorConnect=",
+// "VerificationError") with the received and expected byte counts.
+class EProtocol : public std::runtime_error {
+public:
+    EProtocol(const QString &token, int received, int expected)
+        : std::runtime_error(token.toStdString()), token_(token), received_(received), expected_(expected) {}
+    const QString &token() const { return token_; }
+    int received() const { return received_; }
+    int expected() const { return expected_; }
+
+private:
+    QString token_;
+    int received_;
+    int expected_;
+};
+
+class TRXTX : public TSubscriber {
+public:
+    static constexpr const char *kInitialPortName = "COM1";
+
+    // Subscribes itself; the port stays closed until the first reopen.
+    explicit TRXTX(TZiravBroadcaster &broadcaster);
+    ~TRXTX() override;
+    TRXTX(const TRXTX &) = delete;
+    TRXTX &operator=(const TRXTX &) = delete;
+
+    // Closes the port, takes the new name and opens it. A failed open throws
+    // EComPort and leaves the connected flag clear.
+    void reopen(const QString &portName);
+    // Closes the port without touching the connected flag.
+    void closePort() { port_.close(); }
+
+    int write(const std::uint8_t *data, int count) { return port_.write(data, count); }
+    int write(const QByteArray &bytes)
+    {
+        return port_.write(reinterpret_cast<const std::uint8_t *>(bytes.constData()), int(bytes.size()));
+    }
+    int read(std::uint8_t *buffer, int count) { return port_.read(buffer, count); }
+    void clearBoth() { port_.clearBoth(); }
+    void clearOutput() { port_.clearOutput(); }
+
+    bool isConnected() const { return connected_; }
+    bool isPortOpen() const { return port_.isOpen(); }
+    QString portName() const { return portName_; }
+
+    // False while the live-data reader is inside a frame read.
+    std::atomic<bool> portIdle{true};
+
+    // Shows the port-error message for EComPort, the error's own text otherwise.
+    void reportPortError(const std::exception &error);
+    // Shows the message for a protocol token ('E' closes the port, 'V' verification).
+    void reportProtocolFailure(const QString &token, int received, int expected);
+
+    void handleMessage(TMessage &message) override;
+
+private:
+    SerialPort port_;
+    QString portName_ = QString::fromLatin1(kInitialPortName);
+    bool connected_ = false;
+};
+
+// Runs a device operation, handing failures to the channel's reporters as the
+// device operations do: protocol tokens to the protocol-failure reporter, the
+// rest to the port-error reporter. Returns true when the operation completed.
+template <typename F>
+bool runReported(TRXTX &channel, F &&operation)
+{
+    try {
+        operation();
+        return true;
+    } catch (const EProtocol &e) {
+        channel.reportProtocolFailure(e.token(), e.received(), e.expected());
+    } catch (const std::exception &e) {
+        channel.reportPortError(e);
+    }
+    return false;
+}
