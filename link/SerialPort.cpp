@@ -115,7 +115,10 @@ int SerialPort::read(std::uint8_t *buffer, int count)
     int fd = fdOrThrow();
     const auto deadline = Clock::now() + std::chrono::milliseconds(kTimeoutMs);
     int done = 0;
+    bool hungUp = false;
     while (done < count) {
+        // In raw mode without a minimum count a read with nothing waiting
+        // returns 0, so a lost port shows only through poll's hang-up flags.
         ssize_t n = ::read(fd, buffer + done, size_t(count - done));
         if (n > 0) {
             done += int(n);
@@ -123,6 +126,8 @@ int SerialPort::read(std::uint8_t *buffer, int count)
         }
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
             throwErrno("read failed");
+        if (hungUp)
+            throw EComPort("port lost");
         int left = remainingMs(deadline);
         if (left == 0)
             break;
@@ -130,8 +135,9 @@ int SerialPort::read(std::uint8_t *buffer, int count)
         int r = ::poll(&p, 1, left);
         if (r < 0 && errno != EINTR)
             throwErrno("poll failed");
-        if (r > 0 && !(p.revents & POLLIN) && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
-            throw EComPort("port lost");
+        // Read once more after a hang-up: bytes that arrived before it still count.
+        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+            hungUp = true;
     }
     return done;
 }
