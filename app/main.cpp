@@ -1,0 +1,27 @@
+#include <QStyleFactory>
+
+#include "app/Application.h"
+#include "app/MessageBoxSink.h"
+#include "app/Unit1.h"
+#include "app/Unit2.h"
+
+int main(int argc, char *argv[])
+{
+    TApplication app(argc, argv);
+    TApplication::setApplicationName(QStringLiteral("Tarvix"));
+    TApplication::setApplicationDisplayName(QStringLiteral("Tarvix configurator"));
+    if (QStyle *style = QStyleFactory::create(QStringLiteral("Fusion")))
+        TApplication::setStyle(style);
+    MessageBoxSink sink;
+    ScopedMessageSink installed(&sink);
+    try {
+        TForm1 form1;
+        sink.setParent(&form1);
+        TForm2 form2(&form1);
+        form1.show();
+        return app.exec();
+    } catch (const std::exception &e) {
+        sink.showMessage(QString::fromLocal8Bit(e.what()));
+        return 1;
+    }
+}

@@ -1,0 +1,126 @@
+#include "link/Firmware.h"
+
+#include <cmath>
+
+#include <QFile>
+
+#include "link/MessageSink.h"
+#include "link/Protocol.h"
+#include "link/Rxtx.h"
+
+namespace firmware {
+namespace {
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+const char *const kNoAnswer =
+    "\nFailed: Converter doesn't respond.\nPlease check the supply voltage, COM port and firmware update jumper\n\n"
+    "Ошибка обновления. Конвертер не отвечает.\nПожалуйста проверьте питающее напряжение, COM порт, и перемычку "
+    "обновления прошивки";
+const char *const kRejected =
+    "CRC error.  Converter doesn't respond.\nPlease check the supply voltage, COM port and firmware update jumper\n\n"
+    "Ошибка обновления. Конвертер не отвечает.\nПожалуйста проверьте питающее напряжение, COM порт, и перемычку "
+    "обновления прошивки";
+
+} // namespace
+
+QByteArray parseHexPairs(const QByteArray &text, bool *tooLarge)
+{
+    if (tooLarge)
+        *tooLarge = false;
+    QByteArray bytes;
+    const int n = int(text.size());
+    int i = 0;
+    for (;;) {
+        while (i < n && isBlank(text[i]))
+            ++i;
+        if (i >= n || hexDigit(text[i]) < 0)
+            break;
+        int value = hexDigit(text[i++]);
+        if (i < n && hexDigit(text[i]) >= 0)
+            value = value * 16 + hexDigit(text[i++]);
+        if (bytes.size() >= kBufferSize) {
+            if (tooLarge)
+                *tooLarge = true;
+            break;
+        }
+        bytes.append(char(value));
+    }
+    return bytes;
+}
+
+Outcome update(TRXTX &channel, const QString &fileName, bool recovery, const std::function<void(int)> &progress)
+{
+    if (!channel.isConnected()) {
+        showMessage(QStringLiteral("COM port!!!"));
+        return Outcome::NotConnected;
+    }
+    QFile file(fileName);
+    if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        showMessage(QStringLiteral("Error: File  not found.\n"));
+        return Outcome::FileNotFound;
+    }
+    bool tooLarge = false;
+    const QByteArray image = parseHexPairs(file.readAll(), &tooLarge);
+    file.close();
+    // Refuse a file that cannot be sent whole before the unit leaves its
+    // program: a half-flashed unit is worse than an untouched one.
+    if (tooLarge) {
+        showMessage(QString::fromUtf8("Firmware file is too large: more than %1 bytes.\n\n"
+                                      "Файл прошивки слишком большой: более %1 байт.")
+                        .arg(kBufferSize));
+        return Outcome::TooLarge;
+    }
+    const proto::BlockSplit split = proto::splitFirmwareBlocks(image);
+    if (split.overrunAt >= 0) {
+        showMessage(QString::fromUtf8("Firmware file is damaged: the block at byte %1 runs past the end of the file.\n"
+                                      "Nothing was sent.\n\nФайл прошивки повреждён: блок с байта %1 выходит за "
+                                      "конец файла.\nНичего не отправлено.")
+                        .arg(split.overrunAt));
+        return Outcome::Damaged;
+    }
+    const int n = int(image.size());
+    try {
+        proto::bootloaderEntry(channel, recovery);
+        int sent = 0;
+        const auto *data = reinterpret_cast<const std::uint8_t *>(image.constData());
+        for (const proto::FirmwareBlock &block : split.blocks) {
+            const proto::BlockResult result = proto::sendFirmwareBlock(channel, data + block.offset, block.length, [&] {
+                if (progress)
+                    progress(int(std::nearbyint(sent * 100.0 / n)));
+            });
+            if (result.outcome == proto::BlockOutcome::NoAnswer) {
+                showMessage(QString::fromUtf8(kNoAnswer));
+                return Outcome::NoAnswer;
+            }
+            if (result.outcome == proto::BlockOutcome::Rejected) {
+                showMessage(QString::fromUtf8(kRejected));
+                return Outcome::Rejected;
+            }
+            sent += block.length;
+        }
+    } catch (const std::exception &e) {
+        showMessage(QString::fromLocal8Bit(e.what()));
+        return Outcome::PortError;
+    }
+    if (progress)
+        progress(100);
+    showMessage(QString::fromUtf8("Firmware updated successfully.\n\nПрошивка успешно обновлена"));
+    return Outcome::Success;
+}
+
+} // namespace firmware

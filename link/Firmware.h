@@ -1,0 +1,26 @@
+#pragma once
+// Firmware update: the file's hexadecimal pairs are the boot loader's blocks,
+// sent one by one, each acknowledged by the unit.
+#include <functional>
+
+#include <QByteArray>
+#include <QString>
+
+class TRXTX;
+
+namespace firmware {
+
+constexpr int kBufferSize = 262144;
+
+// Reads hexadecimal byte pairs: each byte skips white space and takes up to two
+// hex digits, so separators are optional. Stops at the first other character
+// or at the end. Sets tooLarge (and stops) when the bytes would not fit the buffer.
+QByteArray parseHexPairs(const QByteArray &text, bool *tooLarge = nullptr);
+
+enum class Outcome { Success, NotConnected, FileNotFound, TooLarge, Damaged, NoAnswer, Rejected, PortError };
+
+// Runs the whole update and shows its messages. progress(percent) follows the
+// bytes acknowledged; it reaches 100 only on success.
+Outcome update(TRXTX &channel, const QString &fileName, bool recovery, const std::function<void(int)> &progress = {});
+
+} // namespace firmware

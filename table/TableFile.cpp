@@ -1,0 +1,91 @@
+#include "table/TableFile.h"
+
+#include "link/MessageSink.h"
+#include "table/Table_iat_ect_corr.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace tbl {
+
+namespace {
+constexpr int kMaxRead = 600;
+constexpr int kOlderLayoutSize = 512;
+} // namespace
+
+QString tabFileName(const QString &name)
+{
+    return name.endsWith(QLatin1String(".tab"), Qt::CaseSensitive) ? name : name + QLatin1String(".tab");
+}
+
+bool saveTabFile(Table &table, const QString &name, int which)
+{
+    const QString fileName = tabFileName(name);
+    const QFileInfo info(fileName);
+    // Something that is not a file (a folder, say) stands where the table
+    // should go and cannot be replaced.
+    if (info.exists() && !info.isFile()) {
+        showMessage(QStringLiteral("Can't delete file before saving"));
+        return false;
+    }
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) {
+        showMessage(QStringLiteral("Tab file save error"));
+        return false;
+    }
+    table.readParameters(which);
+    const QByteArray bytes = table.imageBytes(which);
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        showMessage(QStringLiteral("Tab file save error"));
+        return false;
+    }
+    if (!file.commit()) {
+        // The new image is complete; only putting it in place of the old file failed.
+        showMessage(info.exists() ? QStringLiteral("Can't delete file before saving")
+                                  : QStringLiteral("Tab file save error"));
+        return false;
+    }
+    table.setLastFileName(fileName);
+    return true;
+}
+
+bool loadTabFile(Table &table, const QString &name, int which)
+{
+    QFile file(name);
+    // A folder (or any non-file) is refused like a file that cannot be opened.
+    if (QFileInfo(name).isDir() || !file.open(QIODevice::ReadOnly)) {
+        showMessage(name + QStringLiteral("Tab file load error"));
+        return false;
+    }
+    char buf[kMaxRead] = {};
+    qint64 n = 0;
+    while (n < kMaxRead) {
+        const qint64 r = file.read(buf + n, kMaxRead - n);
+        if (r < 0) {
+            showMessage(name + QStringLiteral("Tab file load error"));
+            return false;
+        }
+        if (r == 0)
+            break;
+        n += r;
+    }
+    file.close();
+
+    TImage &img = table.image(which);
+    for (int i = 0; i < kImageSize; ++i)
+        img[static_cast<size_t>(i)] = static_cast<uint8_t>(buf[i]);
+    if (n < kImageSize || n == kOlderLayoutSize)
+        for (int i = kIatBase; i < kImageSize; ++i)
+            img[static_cast<size_t>(i)] = 0;
+    if (n < kParamBase + 1)
+        table.setDefaultParameters(which);
+    table.rebuildLearned();
+    table.showParameters(which);
+    table.refresh();
+    table.takeSnapshot();
+    return true;
+}
+
+} // namespace tbl

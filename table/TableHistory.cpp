@@ -1,0 +1,359 @@
+#include "table/TableHistory.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cstring>
+
+const char *const TUndoHistory::kFileName = "UndoRedoHistory.his";
+
+namespace {
+constexpr int kArraySizes[6] = {tbl::kImageSize, tbl::kImageSize, tbl::kImageSize,
+                                tbl::kImageSize, tbl::kPoints, tbl::kPoints};
+// In the file the learned values come before the learned marks.
+constexpr int kFileOrder[6] = {0, 1, 2, 3, 5, 4};
+
+int32_t *arrayOf(TBufUndoRedo &b, int k)
+{
+    switch (k) {
+    case 0: return b.image1.data();
+    case 1: return b.image2.data();
+    case 2: return b.marks1.data();
+    case 3: return b.marks2.data();
+    case 4: return b.lmarks.data();
+    default: return b.learned.data();
+    }
+}
+const int32_t *arrayOf(const TBufUndoRedo &b, int k)
+{
+    return arrayOf(const_cast<TBufUndoRedo &>(b), k);
+}
+} // namespace
+
+struct TUndoHistory::Packed {
+    enum Kind : uint8_t { Zero, U8, I16, U16, I32 };
+    Kind kind = Zero;
+    int n = 0;
+    std::vector<uint8_t> data;
+
+    int32_t at(int i) const
+    {
+        switch (kind) {
+        case Zero: return 0;
+        case U8: return data[static_cast<size_t>(i)];
+        case I16: { int16_t v; std::memcpy(&v, &data[static_cast<size_t>(i) * 2], 2); return v; }
+        case U16: { uint16_t v; std::memcpy(&v, &data[static_cast<size_t>(i) * 2], 2); return v; }
+        case I32: { int32_t v; std::memcpy(&v, &data[static_cast<size_t>(i) * 4], 4); return v; }
+        }
+        return 0;
+    }
+};
+
+TUndoHistory::TUndoHistory() = default;
+TUndoHistory::~TUndoHistory() = default;
+
+void TUndoHistory::clear()
+{
+    records_.clear();
+    current_ = 0;
+}
+
+TUndoHistory::PackedPtr TUndoHistory::pack(const int32_t *v, int n, const PackedPtr &candidate)
+{
+    if (candidate && candidate->n == n) {
+        bool same = true;
+        for (int i = 0; i < n && same; ++i)
+            same = candidate->at(i) == v[i];
+        if (same)
+            return candidate;
+    }
+    int32_t lo = v[0], hi = v[0];
+    for (int i = 1; i < n; ++i) {
+        lo = std::min(lo, v[i]);
+        hi = std::max(hi, v[i]);
+    }
+    auto p = std::make_shared<Packed>();
+    p->n = n;
+    if (lo == 0 && hi == 0) {
+        // One shared all-zero array per size keeps empty images nearly free.
+        static const PackedPtr zero392 = [] { auto z = std::make_shared<Packed>(); z->n = tbl::kImageSize; return z; }();
+        static const PackedPtr zero256 = [] { auto z = std::make_shared<Packed>(); z->n = tbl::kPoints; return z; }();
+        if (n == tbl::kImageSize)
+            return zero392;
+        if (n == tbl::kPoints)
+            return zero256;
+        return p;
+    }
+    if (lo >= 0 && hi <= 255) {
+        p->kind = Packed::U8;
+        p->data.resize(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i)
+            p->data[static_cast<size_t>(i)] = static_cast<uint8_t>(v[i]);
+    } else if (lo >= -32768 && hi <= 32767) {
+        p->kind = Packed::I16;
+        p->data.resize(static_cast<size_t>(n) * 2);
+        for (int i = 0; i < n; ++i) {
+            const int16_t x = static_cast<int16_t>(v[i]);
+            std::memcpy(&p->data[static_cast<size_t>(i) * 2], &x, 2);
+        }
+    } else if (lo >= 0 && hi <= 65535) {
+        p->kind = Packed::U16;
+        p->data.resize(static_cast<size_t>(n) * 2);
+        for (int i = 0; i < n; ++i) {
+            const uint16_t x = static_cast<uint16_t>(v[i]);
+            std::memcpy(&p->data[static_cast<size_t>(i) * 2], &x, 2);
+        }
+    } else {
+        p->kind = Packed::I32;
+        p->data.resize(static_cast<size_t>(n) * 4);
+        std::memcpy(p->data.data(), v, static_cast<size_t>(n) * 4);
+    }
+    return p;
+}
+
+void TUndoHistory::unpack(const Packed &p, int32_t *out)
+{
+    const int n = p.n;
+    switch (p.kind) {
+    case Packed::Zero:
+        std::fill(out, out + n, 0);
+        break;
+    case Packed::U8:
+        for (int i = 0; i < n; ++i)
+            out[i] = p.data[static_cast<size_t>(i)];
+        break;
+    case Packed::I32:
+        std::memcpy(out, p.data.data(), static_cast<size_t>(n) * 4);
+        break;
+    default:
+        for (int i = 0; i < n; ++i)
+            out[i] = p.at(i);
+        break;
+    }
+}
+
+TUndoHistory::Record TUndoHistory::packState(const TBufUndoRedo &state, const Record *base) const
+{
+    Record r;
+    for (int k = 0; k < 6; ++k)
+        r.arrays[static_cast<size_t>(k)] = pack(arrayOf(state, k), kArraySizes[k],
+                                                base ? base->arrays[static_cast<size_t>(k)] : PackedPtr());
+    return r;
+}
+
+void TUndoHistory::expand(const Record &r, TBufUndoRedo *out) const
+{
+    for (int k = 0; k < 6; ++k)
+        unpack(*r.arrays[static_cast<size_t>(k)], arrayOf(*out, k));
+    out->previous = r.previous;
+    out->next = r.next;
+}
+
+void TUndoHistory::take(const TBufUndoRedo &state)
+{
+    const int n = count();
+    const int c = current_;
+    Record r = packState(state, n > 0 ? &records_[static_cast<size_t>(c)] : nullptr);
+    r.previous = c;
+    if (n < kMaxRecords) {
+        const int newIndex = n;
+        if (n == 0 || c == n - 1) {
+            r.next = newIndex;
+            if (n > 0) {
+                records_[static_cast<size_t>(c)].next = newIndex;
+                records_[0].previous = newIndex; // undo from the oldest leads to the newest
+            }
+        } else {
+            // After undos the new record goes in after the current one, ahead
+            // of where redo would have gone; no branch is dropped.
+            r.next = records_[static_cast<size_t>(c)].next;
+            records_[static_cast<size_t>(c)].next = newIndex;
+        }
+        records_.push_back(std::move(r));
+        current_ = newIndex;
+        return;
+    }
+    // Full: a ring that overwrites the record after the current one.
+    if (c == kMaxRecords - 1) {
+        records_[static_cast<size_t>(c)].next = 0;
+        r.next = 1;
+        records_[0] = std::move(r);
+        current_ = 0;
+    } else {
+        records_[static_cast<size_t>(c)].next = c + 1;
+        r.next = (c + 2 > kMaxRecords - 2) ? 0 : c + 2;
+        records_[static_cast<size_t>(c) + 1] = std::move(r);
+        current_ = c + 1;
+    }
+}
+
+bool TUndoHistory::undo(TBufUndoRedo *out)
+{
+    if (records_.empty())
+        return false;
+    current_ = records_[static_cast<size_t>(current_)].previous;
+    if (out)
+        expand(records_[static_cast<size_t>(current_)], out);
+    return true;
+}
+
+bool TUndoHistory::redo(TBufUndoRedo *out)
+{
+    if (records_.empty())
+        return false;
+    current_ = records_[static_cast<size_t>(current_)].next;
+    if (out)
+        expand(records_[static_cast<size_t>(current_)], out);
+    return true;
+}
+
+TBufUndoRedo TUndoHistory::record(int i) const
+{
+    TBufUndoRedo b;
+    expand(records_.at(static_cast<size_t>(i)), &b);
+    return b;
+}
+
+bool TUndoHistory::bypassBeforeCurrent(int skipped)
+{
+    const int c = current_;
+    if (skipped < 1 || c - skipped - 1 < 0 || c >= count())
+        return false;
+    for (int j = 0; j <= skipped; ++j)
+        if (records_[static_cast<size_t>(c - j)].previous != c - j - 1)
+            return false;
+    records_[static_cast<size_t>(c)].previous = records_[static_cast<size_t>(c - skipped)].previous;
+    records_[static_cast<size_t>(c - skipped - 1)].next = c;
+    return true;
+}
+
+namespace {
+inline uint8_t *put16(uint8_t *p, int32_t v)
+{
+    const uint32_t u = static_cast<uint32_t>(v);
+    p[0] = static_cast<uint8_t>(u >> 8);
+    p[1] = static_cast<uint8_t>(u);
+    return p + 2;
+}
+inline int32_t get16(const uint8_t *p)
+{
+    return (static_cast<int32_t>(p[0]) << 8) | p[1];
+}
+constexpr int kChunkRecords = 64;
+} // namespace
+
+bool TUndoHistory::save(const QString &filePath) const
+{
+    QSaveFile file(filePath);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    std::vector<uint8_t> buf(static_cast<size_t>(kChunkRecords) * kRecordBytes + 4);
+    uint8_t *p = buf.data();
+    p = put16(p, count());
+    p = put16(p, current_);
+    TBufUndoRedo r;
+    for (const Record &rec : records_) {
+        expand(rec, &r);
+        for (int k : kFileOrder) {
+            const int32_t *v = arrayOf(r, k);
+            for (int i = 0; i < kArraySizes[k]; ++i)
+                p = put16(p, v[i]);
+        }
+        p = put16(p, r.previous);
+        p = put16(p, r.next);
+        if (buf.data() + buf.size() - p < kRecordBytes) {
+            const qint64 len = p - buf.data();
+            if (file.write(reinterpret_cast<const char *>(buf.data()), len) != len)
+                return false; // QSaveFile drops the temporary file
+            p = buf.data();
+        }
+    }
+    const qint64 len = p - buf.data();
+    if (len > 0 && file.write(reinterpret_cast<const char *>(buf.data()), len) != len)
+        return false;
+    return file.commit();
+}
+
+namespace {
+// Reads up to len bytes, looping over short reads; returns the count read.
+qint64 readFully(QFile &f, uint8_t *dst, qint64 len)
+{
+    qint64 got = 0;
+    while (got < len) {
+        const qint64 r = f.read(reinterpret_cast<char *>(dst) + got, len - got);
+        if (r <= 0)
+            break;
+        got += r;
+    }
+    return got;
+}
+} // namespace
+
+bool TUndoHistory::load(const QString &filePath)
+{
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    uint8_t head[4];
+    if (readFully(file, head, 4) != 4)
+        return false;
+    const int announced = get16(head);
+    const int currentRead = get16(head + 2);
+    // The announced count is only an upper bound: never reserve more records
+    // than the ring holds or than the file's size can contain.
+    const qint64 bySize = std::max<qint64>(0, (file.size() - 4) / kRecordBytes);
+    const int limit = static_cast<int>(std::min<qint64>({announced, kMaxRecords, bySize}));
+
+    std::vector<Record> loaded;
+    loaded.reserve(static_cast<size_t>(limit));
+    std::vector<uint8_t> buf(static_cast<size_t>(kChunkRecords) * kRecordBytes);
+    TBufUndoRedo r;
+    bool truncated = false;
+    // Reading goes by chunks up to the announced count and stops at the first
+    // short chunk, so memory follows what the file really holds.
+    const int wanted = std::min(announced, kMaxRecords);
+    while (!truncated && static_cast<int>(loaded.size()) < wanted) {
+        const int chunk = std::min(kChunkRecords, wanted - static_cast<int>(loaded.size()));
+        const qint64 got = readFully(file, buf.data(), static_cast<qint64>(chunk) * kRecordBytes);
+        const int complete = static_cast<int>(got / kRecordBytes);
+        truncated = complete < chunk;
+        for (int k = 0; k < complete; ++k) {
+            const uint8_t *p = buf.data() + static_cast<size_t>(k) * kRecordBytes;
+            for (int a : kFileOrder) {
+                int32_t *v = arrayOf(r, a);
+                for (int i = 0; i < kArraySizes[a]; ++i, p += 2)
+                    v[i] = get16(p);
+            }
+            r.previous = get16(p);
+            r.next = get16(p + 2);
+            Record rec = packState(r, loaded.empty() ? nullptr : &loaded.back());
+            rec.previous = r.previous;
+            rec.next = r.next;
+            loaded.push_back(std::move(rec));
+        }
+    }
+    if (loaded.empty())
+        return false;
+    const int m = static_cast<int>(loaded.size());
+    for (int i = 0; i < m; ++i) {
+        Record &rec = loaded[static_cast<size_t>(i)];
+        if (rec.previous >= m)
+            rec.previous = i;
+        if (rec.next >= m)
+            rec.next = i;
+    }
+    records_ = std::move(loaded);
+    current_ = currentRead < m ? currentRead : m - 1;
+    return true;
+}
+
+size_t TUndoHistory::memoryBytes() const
+{
+    // Each shared array is charged to its holders in equal parts.
+    double total = static_cast<double>(records_.capacity() * sizeof(Record));
+    for (const Record &rec : records_)
+        for (const PackedPtr &p : rec.arrays)
+            total += static_cast<double>(sizeof(Packed) + 32 + p->data.capacity()) / static_cast<double>(p.use_count());
+    return static_cast<size_t>(total);
+}

@@ -1,0 +1,152 @@
+// Firmware update against the emulator's boot loader.
+#include <QtTest>
+
+#include <QTemporaryDir>
+
+#include "link/Firmware.h"
+#include "link/MessageSink.h"
+#include "link/Rxtx.h"
+#include "sim/Emulator.h"
+
+namespace {
+const QString kSuccess = QString::fromUtf8("Firmware updated successfully.\n\nПрошивка успешно обновлена");
+
+QString writeFile(const QTemporaryDir &dir, const QByteArray &text)
+{
+    const QString path = dir.filePath(QStringLiteral("fw.enc"));
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(text);
+    return path;
+}
+} // namespace
+
+class TestFirmware : public QObject {
+    Q_OBJECT
+private slots:
+    void parse_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray two("\x00\x03\xAA\xBB\xCC\x00\x01\xDD", 8);
+        QTest::newRow("blanks") << QByteArray("00 03 AA BB CC 00 01 DD\n") << two;
+        QTest::newRow("no blanks") << QByteArray("0003AABBCC0001DD") << two;
+        QTest::newRow("lines and lower case") << QByteArray("0003\r\naabbcc\r\n0001dd") << two;
+        QTest::newRow("stops at other text") << QByteArray("0003 AA zz BB") << QByteArray("\x00\x03\xAA", 3);
+        QTest::newRow("odd digit count") << QByteArray("ABC") << QByteArray("\xAB\x0C", 2);
+        QTest::newRow("empty") << QByteArray() << QByteArray();
+    }
+    void parse()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, bytes);
+        bool tooLarge = true;
+        QCOMPARE(firmware::parseHexPairs(text, &tooLarge), bytes);
+        QVERIFY(!tooLarge);
+    }
+
+    void update_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("rejectTimes");
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QList<int>>("progress");
+        QTest::addColumn<int>("blocks");
+        const QByteArray two("00 03 AA BB CC 00 01 DD");
+        QTest::newRow("two blocks") << two << 0 << false << int(firmware::Outcome::Success) << QList<int>{0, 62, 100} << 2;
+        QTest::newRow("three rejections then accepted")
+            << two << 3 << false << int(firmware::Outcome::Success) << QList<int>{0, 62, 100} << 2;
+        QTest::newRow("four rejections") << two << 4 << false << int(firmware::Outcome::Rejected) << QList<int>{0} << 0;
+        QTest::newRow("silence") << two << 0 << true << int(firmware::Outcome::NoAnswer) << QList<int>{0} << 0;
+        QTest::newRow("empty file") << QByteArray() << 0 << false << int(firmware::Outcome::Success) << QList<int>{100} << 0;
+    }
+    void update()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, rejectTimes);
+        QFETCH(bool, silent);
+        QFETCH(int, outcome);
+        QFETCH(QList<int>, progress);
+        QFETCH(int, blocks);
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        QTemporaryDir dir;
+        sim::Config config;
+        config.rejectBlock = 0;
+        config.rejectTimes = rejectTimes;
+        config.silenceAtBlock = silent ? 0 : -1;
+        sim::Emulator unit(config);
+        TZiravBroadcaster b;
+        TRXTX channel(b);
+        channel.reopen(QString::fromStdString(unit.start()));
+        QList<int> seen;
+        const auto result = firmware::update(channel, writeFile(dir, file), false, [&](int p) {
+            if (seen.isEmpty() || seen.last() != p)
+                seen.append(p);
+        });
+        QCOMPARE(int(result), outcome);
+        QCOMPARE(seen, progress);
+        QCOMPARE(int(unit.firmwareBlocks().size()), blocks);
+        QVERIFY(unit.waitForEvent("bootloader", 1000));
+        QCOMPARE(sink.messages.size(), 1);
+        if (outcome == int(firmware::Outcome::Success))
+            QCOMPARE(sink.messages.front(), kSuccess);
+        else
+            QVERIFY(sink.messages.front().contains(QStringLiteral("Converter doesn't respond")));
+    }
+
+    void recoverySkipsBootloaderEntry()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        QTemporaryDir dir;
+        sim::Config config;
+        config.startInBootloader = true;
+        sim::Emulator unit(config);
+        TZiravBroadcaster b;
+        TRXTX channel(b);
+        channel.reopen(QString::fromStdString(unit.start()));
+        QCOMPARE(firmware::update(channel, writeFile(dir, "0001DD"), true), firmware::Outcome::Success);
+        const std::vector<std::uint8_t> expected{0, 1, 0xDD};
+        QCOMPARE(unit.received(), expected);
+    }
+
+    void refusedBeforeAnythingIsSent_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not connected") << 0 << int(firmware::Outcome::NotConnected) << "COM port!!!";
+        QTest::newRow("no file") << 1 << int(firmware::Outcome::FileNotFound) << "Error: File  not found.\n";
+        QTest::newRow("oversize") << 2 << int(firmware::Outcome::TooLarge) << "too large";
+        QTest::newRow("block past end") << 3 << int(firmware::Outcome::Damaged) << "runs past the end";
+    }
+    void refusedBeforeAnythingIsSent()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, outcome);
+        QFETCH(QString, message);
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        QTemporaryDir dir;
+        sim::Emulator unit;
+        TZiravBroadcaster b;
+        TRXTX channel(b);
+        if (kind != 0)
+            channel.reopen(QString::fromStdString(unit.start()));
+        QString path = dir.filePath(QStringLiteral("missing.enc"));
+        if (kind == 2)
+            path = writeFile(dir, QByteArray(2 * (firmware::kBufferSize + 1), 'A'));
+        if (kind == 3)
+            path = writeFile(dir, "00 03 AA BB CC 00 09 DD");
+        QCOMPARE(int(firmware::update(channel, path, false)), outcome);
+        QCOMPARE(sink.messages.size(), 1);
+        QVERIFY2(sink.messages.front().contains(message), qPrintable(sink.messages.front()));
+        QTest::qWait(50);
+        QVERIFY(unit.received().empty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFirmware)
+#include "tst_firmware.moc"
