@@ -552,6 +552,9 @@ struct Emulator::Impl {
         drainOut();
         {
             std::lock_guard<std::mutex> lock(m);
+            // A unit whose firmware keeps its own value in a slot.
+            if (cfg.ownByteAt >= 0 && cfg.ownByteAt < int(kImageSize))
+                ramImage[size_t(cfg.ownByteAt)] = cfg.ownByteValue;
             eepromImage = ramImage;
         }
         event("eeprom " + std::to_string(progress.size()));

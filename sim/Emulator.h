@@ -82,6 +82,10 @@ struct Config {
     int echoWrongAt = -1;
     // EEPROM phase bytes; empty = 389 counting bytes (1, 2, ...) then a 0.
     std::vector<std::uint8_t> eepromProgress;
+    // After a full write the unit keeps its own value in this slot, so the
+    // verification read differs there (-1: none).
+    int ownByteAt = -1;
+    std::uint8_t ownByteValue = 0;
 
     // Stream faults; K counts frames of the current stream from 0.
     int loseByteAtFrame = -1;    // frame K goes out with one byte missing

@@ -1,0 +1,209 @@
+// tarvix-cli: the configurator's link without a window, for field laptops,
+// batch programming and scripts. Messages go to stderr exactly as the window
+// shows them; the exit status is 0 only when the job was done and verified.
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include "link/Firmware.h"
+#include "link/MessageSink.h"
+#include "link/Rxtx.h"
+#include "link/TableTransfer.h"
+#include "sim/Emulator.h"
+#include "table/TableFile.h"
+#include "table/Table_iat_ect_corr.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: tarvix-cli COMMAND [ARGS] --port PATH\n"
+    "  identify                   identify the unit\n"
+    "  read FILE.tab              read the unit's table into a file\n"
+    "  write FILE.tab             store a table file in the unit, verified\n"
+    "  quick-write FILE.tab       send a table file to the unit's working memory\n"
+    "  flash FILE.enc [--recovery]  update the unit's firmware\n"
+    "--port PATH: the serial device (e.g. /dev/ttyUSB0); \"demo\" uses the\n"
+    "built-in emulated unit.\n";
+
+class StderrSink : public MessageSink {
+public:
+    void showMessage(const QString &text) override
+    {
+        std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+        ++count;
+    }
+    int count = 0;
+};
+
+// The full write's progress as one rewritten line on stderr.
+class LineProgress : public TransferProgress {
+public:
+    void setCaption(const QString &caption) override { caption_ = caption; }
+    void setRange(int minimum, int maximum) override
+    {
+        min_ = minimum;
+        max_ = maximum;
+    }
+    void setPosition(int position) override
+    {
+        position_ = position;
+        if (visible_)
+            draw();
+    }
+    int position() const override { return position_; }
+    void showProgress() override { visible_ = true; }
+    void hideProgress() override
+    {
+        if (visible_)
+            std::fprintf(stderr, "\n");
+        visible_ = false;
+    }
+    bool progressVisible() const override { return visible_; }
+
+private:
+    // Redraws only when the shown percentage or caption changes.
+    void draw()
+    {
+        const int span = max_ > min_ ? max_ - min_ : 1;
+        const int percent = (position_ - min_) * 100 / span;
+        if (percent == shownPercent_ && caption_ == shownCaption_)
+            return;
+        shownPercent_ = percent;
+        shownCaption_ = caption_;
+        std::fprintf(stderr, "\r%s %3d%%", caption_.toUtf8().constData(), percent);
+        std::fflush(stderr);
+    }
+    QString caption_, shownCaption_;
+    int shownPercent_ = -1;
+    int min_ = 0, max_ = 100, position_ = 0;
+    bool visible_ = false;
+};
+
+struct Session {
+    std::unique_ptr<sim::Emulator> demo;
+    TZiravBroadcaster broadcaster;
+    std::unique_ptr<TRXTX> channel = std::make_unique<TRXTX>(broadcaster);
+    Table table;
+
+    bool open(const QString &port)
+    {
+        QString path = port;
+        if (port == QLatin1String("demo")) {
+            demo = std::make_unique<sim::Emulator>();
+            path = QString::fromStdString(demo->start());
+        }
+        return runReported(*channel, [&] { channel->reopen(path); });
+    }
+
+    // Identification as the window does it: only id 6 is worked with.
+    bool identifyCompatible(bool print)
+    {
+        try {
+            const TDeviceInfo info = transfer::identify(table, *channel);
+            if (print) {
+                std::printf("device id: %d\nfirmware: %s\n", info.deviceId, info.firmwareText.toUtf8().constData());
+                if (!info.hardwareText.isEmpty())
+                    std::printf("hardware: %s\n", info.hardwareText.toUtf8().constData());
+                if (!info.oscillatorText.isEmpty())
+                    std::printf("oscillator: %s\n", info.oscillatorText.toUtf8().constData());
+            }
+            if (transfer::firmwareGeneration() == 0) {
+                if (!info.firmwareText.isEmpty())
+                    showMessage(QString::fromUtf8("Устройство не опознано. Попробуйте обновить прошивку. \n"
+                                                  "Unknown device. Try to update a firmware"));
+                return false;
+            }
+            if (transfer::firmwareGeneration() == 1)
+                showMessage(QString::fromUtf8("Пожалуйста обновите прошивку! Доступная новая версия! \n"
+                                              "Please update the firmware! The new version is  available!"));
+            if (info.deviceId != 6) {
+                showMessage(QString::fromUtf8("Программа не совместима с этим устройством! \n"
+                                              "This software is not compatible with this device!\nreaded DEVICE_ID=")
+                            + QString::number(info.deviceId));
+                return false;
+            }
+            return true;
+        } catch (const std::exception &) {
+            showMessage(QString::fromUtf8("Try again!\nПопробуйте еще раз!"));
+            return false;
+        }
+    }
+};
+
+int usage()
+{
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    QString port;
+    bool recovery = false;
+    QStringList positional;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--port") && i + 1 < args.size())
+            port = args[++i];
+        else if (args[i] == QLatin1String("--recovery"))
+            recovery = true;
+        else if (args[i] == QLatin1String("--help") || args[i] == QLatin1String("-h"))
+            return std::fputs(kUsage, stdout), 0;
+        else if (args[i].startsWith(QLatin1String("--")))
+            return usage();
+        else
+            positional.append(args[i]);
+    }
+    if (positional.isEmpty() || port.isEmpty())
+        return usage();
+    const QString command = positional.takeFirst();
+    const bool needsFile = command != QLatin1String("identify");
+    if (needsFile != (positional.size() == 1) || positional.size() > 1)
+        return usage();
+    const QString file = needsFile ? positional.front() : QString();
+
+    StderrSink sink;
+    ScopedMessageSink installed(&sink);
+    Session s;
+    if (!s.open(port))
+        return 1;
+
+    if (command == QLatin1String("identify"))
+        return s.identifyCompatible(true) ? 0 : 1;
+
+    if (command == QLatin1String("flash")) {
+        LineProgress progress;
+        progress.setCaption(QStringLiteral("Firmware"));
+        progress.showProgress();
+        const auto outcome = firmware::update(*s.channel, file, recovery, [&](int percent) { progress.setPosition(percent); });
+        progress.hideProgress();
+        return outcome == firmware::Outcome::Success ? 0 : 1;
+    }
+
+    if (command == QLatin1String("read")) {
+        if (!s.identifyCompatible(false))
+            return 1;
+        if (transfer::tableRead(s.table, *s.channel) != transfer::Outcome::Done)
+            return 1;
+        return tbl::saveTabFile(s.table, file, 1) ? 0 : 1;
+    }
+
+    if (command == QLatin1String("write") || command == QLatin1String("quick-write")) {
+        if (!tbl::loadTabFile(s.table, file, 1))
+            return 1;
+        if (!s.identifyCompatible(false))
+            return 1;
+        if (command == QLatin1String("quick-write"))
+            return transfer::quickWrite(s.table, *s.channel) == transfer::Outcome::Done ? 0 : 1;
+        LineProgress progress;
+        return transfer::fullWrite(s.table, *s.channel, progress) == transfer::Outcome::Done ? 0 : 1;
+    }
+    return usage();
+}

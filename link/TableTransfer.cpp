@@ -1,0 +1,178 @@
+#include "link/TableTransfer.h"
+
+#include "link/MessageSink.h"
+#include "link/Protocol.h"
+#include "link/Rxtx.h"
+#include "table/Table_iat_ect_corr.h"
+
+namespace transfer {
+namespace {
+
+proto::Image refreshedImage(Table &table)
+{
+    // The parameter bytes follow their edit boxes before every write.
+    table.readParameters(1);
+    const QByteArray bytes = table.imageBytes(1);
+    proto::Image image{};
+    std::copy(bytes.begin(), bytes.end(), image.begin());
+    return image;
+}
+
+void storeIdentification(Table &table, const TDeviceInfo &info)
+{
+    table.identification.deviceId = info.deviceId;
+    table.identification.firmwareText = info.firmwareText;
+    table.identification.firmwareNumber = info.firmwareNumber;
+    table.identification.hardwareText = info.hardwareText;
+    table.identification.hardwareNumber = info.hardwareNumber;
+    table.identification.oscillatorText = info.oscillatorText;
+    table.identification.oscillatorNumber = info.oscillatorNumber;
+}
+
+TDeviceInfo storedIdentification(const Table &table)
+{
+    TDeviceInfo info;
+    info.deviceId = table.identification.deviceId;
+    info.firmwareText = table.identification.firmwareText;
+    info.firmwareNumber = table.identification.firmwareNumber;
+    info.hardwareText = table.identification.hardwareText;
+    info.hardwareNumber = table.identification.hardwareNumber;
+    info.oscillatorText = table.identification.oscillatorText;
+    info.oscillatorNumber = table.identification.oscillatorNumber;
+    return info;
+}
+
+void hideAll(TransferProgress &progress)
+{
+    for (int i = 0; i < 256 && progress.progressVisible(); ++i)
+        progress.hideProgress();
+}
+
+} // namespace
+
+int &firmwareGeneration()
+{
+    static int generation = 0;
+    return generation;
+}
+
+TDeviceInfo identify(Table &table, TRXTX &channel)
+{
+    if (!channel.isConnected())
+        return TDeviceInfo{};
+    const QByteArray reply = proto::identify(channel);
+    TDeviceInfo info = storedIdentification(table);
+    try {
+        parseIdentifyReply(reply, info, firmwareGeneration());
+    } catch (...) {
+        // What the reply held before it ran short is kept.
+        storeIdentification(table, info);
+        throw;
+    }
+    storeIdentification(table, info);
+    return info;
+}
+
+Outcome tableRead(Table &table, TRXTX &channel)
+{
+    if (!channel.isConnected())
+        return Outcome::NotConnected;
+    if (!channel.portIdle.load()) {
+        showMessage(QString::fromUtf8("Waiting  for a dataloger's stop.\nPlease try again.\n\n"
+                                      "Ждем остановки даталогера\nПожалуйста попробуйте еще раз"));
+        return Outcome::Busy;
+    }
+    try {
+        proto::Image image{};
+        const int got = proto::readImage(channel, image);
+        if (got < proto::kImageSize)
+            throw EProtocol(QStringLiteral("ErrorConnect"), got, proto::kImageSize);
+        table.acceptImageFromDevice(QByteArray(reinterpret_cast<const char *>(image.data()), proto::kImageSize));
+        return Outcome::Done;
+    } catch (const EProtocol &e) {
+        channel.reportProtocolFailure(e.token(), e.received(), e.expected());
+        return Outcome::ShortRead;
+    } catch (const std::exception &e) {
+        channel.reportPortError(e);
+        return Outcome::PortError;
+    }
+}
+
+Outcome fullWrite(Table &table, TRXTX &channel, TransferProgress &progress)
+{
+    if (!channel.isConnected())
+        return Outcome::NotConnected;
+    int readBack = 0;
+    try {
+        channel.clearBoth();
+        channel.clearOutput();
+        progress.setCaption(QString::fromUtf8("Запись ОЗУ/ Writing RAM"));
+        progress.showProgress();
+        progress.setRange(0, 391);
+        progress.setPosition(0);
+
+        proto::Image image{};
+        const proto::EchoResult echo = proto::writeImageEcho(
+            channel,
+            [&] {
+                image = refreshedImage(table);
+                return image;
+            },
+            [&](int) {
+                if (progress.position() < 391)
+                    progress.setPosition(progress.position() + 1);
+            });
+        if (echo.failedAt >= 0) {
+            showMessage(QStringLiteral("Error! Coverter doesen't respond i=%1 tx=%2 rx=%3")
+                            .arg(echo.failedAt)
+                            .arg(echo.sent)
+                            .arg(echo.received));
+            hideAll(progress);
+            return Outcome::EchoFailed;
+        }
+
+        progress.setCaption(QString::fromUtf8("Запись ПЗУ/ Writing EEPROM"));
+        progress.setRange(0, 391);
+        progress.setPosition(0);
+        proto::eepromPhase(channel, [&](int steps) { progress.setPosition(std::min(steps, 391)); });
+        hideAll(progress);
+
+        proto::Image back{};
+        readBack = proto::readImage(channel, back, true);
+        if (readBack < proto::kImageSize) {
+            showMessage(QString::number(readBack));
+            throw EProtocol(QStringLiteral("ErrorConnect="), readBack, proto::kImageSize);
+        }
+        for (int k = 0; k < proto::kImageSize; ++k) {
+            if (back[size_t(k)] != image[size_t(k)]) {
+                showMessage(QStringLiteral("Error i=%1 Tab=%2 buf=%3").arg(k).arg(image[size_t(k)]).arg(back[size_t(k)]));
+                throw EProtocol(QStringLiteral("VerificationError"), readBack, proto::kImageSize);
+            }
+        }
+        return Outcome::Done;
+    } catch (const EProtocol &e) {
+        hideAll(progress);
+        showMessage(e.token());
+        channel.reportProtocolFailure(e.token(), e.received(), e.expected());
+        return e.token().startsWith(QLatin1Char('V')) ? Outcome::VerifyFailed : Outcome::ShortReadback;
+    } catch (const std::exception &e) {
+        hideAll(progress);
+        channel.reportPortError(e);
+        return Outcome::PortError;
+    }
+}
+
+Outcome quickWrite(Table &table, TRXTX &channel)
+{
+    if (!channel.isConnected())
+        return Outcome::NotConnected;
+    try {
+        proto::quickWrite(channel, [&] { return refreshedImage(table); });
+        return Outcome::Done;
+    } catch (const std::exception &e) {
+        channel.reportPortError(e);
+        return Outcome::PortError;
+    }
+}
+
+} // namespace transfer
