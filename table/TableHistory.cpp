@@ -31,6 +31,21 @@ const int32_t *arrayOf(const TBufUndoRedo &b, int k)
 }
 } // namespace
 
+namespace {
+inline uint8_t *put16(uint8_t *p, int32_t v)
+{
+    const uint32_t u = static_cast<uint32_t>(v);
+    p[0] = static_cast<uint8_t>(u >> 8);
+    p[1] = static_cast<uint8_t>(u);
+    return p + 2;
+}
+inline int32_t get16(const uint8_t *p)
+{
+    return (static_cast<int32_t>(p[0]) << 8) | p[1];
+}
+constexpr int kChunkRecords = 128; // about 0.5 MB per write or read
+} // namespace
+
 struct TUndoHistory::Packed {
     enum Kind : uint8_t { Zero, U8, I16, U16, I32 };
     Kind kind = Zero;
@@ -62,10 +77,9 @@ void TUndoHistory::clear()
 TUndoHistory::PackedPtr TUndoHistory::pack(const int32_t *v, int n, const PackedPtr &candidate)
 {
     if (candidate && candidate->n == n) {
-        bool same = true;
-        for (int i = 0; i < n && same; ++i)
-            same = candidate->at(i) == v[i];
-        if (same)
+        int32_t old[tbl::kImageSize];
+        unpack(*candidate, old);
+        if (std::memcmp(old, v, static_cast<size_t>(n) * sizeof(int32_t)) == 0)
             return candidate;
     }
     int32_t lo = v[0], hi = v[0];
@@ -228,20 +242,26 @@ bool TUndoHistory::bypassBeforeCurrent(int skipped)
     return true;
 }
 
-namespace {
-inline uint8_t *put16(uint8_t *p, int32_t v)
+
+void TUndoHistory::encode16(const Packed &p, uint8_t *out)
 {
-    const uint32_t u = static_cast<uint32_t>(v);
-    p[0] = static_cast<uint8_t>(u >> 8);
-    p[1] = static_cast<uint8_t>(u);
-    return p + 2;
+    const int n = p.n;
+    switch (p.kind) {
+    case Packed::Zero:
+        std::memset(out, 0, static_cast<size_t>(n) * 2);
+        break;
+    case Packed::U8:
+        for (int i = 0; i < n; ++i) {
+            out[2 * i] = 0;
+            out[2 * i + 1] = p.data[static_cast<size_t>(i)];
+        }
+        break;
+    default:
+        for (int i = 0; i < n; ++i)
+            put16(out + 2 * i, p.at(i));
+        break;
+    }
 }
-inline int32_t get16(const uint8_t *p)
-{
-    return (static_cast<int32_t>(p[0]) << 8) | p[1];
-}
-constexpr int kChunkRecords = 64;
-} // namespace
 
 bool TUndoHistory::save(const QString &filePath) const
 {
@@ -252,16 +272,23 @@ bool TUndoHistory::save(const QString &filePath) const
     uint8_t *p = buf.data();
     p = put16(p, count());
     p = put16(p, current_);
-    TBufUndoRedo r;
+    // Consecutive records mostly share arrays: encode each distinct array once.
+    const Packed *lastArray[6] = {};
+    std::vector<uint8_t> lastBytes[6];
+    for (int k = 0; k < 6; ++k)
+        lastBytes[k].resize(static_cast<size_t>(kArraySizes[k]) * 2);
     for (const Record &rec : records_) {
-        expand(rec, &r);
         for (int k : kFileOrder) {
-            const int32_t *v = arrayOf(r, k);
-            for (int i = 0; i < kArraySizes[k]; ++i)
-                p = put16(p, v[i]);
+            const Packed *a = rec.arrays[static_cast<size_t>(k)].get();
+            if (a != lastArray[k]) {
+                encode16(*a, lastBytes[k].data());
+                lastArray[k] = a;
+            }
+            std::memcpy(p, lastBytes[k].data(), lastBytes[k].size());
+            p += lastBytes[k].size();
         }
-        p = put16(p, r.previous);
-        p = put16(p, r.next);
+        p = put16(p, rec.previous);
+        p = put16(p, rec.next);
         if (buf.data() + buf.size() - p < kRecordBytes) {
             const qint64 len = p - buf.data();
             if (file.write(reinterpret_cast<const char *>(buf.data()), len) != len)
@@ -293,7 +320,8 @@ qint64 readFully(QFile &f, uint8_t *dst, qint64 len)
 bool TUndoHistory::load(const QString &filePath)
 {
     QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
+    // Reads are large chunks already; Qt's own buffer would only add a copy.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;
     uint8_t head[4];
     if (readFully(file, head, 4) != 4)
@@ -309,6 +337,7 @@ bool TUndoHistory::load(const QString &filePath)
     loaded.reserve(static_cast<size_t>(limit));
     std::vector<uint8_t> buf(static_cast<size_t>(kChunkRecords) * kRecordBytes);
     TBufUndoRedo r;
+    std::vector<uint8_t> previousRaw(kRecordBytes);
     bool truncated = false;
     // Reading goes by chunks up to the announced count and stops at the first
     // short chunk, so memory follows what the file really holds.
@@ -320,16 +349,25 @@ bool TUndoHistory::load(const QString &filePath)
         truncated = complete < chunk;
         for (int k = 0; k < complete; ++k) {
             const uint8_t *p = buf.data() + static_cast<size_t>(k) * kRecordBytes;
+            const uint8_t *rec0 = p;
+            Record rec;
             for (int a : kFileOrder) {
-                int32_t *v = arrayOf(r, a);
-                for (int i = 0; i < kArraySizes[a]; ++i, p += 2)
-                    v[i] = get16(p);
+                const size_t bytes = static_cast<size_t>(kArraySizes[a]) * 2;
+                const size_t offset = static_cast<size_t>(p - rec0);
+                // An array equal, byte for byte, to the previous record's is shared undecoded.
+                if (!loaded.empty() && std::memcmp(p, previousRaw.data() + offset, bytes) == 0) {
+                    rec.arrays[static_cast<size_t>(a)] = loaded.back().arrays[static_cast<size_t>(a)];
+                } else {
+                    int32_t *v = arrayOf(r, a);
+                    for (int i = 0; i < kArraySizes[a]; ++i)
+                        v[i] = get16(p + 2 * i);
+                    rec.arrays[static_cast<size_t>(a)] = pack(v, kArraySizes[a], PackedPtr());
+                }
+                p += bytes;
             }
-            r.previous = get16(p);
-            r.next = get16(p + 2);
-            Record rec = packState(r, loaded.empty() ? nullptr : &loaded.back());
-            rec.previous = r.previous;
-            rec.next = r.next;
+            rec.previous = get16(p);
+            rec.next = get16(p + 2);
+            std::memcpy(previousRaw.data(), rec0, kRecordBytes);
             loaded.push_back(std::move(rec));
         }
     }

@@ -92,6 +92,7 @@ private:
 
     static PackedPtr pack(const int32_t *v, int n, const PackedPtr &candidate);
     static void unpack(const Packed &p, int32_t *out);
+    static void encode16(const Packed &p, uint8_t *out); // 16-bit big-endian, as in the file
     Record packState(const TBufUndoRedo &state, const Record *base) const;
     void expand(const Record &r, TBufUndoRedo *out) const;
 
