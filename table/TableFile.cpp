@@ -54,8 +54,9 @@ bool saveTabFile(Table &table, const QString &name, int which)
 bool loadTabFile(Table &table, const QString &name, int which)
 {
     QFile file(name);
-    // A folder (or any non-file) is refused like a file that cannot be opened.
-    if (QFileInfo(name).isDir() || !file.open(QIODevice::ReadOnly)) {
+    // Only a regular file is read: a folder, a pipe or a device is refused
+    // like a file that cannot be opened (a pipe would block the window).
+    if (!QFileInfo(name).isFile() || !file.open(QIODevice::ReadOnly)) {
         showMessage(name + QStringLiteral("Tab file load error"));
         return false;
     }

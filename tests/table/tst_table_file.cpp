@@ -8,6 +8,8 @@
 #include <QtTest>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 using namespace tbl;
 
 namespace {
@@ -199,6 +201,7 @@ void TestTableFile::loadFailures_data()
     QTest::addColumn<QString>("name");
     QTest::newRow("missing") << "missing.tab";
     QTest::newRow("folder") << "folder.tab";
+    QTest::newRow("pipe") << "pipe.tab";
 }
 
 void TestTableFile::loadFailures()
@@ -206,6 +209,7 @@ void TestTableFile::loadFailures()
     QFETCH(QString, name);
     Fixture f;
     QVERIFY(QDir(f.dir.path()).mkdir("folder.tab"));
+    QCOMPARE(::mkfifo(QFile::encodeName(f.path("pipe.tab")).constData(), 0600), 0);
     const QByteArray before = f.t.imageBytes(1);
     const int records = f.t.history().count();
     QVERIFY(!loadTabFile(f.t, f.path(name), 1));
