@@ -58,6 +58,7 @@ private slots:
     void interpolationStartsAtLearnedStart();
     void setBeginningAsLearned();
     void setBeginningAsLearnedWithReset();
+    void beginningCommandsWriteAndResetCorrection();
     void applyCorrectionModes_data();
     void applyCorrectionModes();
     void applyCorrectionLimitsByMinMaxKick();
@@ -363,6 +364,32 @@ void TestTableOperations::setBeginningAsLearnedWithReset()
     d.t.setSlot(10, 200);
     d.t.setBeginningAsLearned(10, 0, true);
     QCOMPARE(d.pt(255), 0);
+}
+
+void TestTableOperations::beginningCommandsWriteAndResetCorrection()
+{
+    Fixture f;
+    TWindowState w;
+    w.windowStart = 30;
+    w.windowEnd = 60;
+    w.correction = -10;
+    const int records = f.t.history().count();
+    f.t.setBeginOfTableAsLearnedCommand(w); // F7
+    QCOMPARE(f.pt(0), 90);
+    QCOMPARE(f.pt(30), 90);
+    QCOMPARE(w.mafWindowStart, 30);
+    QCOMPARE(w.correction, 0);
+    QCOMPARE(f.quickWrites, 1);
+    QCOMPARE(f.t.history().count(), records + 2);
+    QCOMPARE(f.t.history().record(f.t.history().current()).image1[0], 90);
+
+    w.mafWindowStart = 40; // live recording starts: up to the MAF window start, no correction
+    w.correction = 5;
+    f.t.recordingStarted(w);
+    QCOMPARE(f.t.learnedStart(), 40);
+    QCOMPARE(f.pt(35), f.pt(40));
+    QCOMPARE(w.correction, 0);
+    QCOMPARE(f.quickWrites, 2);
 }
 
 void TestTableOperations::applyCorrectionModes_data()
