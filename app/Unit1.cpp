@@ -4,17 +4,34 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QElapsedTimer>
+#include <QThread>
 
+#include "app/Unit2.h"
+#include "link/Firmware.h"
 #include "link/MessageSink.h"
 #include "link/Protocol.h"
+#include "link/TableTransfer.h"
 #include "sim/Emulator.h"
+#include "table/TableCommon.h"
+#include "table/TableParams.h"
+#include "table/Table_iat_ect_corr.h"
 
 const char *const TForm1::kDemoUnitEntry = "Demo unit (emulated)";
 
@@ -36,6 +53,51 @@ QAction *makeAction(QWidget *owner, const char *objectName, const QString &capti
     action->setEnabled(enabled);
     return action;
 }
+
+template <typename W>
+W *named(W *widget, const char *objectName)
+{
+    widget->setObjectName(QString::fromLatin1(objectName));
+    return widget;
+}
+
+// A three-digit parameter box.
+QLineEdit *paramEdit(QWidget *parent, const QString &objectName)
+{
+    auto *edit = new QLineEdit(parent);
+    edit->setObjectName(objectName);
+    edit->setValidator(new QIntValidator(0, 999, edit));
+    edit->setMaxLength(3);
+    edit->setMaximumWidth(56);
+    return edit;
+}
+
+// Binds the table's parameters to eight edit boxes (index = slot - 256).
+class LineEditFields : public tbl::ParamFields {
+public:
+    explicit LineEditFields(const std::array<QLineEdit *, 8> &edits) : edits_(edits) {}
+    QString text(int param) const override { return edits_.at(size_t(param))->text(); }
+    void setText(int param, const QString &text) override { edits_.at(size_t(param))->setText(text); }
+
+private:
+    std::array<QLineEdit *, 8> edits_;
+};
+
+// Object names of the parameter boxes by parameter index.
+const std::array<const char *, 8> kMainEditNames = {"MaskEditMafTime", "MaskEditTreshold", "MaskEditEnrichmentFactor",
+                                                    "MaskEditEnleanmentFactor", "MaskEditSmoothMaf", "MaskEditTps",
+                                                    "MaskEditRpm", "MaskEditTpsThreshold"};
+const std::array<const char *, 8> kCompareEditStems = {"MaskEditMafTime%1Compare", "MaskEditTreshold%1Compare",
+                                                       "MaskEditEnrichmentFactor%1Compare",
+                                                       "MaskEditEnleanmentFactor%1Compare", "MaskEditMaf%1Compare",
+                                                       "MaskEditTps%1Compare", "MaskEditRpm%1Compare",
+                                                       "MaskEditTpsThreshold%1Compare"};
+const std::array<const char *, 8> kParamCaptions = {"MAF sampling, 1/100 s", "Trigger threshold", "Enrichment +%",
+                                                    "Enrichment decay -%", "MAF smoothing %", "TPS smoothing %",
+                                                    "RPM smoothing %", "Table 2 at TPS >"};
+const std::array<const char *, 7> kTrackBarCaptions = {"MAF smoothing", "TPS smoothing", "RPM smoothing",
+                                                       "MAF sampling", "Trigger threshold", "Enrichment",
+                                                       "Enrichment decay"};
 } // namespace
 
 TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
@@ -59,22 +121,17 @@ void TForm1::buildControls()
     auto *column = new QVBoxLayout(central);
 
     auto *portRow = new QHBoxLayout;
-    ComComboBox1 = new QComboBox(central);
-    ComComboBox1->setObjectName(QStringLiteral("ComComboBox1"));
+    ComComboBox1 = named(new QComboBox(central), "ComComboBox1");
     ComComboBox1->setEditable(true);
     ComComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComComboBox1->setMinimumWidth(220);
     ComComboBox1->setToolTip(QStringLiteral("Serial port of the unit; type a device path and press Enter"));
-    SpeedButtonReconnect = new QToolButton(central);
-    SpeedButtonReconnect->setObjectName(QStringLiteral("SpeedButtonReconnect"));
+    SpeedButtonReconnect = named(new QToolButton(central), "SpeedButtonReconnect");
     SpeedButtonReconnect->setText(QStringLiteral("Reconnect"));
     SpeedButtonReconnect->setEnabled(false);
-    LabelFirmware = new QLabel(QStringLiteral("FW_Version:"), central);
-    LabelFirmware->setObjectName(QStringLiteral("LabelFirmware"));
-    LabelHwVersion = new QLabel(central);
-    LabelHwVersion->setObjectName(QStringLiteral("LabelHwVersion"));
-    LabelFOsc = new QLabel(central);
-    LabelFOsc->setObjectName(QStringLiteral("LabelFOsc"));
+    LabelFirmware = named(new QLabel(QStringLiteral("FW_Version:"), central), "LabelFirmware");
+    LabelHwVersion = named(new QLabel(central), "LabelHwVersion");
+    LabelFOsc = named(new QLabel(central), "LabelFOsc");
     portRow->addWidget(new QLabel(QStringLiteral("Port:"), central));
     portRow->addWidget(ComComboBox1);
     portRow->addWidget(SpeedButtonReconnect);
@@ -87,8 +144,7 @@ void TForm1::buildControls()
     portRow->addStretch(1);
     column->addLayout(portRow);
 
-    MainPageControl = new QTabWidget(central);
-    MainPageControl->setObjectName(QStringLiteral("MainPageControl"));
+    MainPageControl = named(new QTabWidget(central), "MainPageControl");
     MainTabSheet = makePage(MainPageControl, "MainTabSheet", QStringLiteral("Main"));
     DashboardTabSheet = makePage(MainPageControl, "DashboardTabSheet", QStringLiteral("Dashboard"));
     SetupTabSheet = makePage(MainPageControl, "SetupTabSheet", QStringLiteral("Settings"));
@@ -96,19 +152,13 @@ void TForm1::buildControls()
     LogTabSheet = makePage(MainPageControl, "LogTabSheet", QStringLiteral("Log"));
     TabSheet1 = makePage(MainPageControl, "TabSheet1", QStringLiteral("Gauges"));
     column->addWidget(MainPageControl, 1);
-
-    CheckBoxFirmwareRecovery = new QCheckBox(QString::fromUtf8("Восстановление прошивки/Firmware Recovery"), SetupTabSheet);
-    CheckBoxFirmwareRecovery->setObjectName(QStringLiteral("CheckBoxFirmwareRecovery"));
-    auto *setupColumn = new QVBoxLayout(SetupTabSheet);
-    setupColumn->addWidget(CheckBoxFirmwareRecovery);
-    setupColumn->addStretch(1);
-
     setCentralWidget(central);
 
     ActionReadCoverter = makeAction(this, "ActionReadCoverter", QString::fromUtf8("Считать из конвертера"), false);
     ActionWriteConverter = makeAction(this, "ActionWriteConverter", QString::fromUtf8("Записать в конвертер"), false);
     ActionStart = makeAction(this, "ActionStart", QStringLiteral("Start"), true);
     ActionStop = makeAction(this, "ActionStop", QStringLiteral("Stop"), false);
+    FileOpenFirmware = makeAction(this, "FileOpenFirmware", QString::fromUtf8("Обновить из файла"), true);
     QMenu *converter = menuBar()->addMenu(QStringLiteral("Converter"));
     converter->addAction(ActionReadCoverter);
     converter->addAction(ActionWriteConverter);
@@ -116,15 +166,150 @@ void TForm1::buildControls()
     converter->addAction(ActionStart);
     converter->addAction(ActionStop);
 
+    // Main page: sensor settings, converter commands, parameter track bars.
+    auto *mainColumn = new QVBoxLayout(MainTabSheet);
+    auto *mainRow = new QHBoxLayout;
+    mainRow->addWidget(buildContactlessGroup(MainTabSheet));
+    auto *commands = new QVBoxLayout;
+    for (QAction *action : {ActionReadCoverter, ActionWriteConverter}) {
+        auto *button = new QToolButton(MainTabSheet);
+        button->setDefaultAction(action);
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setMinimumWidth(200);
+        commands->addWidget(button);
+    }
+    LabelRefVoltage = named(new QLabel(MainTabSheet), "LabelRefVoltage");
+    commands->addWidget(LabelRefVoltage);
+    commands->addStretch(1);
+    mainRow->addLayout(commands);
+    mainRow->addStretch(1);
+    mainColumn->addLayout(mainRow);
+    mainColumn->addWidget(buildParameterGroup(MainTabSheet));
+    mainColumn->addStretch(1);
+
+    // Settings page: firmware update.
+    auto *setupColumn = new QVBoxLayout(SetupTabSheet);
+    SetupPageControl = named(new QTabWidget(SetupTabSheet), "SetupPageControl");
+    TabSheetFirmwareUpdate = makePage(SetupPageControl, "TabSheetFirmwareUpdate", QStringLiteral("Firmware update"));
+    auto *firmwareColumn = new QVBoxLayout(TabSheetFirmwareUpdate);
+    auto *openButton = new QToolButton(TabSheetFirmwareUpdate);
+    openButton->setDefaultAction(FileOpenFirmware);
+    openButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    ProgressBar1 = named(new QProgressBar(TabSheetFirmwareUpdate), "ProgressBar1");
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    CheckBoxFirmwareRecovery = named(
+        new QCheckBox(QString::fromUtf8("Восстановление прошивки/Firmware Recovery"), TabSheetFirmwareUpdate),
+        "CheckBoxFirmwareRecovery");
+    firmwareColumn->addWidget(openButton, 0, Qt::AlignLeft);
+    firmwareColumn->addWidget(ProgressBar1);
+    firmwareColumn->addWidget(CheckBoxFirmwareRecovery);
+    firmwareColumn->addStretch(1);
+    setupColumn->addWidget(SetupPageControl);
+
+    // Table page: the compare view's two sets of parameter boxes.
+    auto *tableColumn = new QVBoxLayout(TableTabSheet);
+    tableColumn->addWidget(buildCompareView(TableTabSheet));
+    tableColumn->addStretch(1);
+
     // A pick from the list chooses at once; a typed path is chosen with Enter.
     connect(ComComboBox1, QOverload<int>::of(&QComboBox::activated), this, [this](int) { ComComboBox1Change(); });
     connect(SpeedButtonReconnect, &QToolButton::clicked, this, &TForm1::SpeedButtonReconnectClick);
+    connect(ActionReadCoverter, &QAction::triggered, this, &TForm1::ActionReadCoverterExecute);
+    connect(ActionWriteConverter, &QAction::triggered, this, &TForm1::ActionWriteConverterExecute);
+    connect(FileOpenFirmware, &QAction::triggered, this, &TForm1::FileOpenFirmwareClick);
+}
+
+QWidget *TForm1::buildContactlessGroup(QWidget *parent)
+{
+    GroupBoxContactlessSettings = named(new QGroupBox(QStringLiteral("Contactless sensor settings"), parent),
+                                        "GroupBoxContactlessSettings");
+    auto *form = new QFormLayout(GroupBoxContactlessSettings);
+    ComboBoxKmaSensorType = named(new QComboBox(GroupBoxContactlessSettings), "ComboBoxKmaSensorType");
+    ComboBoxKmaSensorType->addItems({"Pajero/Delica 4M40", "Pajero/Delica 4M40 EFI", "Mazda WL-T", "Isuzu", "Nissan",
+                                     "Korvel"});
+    ComboBoxKmaAngleDegrees = named(new QComboBox(GroupBoxContactlessSettings), "ComboBoxKmaAngleDegrees");
+    ComboBoxKmaDirection = named(new QComboBox(GroupBoxContactlessSettings), "ComboBoxKmaDirection");
+    ComboBoxKmaDirection->addItems({QString::fromUtf8("←"), QString::fromUtf8("→")});
+    ComboBoxKmaCalAtMinOrMaxAngle = named(new QComboBox(GroupBoxContactlessSettings), "ComboBoxKmaCalAtMinOrMaxAngle");
+    ComboBoxKmaCalAtMinOrMaxAngle->addItems({QString::fromUtf8("Min. α"), QString::fromUtf8("Max. α")});
+    ComboBoxKmaCalAtMinOrMaxAngle->setCurrentIndex(1);
+    CheckBoxIdleSwitch = named(new QCheckBox(QStringLiteral("Idle switch"), GroupBoxContactlessSettings),
+                               "CheckBoxIdleSwitch");
+    CheckBoxFullSwitch = named(new QCheckBox(QStringLiteral("Full load switch"), GroupBoxContactlessSettings),
+                               "CheckBoxFullSwitch");
+    ButtonCalibrateKMA = named(new QPushButton(QStringLiteral("Calibrate"), GroupBoxContactlessSettings),
+                               "ButtonCalibrateKMA");
+    form->addRow(named(new QLabel(QStringLiteral("Type")), "LabelType"), ComboBoxKmaSensorType);
+    form->addRow(named(new QLabel(QStringLiteral("Angle")), "LabelAngle"), ComboBoxKmaAngleDegrees);
+    form->addRow(named(new QLabel(QStringLiteral("Direction")), "LabelDirection"), ComboBoxKmaDirection);
+    form->addRow(named(new QLabel(QStringLiteral("Calibration")), "LabelCalibration"), ComboBoxKmaCalAtMinOrMaxAngle);
+    auto *switches = new QHBoxLayout;
+    switches->addWidget(CheckBoxIdleSwitch);
+    switches->addWidget(CheckBoxFullSwitch);
+    form->addRow(named(new QLabel(QStringLiteral("Invert switches")), "LabelInvertSwitches"), switches);
+    form->addRow(QString(), ButtonCalibrateKMA);
+    return GroupBoxContactlessSettings;
+}
+
+QWidget *TForm1::buildParameterGroup(QWidget *parent)
+{
+    auto *group = named(new QGroupBox(QStringLiteral("Signal processing"), parent), "GroupBoxParameters");
+    auto *grid = new QGridLayout(group);
+    for (int param = 0; param < 8; ++param) {
+        mainParamEdits[size_t(param)] = paramEdit(group, QString::fromLatin1(kMainEditNames[size_t(param)]));
+        // The main view shows these values through the track bars only.
+        mainParamEdits[size_t(param)]->hide();
+        connect(mainParamEdits[size_t(param)], &QLineEdit::textChanged, this, [this, param] { paramEditChanged(param); });
+    }
+    for (int id = 0; id < tbl::TrackBarCount; ++id) {
+        const tbl::TrackBarSpec &spec = tbl::trackBarSpec(id);
+        auto *bar = named(new QSlider(Qt::Horizontal, group), spec.trackBar);
+        bar->setRange(spec.min, spec.max);
+        bar->setValue(spec.designPosition);
+        bar->setMinimumWidth(260);
+        auto *label = named(new QLabel(group), spec.label);
+        label->setMinimumWidth(56);
+        trackBars[size_t(id)] = bar;
+        trackBarLabels[size_t(id)] = label;
+        grid->addWidget(new QLabel(QString::fromLatin1(kTrackBarCaptions[size_t(id)]), group), id, 0);
+        grid->addWidget(bar, id, 1);
+        grid->addWidget(label, id, 2);
+        connect(bar, &QSlider::valueChanged, this, [this, id](int position) { trackBarChanged(id, position); });
+    }
+    LabelSmoothTPSSignal = named(new QLabel(group), "LabelSmoothTPSSignal");
+    grid->addWidget(LabelSmoothTPSSignal, tbl::TrackBarCount, 0, 1, 3);
+    grid->setColumnStretch(3, 1);
+    return group;
+}
+
+QWidget *TForm1::buildCompareView(QWidget *parent)
+{
+    auto *group = named(new QGroupBox(QStringLiteral("Compare"), parent), "GroupBoxCompare");
+    auto *grid = new QGridLayout(group);
+    grid->addWidget(new QLabel(QStringLiteral("Tab1"), group), 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Tab2"), group), 0, 2);
+    for (int param = 0; param < 8; ++param) {
+        const QString stem = QString::fromLatin1(kCompareEditStems[size_t(param)]);
+        compareParamEdits1[size_t(param)] = paramEdit(group, stem.arg(1));
+        compareParamEdits2[size_t(param)] = paramEdit(group, stem.arg(2));
+        grid->addWidget(new QLabel(QString::fromLatin1(kParamCaptions[size_t(param)]), group), param + 1, 0);
+        grid->addWidget(compareParamEdits1[size_t(param)], param + 1, 1);
+        grid->addWidget(compareParamEdits2[size_t(param)], param + 1, 2);
+    }
+    grid->setColumnStretch(3, 1);
+    return group;
 }
 
 void TForm1::FormCreate()
 {
     LabelHwVersion->hide();
     LabelFOsc->hide();
+    ComboBoxKmaAngleDegrees->clear();
+    for (int angle : kma::kAngles)
+        ComboBoxKmaAngleDegrees->addItem(QString::number(angle) + QString::fromUtf8("°"), angle);
+    if (ComboBoxKmaAngleDegrees->count() > 0)
+        ComboBoxKmaAngleDegrees->setCurrentIndex(0);
 
     broadcaster_ = std::make_unique<TZiravBroadcaster>();
     broadcaster_->subscribe(this);
@@ -132,10 +317,33 @@ void TForm1::FormCreate()
     // The channel subscribes itself, after the window.
     channel_ = std::make_unique<TRXTX>(*broadcaster_);
 
+    mainFields_ = std::make_unique<LineEditFields>(mainParamEdits);
+    table_ = std::make_unique<Table>();
+    table_->setUpTableView(nullptr, true, false, mainFields_.get());
+    table_->quickWriteHook = [this] { transfer::quickWrite(*table_, *channel_); };
+
+    compareFields1_ = std::make_unique<LineEditFields>(compareParamEdits1);
+    compareFields2_ = std::make_unique<LineEditFields>(compareParamEdits2);
+    compare_ = std::make_unique<Table>();
+    compare_->setUpTableView(nullptr, false, false, compareFields1_.get());
+    compare_->setUpSecondImage(compareFields2_.get());
+
+    table_->loadHistory();
+    showReferenceVoltage();
+
+    GroupBoxContactlessSettings->hide();
     MainPageControl->setTabVisible(MainPageControl->indexOf(TableTabSheet), false);
     MainPageControl->setTabVisible(MainPageControl->indexOf(LogTabSheet), false);
     MainPageControl->setTabVisible(MainPageControl->indexOf(TabSheet1), false);
     MainPageControl->setCurrentWidget(MainTabSheet);
+    proto::setWaitHook([](int ms) {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < ms) {
+            keepPainting();
+            QThread::msleep(5);
+        }
+    });
 }
 
 void TForm1::FormClose()
@@ -150,12 +358,46 @@ void TForm1::FormClose()
     } catch (...) {
     }
     demoUnit_.reset();
+    if (table_)
+        table_->saveHistory();
+    proto::setWaitHook({});
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
     FormClose();
     event->accept();
+}
+
+void TForm1::trackBarChanged(int id, int position)
+{
+    const tbl::TrackBarSpec &spec = tbl::trackBarSpec(id);
+    trackBarLabels[size_t(id)]->setText(tbl::trackBarLabelText(id, position));
+    if (id == tbl::TrackBarMafSm)
+        LabelSmoothTPSSignal->setText(QStringLiteral("Smoothing: ") + tbl::trackBarEditText(position));
+    QLineEdit *edit = mainParamEdits[size_t(spec.param)];
+    const QString text = tbl::trackBarEditText(position);
+    if (edit->text() != text)
+        edit->setText(text);
+}
+
+void TForm1::paramEditChanged(int param)
+{
+    for (int id = 0; id < tbl::TrackBarCount; ++id) {
+        if (tbl::trackBarSpec(id).param != param)
+            continue;
+        bool ok = false;
+        const int position = tbl::trackBarPositionFromText(id, mainParamEdits[size_t(param)]->text(), &ok);
+        if (ok && trackBars[size_t(id)]->value() != position)
+            trackBars[size_t(id)]->setValue(position);
+        else if (ok)
+            trackBarChanged(id, position);
+    }
+}
+
+void TForm1::showReferenceVoltage()
+{
+    LabelRefVoltage->setText(tbl::refVoltageLabel(table_->referenceVoltage()));
 }
 
 void TForm1::fillPortList()
@@ -199,28 +441,31 @@ void TForm1::ComComboBox1Change()
             return;
         }
         channel_->clearBoth();
-        const QByteArray reply = proto::identify(*channel_);
-        parseIdentifyReply(reply, deviceInfo_, firmwareGeneration_);
-        LabelFirmware->setText(QStringLiteral("FW_Version:") + deviceInfo_.firmwareText);
+        const TDeviceInfo info = transfer::identify(*table_, *channel_);
+        LabelFirmware->setText(QStringLiteral("FW_Version:") + info.firmwareText);
         LabelHwVersion->hide();
         LabelFOsc->hide();
-        if (firmwareGeneration_ != 0) {
-            if (firmwareGeneration_ == 1)
+        const int generation = transfer::firmwareGeneration();
+        if (generation != 0) {
+            if (generation == 1)
                 showMessage(QString::fromUtf8("Пожалуйста обновите прошивку! Доступная новая версия! \n"
                                               "Please update the firmware! The new version is  available!"));
-            if (deviceInfo_.deviceId == 6) {
-                SpeedButtonReconnect->setEnabled(channel_->isConnected());
-                if (firmwareGeneration_ == 2) {
-                    LabelHwVersion->setText(QStringLiteral("HW_Version: ") + deviceInfo_.hardwareText);
-                    LabelFOsc->setText(QStringLiteral("F_OSC: ") + deviceInfo_.oscillatorText);
-                    LabelHwVersion->show();
-                    LabelFOsc->show();
-                }
+            if (info.deviceId == 6) {
+                proto::wait(300);
+                channel_->clearBoth();
+                takeSensorRecord();
+                proto::wait(300);
+                channel_->clearBoth();
+                ActionReadCoverterExecute();
+                ActionReadCoverter->setEnabled(true);
+                ActionWriteConverter->setEnabled(true);
+                if (channel_->isConnected())
+                    SpeedButtonReconnect->setEnabled(true);
             } else {
                 showMessage(QString::fromUtf8("Программа не совместима с этим устройством! \n"
                                               "This software is not compatible with this device!\n"
                                               "readed DEVICE_ID=")
-                            + QString::number(deviceInfo_.deviceId));
+                            + QString::number(info.deviceId));
             }
         } else if (LabelFirmware->text() != QLatin1String("FW_Version:")) {
             showMessage(QString::fromUtf8("Устройство не опознано. Попробуйте обновить прошивку. \n"
@@ -231,6 +476,32 @@ void TForm1::ComComboBox1Change()
     }
 }
 
+void TForm1::takeSensorRecord()
+{
+    if (transfer::firmwareGeneration() != 2)
+        return;
+    const TTableIdentification &id = table_->identification;
+    LabelHwVersion->setText(QStringLiteral("HW_Version: ") + id.hardwareText);
+    LabelFOsc->setText(QStringLiteral("F_OSC: ") + id.oscillatorText);
+    LabelHwVersion->show();
+    LabelFOsc->show();
+    std::array<std::uint8_t, proto::kSensorRecordSize> bytes{};
+    if (proto::sensorRecordQuery(*channel_, bytes) != proto::kSensorRecordSize)
+        return; // a short record is ignored without a message
+    sensorRecord_ = kma::decodeRecord(bytes);
+    GroupBoxContactlessSettings->show();
+    QList<int> angles;
+    for (int i = 0; i < ComboBoxKmaAngleDegrees->count(); ++i)
+        angles.append(ComboBoxKmaAngleDegrees->itemData(i).toInt());
+    const int nearest = kma::nearestAngleIndex(angles, sensorRecord_.angle);
+    if (nearest >= 0)
+        ComboBoxKmaAngleDegrees->setCurrentIndex(nearest);
+    ComboBoxKmaDirection->setCurrentIndex(sensorRecord_.direction);
+    const int side = kma::calibrationSide(sensorRecord_.calibrationPoint);
+    if (side >= 0)
+        ComboBoxKmaCalAtMinOrMaxAngle->setCurrentIndex(side);
+}
+
 void TForm1::SpeedButtonReconnectClick()
 {
     try {
@@ -238,6 +509,55 @@ void TForm1::SpeedButtonReconnectClick()
     } catch (...) {
     }
     ComComboBox1Change();
+}
+
+void TForm1::stopCommand()
+{
+    if (ComComboBox1->currentText().trimmed().isEmpty()) {
+        showMessage(QString::fromUtf8("Please choose right COM port\n\n Пожалуйста выберите правильный COM порт"));
+        return;
+    }
+    TMsgStopLiveData stop;
+    broadcaster_->broadcast(stop);
+}
+
+void TForm1::ActionReadCoverterExecute()
+{
+    stopCommand();
+    transfer::tableRead(*table_, *channel_);
+    // Undo and redo pass over the snapshots the read itself produced.
+    table_->bypassHistoryAfterRead();
+    showReferenceVoltage();
+    CheckBoxIdleSwitch->setChecked(table_->slot(tbl::kSlotIdleInvert) != 0);
+    CheckBoxFullSwitch->setChecked(table_->slot(tbl::kSlotFullInvert) != 0);
+}
+
+void TForm1::ActionWriteConverterExecute()
+{
+    if (!progress_)
+        return;
+    transfer::fullWrite(*table_, *channel_, *progress_);
+}
+
+void TForm1::FileOpenFirmwareClick()
+{
+    const QString name = QFileDialog::getOpenFileName(this, QString(), QString(),
+                                                      QStringLiteral("Firmware files (*.enc)"));
+    // A cancelled dialog starts nothing: an update the user did not ask for
+    // could leave the unit in its boot loader.
+    if (!name.isEmpty())
+        updateFirmwareFrom(name);
+}
+
+void TForm1::updateFirmwareFrom(const QString &fileName)
+{
+    const firmware::Outcome outcome =
+        firmware::update(*channel_, fileName, CheckBoxFirmwareRecovery->isChecked(), [this](int percent) {
+            ProgressBar1->setValue(percent);
+            keepPainting();
+        });
+    if (outcome == firmware::Outcome::Success)
+        CheckBoxFirmwareRecovery->setChecked(false);
 }
 
 void TForm1::handleMessage(TMessage &message)

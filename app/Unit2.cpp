@@ -1,7 +1,13 @@
 #include "app/Unit2.h"
 
+#include <QCoreApplication>
 #include <QProgressBar>
 #include <QVBoxLayout>
+
+void keepPainting()
+{
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
 
 TForm2::TForm2(QWidget *parent) : QDialog(parent)
 {
@@ -13,4 +19,39 @@ TForm2::TForm2(QWidget *parent) : QDialog(parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(ProgressBar);
     resize(360, 60);
+}
+
+void TForm2::setCaption(const QString &caption)
+{
+    setWindowTitle(caption);
+}
+
+void TForm2::setRange(int minimum, int maximum)
+{
+    ProgressBar->setRange(minimum, maximum);
+}
+
+void TForm2::setPosition(int position)
+{
+    const int before = ProgressBar->value();
+    ProgressBar->setValue(position);
+    if (ProgressBar->value() != before)
+        keepPainting();
+}
+
+int TForm2::position() const
+{
+    return ProgressBar->value();
+}
+
+void TForm2::showProgress()
+{
+    show();
+    keepPainting();
+}
+
+void TForm2::hideProgress()
+{
+    hide();
+    keepPainting();
 }

@@ -18,6 +18,7 @@ int main(int argc, char *argv[])
         TForm1 form1;
         sink.setParent(&form1);
         TForm2 form2(&form1);
+        form1.setProgressWindow(&form2);
         form1.show();
         return app.exec();
     } catch (const std::exception &e) {

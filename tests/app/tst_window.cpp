@@ -7,13 +7,29 @@
 #include <QTabWidget>
 #include <QToolButton>
 
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSlider>
+#include <QTemporaryDir>
+
 #include "app/Unit1.h"
+#include "app/Unit2.h"
 #include "link/MessageSink.h"
+#include "link/TableTransfer.h"
 #include "sim/Emulator.h"
+#include "table/Table_iat_ect_corr.h"
 
 class TestWindow : public QObject {
     Q_OBJECT
+    QTemporaryDir workDir_;
+
 private slots:
+    // The window keeps its history in the working folder.
+    void initTestCase() { QVERIFY(QDir::setCurrent(workDir_.path())); }
+    void init() { transfer::firmwareGeneration() = 0; }
+
     void createdWithThreePagesAndStoppedActions()
     {
         RecordingSink sink;
@@ -72,8 +88,18 @@ private slots:
         QCOMPARE(form.LabelFOsc->text(), QStringLiteral("F_OSC: 16MHz"));
         QVERIFY(!form.LabelHwVersion->isHidden());
         QVERIFY(form.SpeedButtonReconnect->isEnabled());
-        QCOMPARE(form.firmwareGeneration(), 2);
+        QCOMPARE(transfer::firmwareGeneration(), 2);
         QVERIFY(sink.messages.isEmpty());
+        // Then the sensor record and the table read.
+        QVERIFY(form.demoUnit()->waitForEvent("sensor-query", 1000));
+        QVERIFY(form.demoUnit()->waitForEvent("read", 1000));
+        QVERIFY(!form.GroupBoxContactlessSettings->isHidden());
+        QCOMPARE(form.ComboBoxKmaAngleDegrees->currentText(), QString::fromUtf8("90°"));
+        QCOMPARE(form.ComboBoxKmaCalAtMinOrMaxAngle->currentIndex(), 1);
+        QVERIFY(form.ActionReadCoverter->isEnabled());
+        QVERIFY(form.ActionWriteConverter->isEnabled());
+        const sim::Image ram = form.demoUnit()->ram();
+        QCOMPARE(form.mainTable()->imageBytes(1), QByteArray(reinterpret_cast<const char *>(ram.data()), 392));
     }
 
     void choiceOutcomes_data()
@@ -107,6 +133,114 @@ private slots:
         QCOMPARE(form.LabelFirmware->text(), label);
         QCOMPARE(sink.messages, QStringList{message});
         QVERIFY(form.LabelHwVersion->isHidden());
+    }
+
+    void sensorRecordChoosers_data()
+    {
+        QTest::addColumn<int>("angle");
+        QTest::addColumn<int>("direction");
+        QTest::addColumn<int>("point");
+        QTest::addColumn<int>("served");
+        QTest::addColumn<QString>("angleText");
+        QTest::addColumn<int>("side");
+        QTest::addColumn<bool>("groupShown");
+        QTest::newRow("70 between 60 and 80: later wins") << 70 << 1 << 51 << 5 << QString::fromUtf8("80°") << 0 << true;
+        QTest::newRow("exact 85") << 85 << 0 << 949 << 5 << QString::fromUtf8("85°") << 1 << true;
+        QTest::newRow("middle point keeps side") << 45 << 0 << 500 << 5 << QString::fromUtf8("45°") << 1 << true;
+        QTest::newRow("short record ignored") << 90 << 1 << 51 << 4 << QString::fromUtf8("45°") << 1 << false;
+    }
+    void sensorRecordChoosers()
+    {
+        QFETCH(int, angle);
+        QFETCH(int, direction);
+        QFETCH(int, point);
+        QFETCH(int, served);
+        QFETCH(QString, angleText);
+        QFETCH(int, side);
+        QFETCH(bool, groupShown);
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        sim::Config config;
+        config.sensorRecord = {std::uint8_t(angle), 135, std::uint8_t(direction | 0x80), std::uint8_t(point >> 8),
+                               std::uint8_t(point & 0xFF)};
+        config.sensorRecordBytes = served;
+        sim::Emulator unit(config);
+        const QString path = QString::fromStdString(unit.start());
+        TForm1 form;
+        form.choosePort(path);
+        QCOMPARE(form.GroupBoxContactlessSettings->isHidden(), !groupShown);
+        QCOMPARE(form.ComboBoxKmaAngleDegrees->currentText(), angleText);
+        QCOMPARE(form.ComboBoxKmaCalAtMinOrMaxAngle->currentIndex(), side);
+        if (groupShown)
+            QCOMPARE(form.ComboBoxKmaDirection->currentIndex(), direction);
+        QVERIFY(sink.messages.isEmpty());
+        QVERIFY(form.ActionReadCoverter->isEnabled()); // the table read still runs
+    }
+
+    void readConverterSetsSwitchBoxesAndWriteVerifies()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        sim::Emulator unit;
+        sim::Image image = sim::defaultImage();
+        image[266] = 0;
+        image[269] = 128;
+        unit.setRam(image);
+        const QString path = QString::fromStdString(unit.start());
+        TForm1 form;
+        TForm2 progress(&form);
+        form.setProgressWindow(&progress);
+        form.choosePort(path);
+        QVERIFY(!form.CheckBoxIdleSwitch->isChecked());
+        QVERIFY(form.CheckBoxFullSwitch->isChecked());
+        // A track bar drives its hidden box, which goes to the unit with the next write.
+        form.trackBars[0]->setValue(50); // MAF smoothing 50 %
+        QCOMPARE(form.mainParamEdits[4]->text(), QStringLiteral("50"));
+        form.ActionWriteConverter->trigger();
+        QVERIFY(sink.messages.isEmpty());
+        QVERIFY(!progress.isVisible());
+        QCOMPARE(int(unit.eeprom()[260]), 64);
+    }
+
+    void parameterBoxesFollowTheTable()
+    {
+        TForm1 form;
+        // Defaults of a new table shown through the track bars and their labels.
+        QCOMPARE(form.mainParamEdits[0]->text(), QStringLiteral("4"));
+        QCOMPARE(form.findChild<QLabel *>("LabelMafViborka")->text(), QStringLiteral("0.04s"));
+        QCOMPARE(form.findChild<QSlider *>("TrackBarEnleanment")->value(), 50);
+        QCOMPARE(form.findChild<QLabel *>("LabelMafEnleanment")->text(), QStringLiteral("-50%"));
+        form.mainParamEdits[3]->setText(QStringLiteral("25"));
+        QCOMPARE(form.findChild<QSlider *>("TrackBarEnleanment")->value(), 25);
+        // The compare view's sixteen boxes show both images.
+        QCOMPARE(form.findChild<QLineEdit *>("MaskEditMaf1Compare")->text(), QStringLiteral("100"));
+        QCOMPARE(form.findChild<QLineEdit *>("MaskEditTpsThreshold2Compare")->text(), QStringLiteral("255"));
+    }
+
+    void firmwareUpdateFromTheWindow()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("fw.enc");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("00 03 AA BB CC 00 01 DD");
+        f.close();
+        TForm1 form;
+        form.updateFirmwareFrom(file);
+        QCOMPARE(sink.messages, QStringList{"COM port!!!"});
+        sim::Config config;
+        config.startInBootloader = true;
+        sim::Emulator unit(config);
+        form.CheckBoxFirmwareRecovery->setChecked(true);
+        form.choosePort(QString::fromStdString(unit.start()));
+        QVERIFY(unit.events().empty()); // recovery: no identification
+        form.updateFirmwareFrom(file);
+        QCOMPARE(sink.messages.last(), QString::fromUtf8("Firmware updated successfully.\n\nПрошивка успешно обновлена"));
+        QCOMPARE(form.ProgressBar1->value(), form.ProgressBar1->maximum());
+        QVERIFY(!form.CheckBoxFirmwareRecovery->isChecked());
+        QCOMPARE(int(unit.firmwareBlocks().size()), 2);
     }
 
     void missingPortSaysTryAgain()

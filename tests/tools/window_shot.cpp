@@ -1,0 +1,37 @@
+// Developer tool: opens the main window, chooses the demo unit, shows a page
+// and saves a picture of the window. Usage: window_shot OUT.png [PAGE]
+#include <QApplication>
+#include <QStyleFactory>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "app/Unit1.h"
+#include "app/Unit2.h"
+#include "link/MessageSink.h"
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc < 2)
+        return 2;
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    RecordingSink sink;
+    ScopedMessageSink scoped(&sink);
+    TForm1 form;
+    TForm2 progress(&form);
+    form.setProgressWindow(&progress);
+    form.show();
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    const int page = argc > 2 ? std::atoi(argv[2]) : 0;
+    QTimer::singleShot(300, &form, [&] {
+        form.choosePort(QString::fromLatin1(TForm1::kDemoUnitEntry));
+        form.MainPageControl->setCurrentIndex(page);
+        QTimer::singleShot(300, &form, [&] {
+            form.grab().save(out);
+            for (const QString &m : sink.messages)
+                qWarning("message: %s", qPrintable(m));
+            app.quit();
+        });
+    });
+    return app.exec();
+}
