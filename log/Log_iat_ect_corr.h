@@ -1,0 +1,332 @@
+#pragma once
+// Log: the in-memory recording of the live stream (fourteen columns, one
+// record per frame, record i lying i x 10 ms after the start) and everything
+// that runs while it records: start and stop sequences, the 100 ms live tick
+// (dashboard record, operating point, live autocorrection), the view that the
+// log chart shows, magic learn and the log files.
+//
+// Threads: the reader (TLogThread) appends records; everything else runs on
+// the thread the Log lives on (the user-interface thread). Records live in
+// fixed-size chunks that never move, and the record count is published after
+// all fourteen values of a record are written, so the live tick reads the
+// newest complete records without a lock and the reader never waits for it.
+// A small mutex only orders appends against clearing, start and stop.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include <QObject>
+#include <QString>
+
+#include "link/Ziravbroadcaster.h"
+
+class QTimer;
+class TRXTX;
+class Table;
+class TLogThread;
+struct TTpsCalibration;
+
+enum LogColumn : int {
+    ColConverter = 0,
+    ColMarker,
+    ColAuxOut,
+    ColMaf,
+    ColTps,
+    ColRpmPeriod,
+    ColO2,
+    ColCorr,
+    ColIat,
+    ColEct,
+    ColAuxSlot2,
+    ColAuxSlot3,
+    ColO2SM,
+    ColLogCorr,
+    kLogColumns
+};
+
+// Series titles of the log chart, by column.
+const char *logColumnName(int column);
+
+using TLogRecord = std::array<std::int32_t, kLogColumns>;
+
+// Append-only column store: one writer appends while other threads read
+// records below count(). Storage never moves, so no reader sees a resize.
+class TLogColumns {
+public:
+    static constexpr int kChunkBits = 12;
+    static constexpr int kChunkSize = 1 << kChunkBits;
+    static constexpr int kMaxChunks = 1 << 16; // 268 million records, 31 days
+
+    TLogColumns();
+    ~TLogColumns();
+    TLogColumns(const TLogColumns &) = delete;
+    TLogColumns &operator=(const TLogColumns &) = delete;
+
+    int count() const { return count_.load(std::memory_order_acquire); }
+    std::int32_t at(int column, int i) const
+    {
+        return chunks_[std::size_t(i >> kChunkBits)]->v[column][i & (kChunkSize - 1)];
+    }
+    void set(int column, int i, std::int32_t value)
+    {
+        chunks_[std::size_t(i >> kChunkBits)]->v[column][i & (kChunkSize - 1)] = value;
+    }
+    // Writes the record, then publishes it. False when the store is full.
+    bool append(const TLogRecord &record);
+    // Only while nobody appends or reads.
+    void clear();
+
+private:
+    struct Chunk {
+        std::int32_t v[kLogColumns][kChunkSize];
+    };
+    std::vector<std::unique_ptr<Chunk>> chunks_; // sized once, never resized
+    std::atomic<int> count_{0};
+};
+
+// Settings handed over by the window (signed 32-bit where not marked).
+struct TLogSettings {
+    int o2RefLive = 0;       // TrackBarRefO2 value
+    int o2RefLearn = 147;    // the same bar, for magic learn and the chart
+    int o2Target = 0;        // TrackBarLogO2Target value
+    int mafLimit = 0;        // LogLimitTrackBar, as the lock allows
+    int fastWindow = 0;      // TrackBarB value b: window b samples,
+    int fastPeriod = 2;      //   evaluation every b / 10 ticks
+    int fineWindow = 0;      // TrackBarT value t likewise
+    int finePeriod = 4;
+    int maxMafSpread = 10;   // UpDown1
+    int forcedIdleRpm = 1200; // MaskEditForcedIdleRpm
+    int forcedIdleTps = 2;   // MaskEditForcedIdleTps, percent
+    bool descending = false; // SpeedButtonToyota ("F9") down
+    bool autocorrection = false; // SpeedButtonAutocorr down
+    bool wotSmoothing = false;   // CheckBoxWotCorr checked
+};
+
+// What the Start command hands over before it broadcasts start live data.
+// Track-bar values are Max + Min - Position.
+struct TStartSettings {
+    int maxMafSpread = 10;
+    bool descending = false;
+    bool autocorrection = false;
+    int forcedIdleRpm = 1200;
+    int forcedIdleTps = 2;
+    int trackBarB = 0;
+    int trackBarT = 0;
+    int trackBarRefO2 = 0;
+};
+
+// State of the live autocorrection, kept for the program's lifetime (not
+// reset when a recording starts).
+struct TAutotuneState {
+    std::int32_t crossings = 0;          // 0: fast phase, above 0: fine phase
+    std::int32_t previousAverage = 1024; // 1024: none yet
+    std::uint32_t tickCounter = 0;
+    std::uint32_t period = 2;
+};
+
+// One entry of the log chart's view history.
+struct TZoomBufer {
+    int first = 0;
+    int last = 0;
+    double timeMin = 0; // ms
+    double timeMax = 0;
+    double valueMin = -30;
+    double valueMax = 300;
+};
+
+// The log chart as the Log drives it; the window's chart implements it.
+class LogChartView {
+public:
+    virtual ~LogChartView() = default;
+    // Draw records from, from + step, ... up to to (series of the chart).
+    virtual void rebuild(int from, int to, int step) = 0;
+};
+
+class Log : public QObject, public TSubscriber {
+    Q_OBJECT
+public:
+    static constexpr int kTickMs = 100;
+    static constexpr int kMinDrawnRecords = 118;
+    static constexpr int kAutotuneMinRecords = 121;
+
+    // Subscribes itself to the broadcaster (third, after the window and the channel).
+    Log(TTpsCalibration &tps, TRXTX &channel, TZiravBroadcaster &broadcaster, QObject *parent = nullptr);
+    ~Log() override;
+    Log(const Log &) = delete;
+    Log &operator=(const Log &) = delete;
+
+    // The log chart (may be null) and the main table (may be null: no
+    // operating point, no learned points, no magic learn).
+    void setUpView(LogChartView *chart, Table *mainTable);
+    // 32771 starts recording with the record's sensor type, 32772 stops it.
+    void handleMessage(TMessage &message) override;
+    // Stops a recording and waits for every reader to end (at most about a
+    // second). The window calls it before it releases the serial channel.
+    void shutdown();
+
+    // ---- records -----------------------------------------------------------
+    int count() const { return columns_.count(); }
+    // Record i (below count()) of a column.
+    std::int32_t value(int column, int i) const { return columns_.at(column, i); }
+    // UI thread only, i below count(); the reader only writes new records.
+    void setValue(int column, int i, std::int32_t v) { columns_.set(column, i, v); }
+    TLogRecord record(int i) const;
+    // AuxSlot2 and AuxSlot3 are empty after a file load.
+    int columnLength(int column) const;
+    // Empties all columns (refused while recording).
+    bool clear();
+    // Appends a record outside a recording (file loads, tools, tests).
+    bool addRecord(const TLogRecord &record);
+
+    // ---- the reader's side (thread-safe) -------------------------------------
+    // Appends one record of stream `stream`; records of a stream that has
+    // been stopped are dropped.
+    bool appendRecord(const TLogRecord &record, std::uint64_t stream);
+    // The stream's first complete frame arrived.
+    void streamConfirmed(std::uint64_t stream);
+    // Hands the end of a stream to the UI thread: the error text (if any) is
+    // shown there, then stop live data is broadcast once, if that stream is
+    // still the one recording.
+    void streamEnded(std::uint64_t stream, const QString &errorText, bool sendStop);
+    TRXTX &channel() { return channel_; }
+    std::int32_t correctionValue() const { return correction_.load(std::memory_order_relaxed); }
+    bool marker() const { return marker_.load(std::memory_order_relaxed); }
+
+    // ---- settings (UI thread) -------------------------------------------------
+    const TLogSettings &settings() const { return settings_; }
+    int sensorType() const { return sensorType_; }
+    // Start command, step 4.
+    void setStartSettings(const TStartSettings &s);
+    void setCorrectionValue(int v) { correction_.store(v, std::memory_order_relaxed); }
+    // While set, records take 128 in Marker (for instance while Space is held).
+    void setMarker(bool on) { marker_.store(on, std::memory_order_relaxed); }
+    void setO2Reference(int v); // both references; redraws a log with data
+    void setO2Target(int v);
+    void setMafLimit(int v);
+    void setTrackBarB(int b); // fast window b, period b / 10
+    void setTrackBarT(int t); // fine window t, period t / 10
+    void setMaxMafSpread(int v) { settings_.maxMafSpread = v; }
+    void setForcedIdle(int rpm, int tpsPercent);
+    void setDescending(bool on) { settings_.descending = on; }
+    // SpeedButtonAutocorr clicked: its down state and CheckBoxWotCorr.
+    void setAutocorrection(bool on, bool wotSmoothing);
+
+    // ---- state -----------------------------------------------------------------
+    bool hasData() const { return hasData_.load(); }
+    bool recording() const { return recording_; }
+    bool stopped() const { return stopped_; }
+    int previousTpsPercent = 0;
+    int smoothingCountdown = 21;
+    TAutotuneState &autotune() { return autotune_; }
+    const TAutotuneState &autotune() const { return autotune_; }
+    TTpsCalibration &tpsCalibration() { return tps_; }
+    int tpsPercent(int i); // TPS percent of record i
+    int rpm(int i) const;  // RPM of record i
+    TZiravBroadcaster &broadcaster() { return broadcaster_; }
+    Table *table() const { return table_; }
+
+    // ---- view ------------------------------------------------------------------
+    int visibleFirst() const { return visibleFirst_; }
+    int visibleLast() const { return visibleLast_; }
+    void setVisibleRange(int first, int last);
+    int decimationStep() const { return decimationStep_; }
+    QString resolutionText() const { return resolutionText_; }
+    int maxMafInLog() const { return maxMafInLog_; }
+    const std::vector<TZoomBufer> &viewHistory() const { return viewHistory_; }
+    std::vector<TZoomBufer> &viewHistory() { return viewHistory_; }
+    TZoomBufer axisLimits() const { return axes_; }
+    // Visible range 0 .. count - 2, MaxMafInLog, axis limits, view history emptied.
+    void prepareView();
+    // Decimation step and resolution text for showing n records.
+    void setDecimation(int n);
+    // Rebuilds the chart with the current step if the log has data.
+    void redraw();
+    // Rebuilds with step a (nothing while recording or below 118 records).
+    void rebuild(int a);
+    // Pushes records 0 .. count - 1 with the current axis limits.
+    void pushFullView();
+
+    // ---- live ------------------------------------------------------------------
+    // The 100 ms tick (the timer runs it while recording; tools may call it).
+    void liveTick();
+    // Average of the last n O2 values (truncated); the last value when the
+    // log has fewer than n records. Needs a record.
+    int o2Average(int n) const;
+
+    // ---- magic learn (Autotune.cpp) -------------------------------------------
+    // SpeedButtonLogMagicLearn: ComboBoxO2's index and SpeedButtonToyota's state.
+    void magicLearn(int sensorType, bool descending);
+
+    // ---- log files (LogFile.cpp) ------------------------------------------------
+    // Save: ".log" appended unless the name ends with it; written to a
+    // temporary file that replaces the old one only once complete. Returns
+    // whether a file was written; failures are shown as messages.
+    bool saveToFile(const QString &fileName);
+    // Load: replaces the records (refused while recording). Returns whether
+    // the file could be opened and read.
+    bool loadFromFile(const QString &fileName);
+    // The name a save writes to.
+    static QString logFileName(const QString &fileName);
+
+    // ---- header bytes kept from a loaded file ----------------------------------
+    std::uint8_t headerA = 0;
+    std::uint8_t headerB = 0;
+
+    // ---- reader figures of the last stream --------------------------------------
+    int lastStreamBadFrames() const;
+
+private:
+    void startRecording(int sensorType);
+    void stopRecording();
+    void reapReaders(bool wait);
+    void computeO2SM();
+    void onStreamEnded(std::uint64_t stream, const QString &errorText, bool sendStop);
+
+    TTpsCalibration &tps_;
+    TRXTX &channel_;
+    TZiravBroadcaster &broadcaster_;
+    Table *table_ = nullptr;
+    LogChartView *chart_ = nullptr;
+    QTimer *timer_ = nullptr;
+
+    TLogColumns columns_;
+    std::mutex appendMutex_;
+    std::uint64_t acceptingStream_ = 0; // under appendMutex_; 0 = none
+    std::uint64_t streamCounter_ = 0;
+    std::uint64_t currentStream_ = 0;   // UI thread: the recording's stream
+    bool auxSlotsPresent_ = false;
+
+    std::atomic<std::int32_t> correction_{0};
+    std::atomic<bool> marker_{false};
+    std::atomic<bool> hasData_{false};
+
+    TLogSettings settings_;
+    int sensorType_ = 0;
+    bool recording_ = false;
+    bool stopped_ = true;
+    TAutotuneState autotune_;
+
+    int visibleFirst_ = 0;
+    int visibleLast_ = -1;
+    int decimationStep_ = 1;
+    QString resolutionText_ = QStringLiteral("0.01s");
+    int maxMafInLog_ = 0;
+    TZoomBufer axes_;
+    std::vector<TZoomBufer> viewHistory_;
+
+    std::unique_ptr<TLogThread> reader_;
+    std::vector<std::unique_ptr<TLogThread>> retired_;
+    int lastBadFrames_ = 0;
+};
+
+// Decimation step for showing n records: n / 430, at least 1.
+int decimationStepFor(int n);
+// "0.01s" below step 2, else the step as seconds with two decimals ("1.16s").
+QString resolutionTextFor(int step);
+// Time text "h:m:s:z" of record i (10 ms per record).
+QString logTimeText(int i);
+// The TPS text of the dashboard: "123N2.41V".
+QString tpsText(int raw);

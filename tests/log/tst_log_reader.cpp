@@ -1,0 +1,324 @@
+// The reader thread and the start/stop sequences against the emulator over a
+// real pseudo-terminal: records, bad frames, silence, unplugging.
+#include <QtTest>
+
+#include "link/Crc8.h"
+#include "link/Logthread_.h"
+#include "link/MessageSink.h"
+#include "link/Protocol.h"
+#include "link/Rxtx.h"
+#include "log/Log_iat_ect_corr.h"
+#include "log/Oxygensensor.h"
+#include "sim/Emulator.h"
+#include "throttle/TpsCalibration.h"
+
+namespace {
+
+// Stands in for the main window: the first subscriber, keeping the running
+// state the way the window's handlers of 32771/32772 do.
+struct WindowStandIn : TSubscriber {
+    explicit WindowStandIn(TZiravBroadcaster &b) { b.subscribe(this); }
+    void handleMessage(TMessage &m) override
+    {
+        if (m.id == kMsgStartLiveData)
+            running = true;
+        if (m.id == kMsgStopLiveData) {
+            running = false;
+            ++stops;
+        }
+        if (m.id == kMsgDashData)
+            ++dashes;
+    }
+    bool running = false;
+    int stops = 0;
+    int dashes = 0;
+};
+
+struct CountingChart : LogChartView {
+    void rebuild(int, int, int) override { ++rebuilds; }
+    int rebuilds = 0;
+};
+
+struct Rig {
+    explicit Rig(sim::Config config = {})
+        : unit(std::move(config)), window(broadcaster), channel(broadcaster), log(tps, channel, broadcaster)
+    {
+        channel.reopen(QString::fromStdString(unit.start()));
+        log.setUpView(&chart, nullptr);
+    }
+    void start(int sensorType = o2::Signal05V)
+    {
+        TMsgStartLiveData m(sensorType);
+        broadcaster.broadcast(m);
+    }
+    void stop()
+    {
+        TMsgStopLiveData m;
+        broadcaster.broadcast(m);
+    }
+    bool waitForRecords(int n, int timeoutMs = 8000)
+    {
+        return QTest::qWaitFor([&] { return log.count() >= n; }, timeoutMs);
+    }
+    sim::Emulator unit;
+    TZiravBroadcaster broadcaster;
+    WindowStandIn window;
+    TRXTX channel;
+    TTpsCalibration tps;
+    CountingChart chart;
+    Log log;
+};
+
+std::array<std::uint8_t, 10> withCrc(std::array<std::uint8_t, 10> f)
+{
+    f[9] = crc8(f.data(), 9);
+    return f;
+}
+
+// The frame number n (n > previous) whose model frame gives record r, looking
+// at most `ahead` frames past previous; -1 when none does. Slot columns are
+// left out: they depend on earlier frames.
+int matchFrame(const TLogRecord &r, int previous, int ahead, int sensorType)
+{
+    const sim::Image ram = sim::defaultImage();
+    for (int n = previous + 1; n <= previous + ahead; ++n) {
+        const auto f = sim::modelFrame(n, ram, 0);
+        if (r[ColConverter] == f[0] && r[ColAuxOut] == f[2] && r[ColMaf] == f[3] && r[ColTps] == f[4]
+            && r[ColRpmPeriod] == f[5] * 256 + f[6] && r[ColO2] == o2::recordingValue(f[7], sensorType))
+            return n;
+    }
+    return -1;
+}
+
+} // namespace
+
+class TestLogReader : public QObject {
+    Q_OBJECT
+private slots:
+    void frameToRecord_data();
+    void frameToRecord();
+    void recordsFollowTheStream();
+    void oneLostByteCostsAtMostNineFrames();
+    void twoHundredBadFramesEndTheStream();
+    void deviceThatNeverStreamsKeepsThePreviousView();
+    void unplugMidStreamStopsOnce();
+    void stopEndsTheReaderWithoutASecondStop();
+};
+
+void TestLogReader::frameToRecord_data()
+{
+    QTest::addColumn<int>("selector");
+    QTest::addColumn<int>("byte8");
+    QTest::addColumn<int>("periodHi");
+    QTest::addColumn<int>("periodLo");
+    QTest::addColumn<int>("column");   // the slot column that changes
+    QTest::addColumn<int>("expected"); // its value
+    QTest::addColumn<int>("rpm");
+    // Only bits 0 and 1 select; slots 2 and 3 are signed bytes.
+    QTest::newRow("0x7E selects slot 2, 200 is -56") << 0x7E << 200 << 0x03 << 0xE8 << int(ColAuxSlot2) << -56 << 1500;
+    QTest::newRow("0x06 selects slot 2, 0xF0 is -16") << 0x06 << 0xF0 << 0 << 0 << int(ColAuxSlot2) << -16 << 1;
+    QTest::newRow("slot 3 0x80 is -128") << 0xFF << 0x80 << 0 << 1 << int(ColAuxSlot3) << -128 << 1500000;
+    QTest::newRow("slot 1 unsigned") << 0x01 << 200 << 0x05 << 0xDC << int(ColEct) << 200 << 1000;
+    QTest::newRow("slot 0 unsigned") << 0xFC << 0xFF << 0x03 << 0xE8 << int(ColIat) << 255 << 1500;
+}
+
+void TestLogReader::frameToRecord()
+{
+    QFETCH(int, selector);
+    QFETCH(int, byte8);
+    QFETCH(int, periodHi);
+    QFETCH(int, periodLo);
+    QFETCH(int, column);
+    QFETCH(int, expected);
+    QFETCH(int, rpm);
+    std::array<int, 4> mux = {11, 22, -33, -44};
+    const std::array<int, 4> before = mux;
+    const auto f = withCrc({7, std::uint8_t(selector), 9, 10, 11, std::uint8_t(periodHi), std::uint8_t(periodLo),
+                            102, std::uint8_t(byte8), 0});
+    const TLogRecord r = TLogThread::frameToRecord(f.data(), mux, o2::InnovateMtxL, 128, -5);
+    QCOMPARE(r[std::size_t(column)], expected);
+    const int slotColumns[4] = {ColIat, ColEct, ColAuxSlot2, ColAuxSlot3};
+    for (int s = 0; s < 4; ++s)
+        if (slotColumns[s] != column)
+            QCOMPARE(r[std::size_t(slotColumns[s])], before[std::size_t(s)]);
+    QCOMPARE(r[ColConverter], 7);
+    QCOMPARE(r[ColMarker], 128);
+    QCOMPARE(r[ColAuxOut], 9);
+    QCOMPARE(r[ColMaf], 10);
+    QCOMPARE(r[ColTps], 11);
+    QCOMPARE(r[ColRpmPeriod], periodHi * 256 + periodLo);
+    QCOMPARE(proto::rpmFromPeriod(r[ColRpmPeriod]), rpm);
+    QCOMPARE(r[ColO2], 133); // 2.0 V on the Innovate scale
+    QCOMPARE(r[ColCorr], -5);
+    QCOMPARE(r[ColO2SM], 0);
+    QCOMPARE(r[ColLogCorr], 0);
+}
+
+void TestLogReader::recordsFollowTheStream()
+{
+    Rig rig;
+    rig.log.setMarker(true);
+    rig.log.setCorrectionValue(-7);
+    rig.start(o2::InnovateMtxL);
+    QVERIFY(rig.window.running);
+    QVERIFY(rig.log.recording());
+    QVERIFY(!rig.log.stopped());
+    QVERIFY(rig.unit.waitForEvent("stream-start", 2000));
+    QVERIFY(rig.waitForRecords(150));
+    QTRY_VERIFY(rig.window.dashes > 0); // the live tick runs
+    QVERIFY(rig.log.hasData());
+    rig.stop();
+    QVERIFY(rig.unit.waitForEvent("stream-stop", 2000));
+    QVERIFY(!rig.log.recording());
+    QVERIFY(rig.log.stopped());
+    const int n = rig.log.count();
+    QTest::qWait(150);
+    QCOMPARE(rig.log.count(), n); // nothing appended after the stop
+
+    // Every frame after the first, in order, none lost; the slots of a
+    // record are the latest of each (the model cycles the slots 0..3).
+    int frame = 0;
+    for (int i = 0; i < n; ++i) {
+        const TLogRecord r = rig.log.record(i);
+        frame = matchFrame(r, frame, 1, o2::InnovateMtxL);
+        QVERIFY2(frame == i + 1, qPrintable(QStringLiteral("record %1").arg(i)));
+        QCOMPARE(r[ColMarker], 128);
+        QCOMPARE(r[ColCorr], -7);
+        if (i >= 4) {
+            for (int s = 0; s < 4; ++s) {
+                const int n4 = frame - ((frame - s) & 3);
+                const auto f = sim::modelFrame(n4, sim::defaultImage(), 0);
+                const int v = s >= 2 ? int(std::int8_t(f[8])) : int(f[8]);
+                QCOMPARE(r[std::size_t(ColIat + s)], v);
+            }
+        }
+    }
+    // The stop sequence: visible range, O2SM from record 30, chart drawn.
+    QCOMPARE(rig.log.visibleFirst(), 0);
+    QCOMPARE(rig.log.visibleLast(), n - 2);
+    QCOMPARE(rig.log.value(ColO2SM, 29), 0);
+    long long sum = 0;
+    for (int i = 10; i < 50; ++i)
+        sum += rig.log.value(ColO2, i);
+    QCOMPARE(rig.log.value(ColO2SM, 30), int(double(sum) * 0.025));
+    QCOMPARE(rig.chart.rebuilds, 1);
+    QCOMPARE(int(rig.log.viewHistory().size()), 1);
+    QCOMPARE(rig.log.viewHistory().front().last, n - 1);
+    QCOMPARE(rig.window.stops, 1);
+}
+
+void TestLogReader::oneLostByteCostsAtMostNineFrames()
+{
+    sim::Config config;
+    config.loseByteAtFrame = 20;
+    Rig rig(config);
+    rig.start();
+    QVERIFY(rig.waitForRecords(100));
+    rig.stop();
+    const int bad = rig.log.lastStreamBadFrames();
+    QVERIFY2(bad >= 1 && bad <= 9, qPrintable(QString::number(bad)));
+    // Records resume in step with the frames: one gap, then every frame again.
+    int frame = 0, gaps = 0;
+    for (int i = 0; i < rig.log.count(); ++i) {
+        const int next = matchFrame(rig.log.record(i), frame, 12, o2::Signal05V);
+        QVERIFY2(next > 0, qPrintable(QStringLiteral("record %1").arg(i)));
+        if (next != frame + 1)
+            ++gaps;
+        frame = next;
+    }
+    QCOMPARE(gaps, 1);
+    QCOMPARE(rig.window.stops, 1);
+}
+
+void TestLogReader::twoHundredBadFramesEndTheStream()
+{
+    // Every failed check slides the reads by a byte (11 bytes per read), so
+    // the 200 failed checks from frame 11 on cover frames 11..230 and the
+    // read after them falls exactly on frame 231, a good one. (Which
+    // misaligned windows pass the check by chance depends only on the model's
+    // bytes; from frame 11 none does.)
+    sim::Config config;
+    for (int k = 11; k <= 230; ++k)
+        config.corruptFrames.insert(k);
+    Rig rig(config);
+    rig.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.window.running, 6000);
+    QCOMPARE(rig.window.stops, 1);
+    QVERIFY(!rig.log.recording());
+    QCOMPARE(rig.log.lastStreamBadFrames(), TLogThread::kMaxBadFrames);
+    QCOMPARE(rig.log.count(), 10); // frames 1..10; the bad ones left no record
+    QVERIFY(rig.unit.waitForEvent("stream-stop", 2000));
+
+    // The next stream starts with a fresh counter.
+    rig.unit.setConfig(sim::Config{});
+    rig.start();
+    QVERIFY(rig.waitForRecords(30));
+    QCOMPARE(rig.log.lastStreamBadFrames(), 0);
+    rig.stop();
+    QCOMPARE(rig.window.stops, 2);
+}
+
+void TestLogReader::deviceThatNeverStreamsKeepsThePreviousView()
+{
+    Rig rig;
+    rig.start();
+    QVERIFY(rig.waitForRecords(130));
+    rig.stop();
+    QCOMPARE(rig.chart.rebuilds, 1);
+    const int last = rig.log.visibleLast();
+
+    sim::Config silent;
+    silent.silenceAfterFrames = 0;
+    rig.unit.setConfig(silent);
+    rig.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.window.running, 4000);
+    QCOMPARE(rig.window.stops, 2);
+    QVERIFY(!rig.log.recording());
+    QVERIFY(rig.log.stopped());
+    QVERIFY(!rig.log.hasData());
+    QCOMPARE(rig.log.count(), 0);
+    QCOMPARE(rig.chart.rebuilds, 1);            // the chart keeps what it showed
+    QCOMPARE(rig.log.visibleLast(), last);      // and the view its range
+    QCOMPARE(int(rig.log.viewHistory().size()), 1);
+    QTest::qWait(300);
+    QCOMPARE(rig.window.stops, 2);
+}
+
+void TestLogReader::unplugMidStreamStopsOnce()
+{
+    RecordingSink sink;
+    ScopedMessageSink scope(&sink);
+    sim::Config config;
+    config.hangupAfterFrames = 60;
+    Rig rig(config);
+    rig.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.window.running, 6000);
+    QCOMPARE(rig.window.stops, 1);
+    QCOMPARE(sink.messages.size(), 1); // the port error's own text, before the stop
+    QVERIFY(!rig.log.recording());
+    QVERIFY(rig.log.hasData());
+    QVERIFY(rig.log.count() >= 50 && rig.log.count() <= 59);
+    QVERIFY(rig.channel.portIdle.load());
+    QTest::qWait(300);
+    QCOMPARE(rig.window.stops, 1);
+}
+
+void TestLogReader::stopEndsTheReaderWithoutASecondStop()
+{
+    Rig rig;
+    rig.start();
+    QVERIFY(rig.waitForRecords(20));
+    rig.stop();
+    QCOMPARE(rig.window.stops, 1);
+    rig.stop(); // Stop again: nothing stops twice, the view stays
+    QCOMPARE(rig.window.stops, 2);
+    QVERIFY(rig.unit.waitForEvent("stream-stop", 2000));
+    const int n = rig.log.count();
+    QTest::qWait(1200); // longer than a frame read's time-out
+    QCOMPARE(rig.window.stops, 2);
+    QCOMPARE(rig.log.count(), n);
+    QVERIFY(rig.channel.portIdle.load());
+}
+
+QTEST_GUILESS_MAIN(TestLogReader)
+#include "tst_log_reader.moc"
