@@ -240,6 +240,10 @@ public:
     TZoomBufer axisLimits() const { return axes_; }
     // Visible range 0 .. count - 2, MaxMafInLog, axis limits, view history emptied.
     void prepareView();
+    // O2SM := the 40-record moving average of O2 for records 30 .. count - 3
+    // (stop sequence); records whose window reaches past the last record take
+    // the average of the records that exist.
+    void computeO2SM();
     // Decimation step and resolution text for showing n records.
     void setDecimation(int n);
     // Rebuilds the chart with the current step if the log has data.
@@ -282,7 +286,6 @@ private:
     void startRecording(int sensorType);
     void stopRecording();
     void reapReaders(bool wait);
-    void computeO2SM();
     void onStreamEnded(std::uint64_t stream, const QString &errorText, bool sendStop);
 
     TTpsCalibration &tps_;

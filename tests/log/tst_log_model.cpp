@@ -1,0 +1,470 @@
+// The Log without a device: live tick, view preparation, O2SM, log files.
+#include <QtTest>
+
+#include <QTemporaryDir>
+
+#include "link/MessageSink.h"
+#include "link/Rxtx.h"
+#include "log/Log_iat_ect_corr.h"
+#include "log/Oxygensensor.h"
+#include "table/Table_iat_ect_corr.h"
+#include "throttle/TpsCalibration.h"
+
+namespace {
+
+struct Recorder : TSubscriber {
+    void handleMessage(TMessage &m) override
+    {
+        ids.append(m.id);
+        if (m.id == kMsgDashData)
+            dash = static_cast<TMsgDashData &>(m);
+    }
+    QList<std::uint32_t> ids;
+    TMsgDashData dash;
+};
+
+struct CountingChart : LogChartView {
+    void rebuild(int from, int to, int step) override
+    {
+        ++rebuilds;
+        lastFrom = from;
+        lastTo = to;
+        lastStep = step;
+    }
+    int rebuilds = 0, lastFrom = -1, lastTo = -1, lastStep = 0;
+};
+
+struct Rig {
+    Rig() : channel(broadcaster), log(tps, channel, broadcaster)
+    {
+        broadcaster.subscribe(&recorder);
+        log.setUpView(&chart, &table);
+    }
+    TLogRecord rec(int i) const
+    {
+        TLogRecord r{};
+        r[ColConverter] = (i * 7) & 0xFF;
+        r[ColMarker] = i % 3 == 0 ? 128 : 0;
+        r[ColAuxOut] = (i * 3) & 0xFF;
+        r[ColMaf] = (i * 5) & 0xFF;
+        r[ColTps] = (i * 11) & 0xFF;
+        r[ColRpmPeriod] = (i * 977) & 0xFFFF;
+        r[ColO2] = (i * 13) & 0xFF;
+        r[ColCorr] = (i % 511) - 255;
+        r[ColIat] = (i * 17) & 0xFF;
+        r[ColEct] = (i * 19) & 0xFF;
+        r[ColAuxSlot2] = (i % 256) - 128;
+        r[ColAuxSlot3] = 127 - (i % 256);
+        r[ColO2SM] = (i * 23) & 0xFF;
+        r[ColLogCorr] = 255 - (i % 511);
+        return r;
+    }
+    void fill(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            QVERIFY(log.addRecord(rec(i)));
+    }
+    TZiravBroadcaster broadcaster;
+    TRXTX channel;
+    TTpsCalibration tps;
+    Table table;
+    CountingChart chart;
+    Recorder recorder;
+    Log log;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+} // namespace
+
+class TestLogModel : public QObject {
+    Q_OBJECT
+private slots:
+    void dashboardRecordCarriesTheNewestRecord();
+    void o2Average_data();
+    void o2Average();
+    void autocorrectionStartsAt121Records();
+    void o2smMovingAverage();
+    void viewAfterPrepare();
+    void decimation_data();
+    void decimation();
+
+    void fileRoundTripKeepsEveryStoredColumn();
+    void signMagnitudeBytes();
+    void fileNameExtension_data();
+    void fileNameExtension();
+    void loadLayouts_data();
+    void loadLayouts();
+    void loadFailures();
+    void saveFailureKeepsTheOldFile();
+};
+
+void TestLogModel::dashboardRecordCarriesTheNewestRecord()
+{
+    Rig rig;
+    rig.log.setTrackBarB(1);
+    TLogRecord r{};
+    r[ColConverter] = 200;
+    r[ColMarker] = 128;
+    r[ColAuxOut] = 55;
+    r[ColMaf] = 77;
+    r[ColTps] = 123;
+    r[ColRpmPeriod] = 0; // no engine pulses: rpm 1
+    r[ColO2] = 26;
+    r[ColIat] = 3;
+    r[ColEct] = 150;
+    r[ColAuxSlot2] = -16;
+    r[ColAuxSlot3] = -4;
+    rig.log.addRecord(r);
+    rig.log.liveTick();
+    const TMsgDashData &d = rig.recorder.dash;
+    QCOMPARE(rig.recorder.ids, QList<std::uint32_t>{kMsgDashData});
+    QCOMPARE(d.converter, 200);
+    QCOMPARE(d.maf, 77);
+    QCOMPARE(d.tps, 123);
+    QCOMPARE(d.slot0, 3);
+    QCOMPARE(d.slot2, -16);
+    QCOMPARE(d.slot1, 150);
+    QCOMPARE(d.auxOut, 55);
+    QCOMPARE(d.marker, 128);
+    QCOMPARE(d.tpsText, QStringLiteral("123N2.41V"));
+    QCOMPARE(d.rpm, 1);
+    QCOMPARE(d.o2, 26);
+    // Sensor type 0 after construction: narrow-band display.
+    QCOMPARE(d.o2Text, QStringLiteral("0.51V"));
+    QCOMPARE(d.o2Gauge, 129);
+    QCOMPARE(d.o2Colour, o2::kGreen);
+
+    const TOperatingPoint &p = rig.table.operatingPoint();
+    QCOMPARE(p.inputCode, 77);
+    QCOMPARE(p.outputCode, 200);
+    QCOMPARE(p.auxOutput, 55);
+    QCOMPARE(p.iatCode, 3);
+    QCOMPARE(p.ectCode, 150);
+    QCOMPARE(p.iatCorr, -16);
+    QCOMPARE(p.ectCorr, -4);
+
+    r[ColRpmPeriod] = 1000;
+    rig.log.addRecord(r);
+    rig.log.liveTick();
+    QCOMPARE(rig.recorder.dash.rpm, 1500);
+}
+
+void TestLogModel::o2Average_data()
+{
+    QTest::addColumn<int>("records");
+    QTest::addColumn<int>("crossings"); // 0: fast window, above: fine window
+    QTest::addColumn<int>("fast");
+    QTest::addColumn<int>("fine");
+    QTest::addColumn<int>("expected");
+    // O2 of record i is i: the last n average to (2 * records - n - 1) / 2, truncated.
+    QTest::newRow("fast window of 10") << 50 << 0 << 10 << 1000 << 44;
+    QTest::newRow("fine window larger than the log: last value") << 50 << 1 << 10 << 1000 << 49;
+    QTest::newRow("fine window of 4") << 50 << 2 << 1000 << 4 << 47;
+    QTest::newRow("window of 0: last value") << 50 << 0 << 0 << 0 << 49;
+    QTest::newRow("window equal to the log") << 50 << 0 << 50 << 0 << 24;
+}
+
+void TestLogModel::o2Average()
+{
+    QFETCH(int, records);
+    QFETCH(int, crossings);
+    QFETCH(int, fast);
+    QFETCH(int, fine);
+    QFETCH(int, expected);
+    Rig rig;
+    for (int i = 0; i < records; ++i) {
+        TLogRecord r{};
+        r[ColO2] = i;
+        rig.log.addRecord(r);
+    }
+    rig.log.setTrackBarB(fast);
+    rig.log.setTrackBarT(fine);
+    rig.log.autotune().crossings = crossings;
+    rig.log.liveTick();
+    QCOMPARE(rig.recorder.dash.o2, expected);
+}
+
+void TestLogModel::autocorrectionStartsAt121Records()
+{
+    Rig rig;
+    rig.fill(120);
+    rig.log.liveTick();
+    QVERIFY(!rig.recorder.ids.contains(kMsgAutocorrection));
+    rig.log.addRecord(rig.rec(120));
+    rig.log.liveTick();
+    QCOMPARE(rig.recorder.ids.count(kMsgAutocorrection), 1);
+    // Nothing at all for an empty log.
+    Rig empty;
+    empty.log.liveTick();
+    QVERIFY(empty.recorder.ids.isEmpty());
+}
+
+void TestLogModel::o2smMovingAverage()
+{
+    {
+        Rig rig;
+        rig.fill(29);
+        rig.log.computeO2SM();
+        for (int i = 0; i < 29; ++i)
+            QCOMPARE(rig.log.value(ColO2SM, i), rig.rec(i)[ColO2SM]); // untouched
+    }
+    Rig rig;
+    const int n = 100;
+    for (int i = 0; i < n; ++i) {
+        TLogRecord r{};
+        r[ColO2] = (i * 37) % 200;
+        rig.log.addRecord(r);
+    }
+    rig.log.computeO2SM();
+    for (int k = 0; k < n; ++k) {
+        int expected = 0;
+        if (k >= 30 && k <= n - 3) {
+            long long sum = 0;
+            int span = 0;
+            for (int i = k - 20; i <= std::min(k + 19, n - 1); ++i, ++span)
+                sum += rig.log.value(ColO2, i);
+            expected = span == 40 ? int(double(sum) * 0.025) : int(sum / span);
+        }
+        QCOMPARE(rig.log.value(ColO2SM, k), expected);
+    }
+}
+
+void TestLogModel::viewAfterPrepare()
+{
+    Rig rig;
+    TLogRecord r{};
+    r[ColMaf] = 10;
+    for (int i = 0; i < 200; ++i)
+        rig.log.addRecord(r);
+    rig.log.setValue(ColMaf, 199, 255); // the last record is not shown
+    rig.log.setValue(ColMaf, 100, 254);
+    rig.log.setValue(ColCorr, 50, -45);
+    rig.log.setValue(ColLogCorr, 60, -40); // above the moved minimum: no effect
+    rig.log.prepareView();
+    QCOMPARE(rig.log.visibleFirst(), 0);
+    QCOMPARE(rig.log.visibleLast(), 198);
+    QCOMPARE(rig.log.maxMafInLog(), 254);
+    QCOMPARE(rig.log.axisLimits().valueMin, -65.0);
+    QCOMPARE(rig.log.axisLimits().valueMax, 300.0);
+    QCOMPARE(rig.log.axisLimits().timeMax, 1980.0);
+    QVERIFY(rig.log.viewHistory().empty());
+}
+
+void TestLogModel::decimation_data()
+{
+    QTest::addColumn<int>("records");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("short log") << 100 << 1 << "0.01s";
+    QTest::newRow("1000 records") << 1000 << 2 << "0.02s";
+    QTest::newRow("50 000 records") << 49998 << 116 << "1.16s";
+    QTest::newRow("step 5") << 2150 << 5 << "0.05s";
+    QTest::newRow("step 150") << 64500 << 150 << "1.50s";
+    QTest::newRow("empty") << -1 << 1 << "0.01s";
+}
+
+void TestLogModel::decimation()
+{
+    QFETCH(int, records);
+    QFETCH(int, step);
+    QFETCH(QString, text);
+    QCOMPARE(decimationStepFor(records), step);
+    QCOMPARE(resolutionTextFor(step), text);
+}
+
+void TestLogModel::fileRoundTripKeepsEveryStoredColumn()
+{
+    QTemporaryDir dir;
+    Rig rig;
+    const int n = 1200;
+    rig.fill(n);
+    rig.log.headerA = 0x12;
+    rig.log.headerB = 0x34;
+    const QString path = dir.filePath(QStringLiteral("run1"));
+    QVERIFY(rig.log.saveToFile(path));
+    const QByteArray bytes = readAll(path + QStringLiteral(".log"));
+    QCOMPARE(bytes.size(), 15 + 15 * n);
+    QCOMPARE(bytes.left(11), QByteArray("\x12\x34ZiRaV\0\0\0\x01", 11));
+
+    Rig back;
+    back.log.headerA = back.log.headerB = 0;
+    QVERIFY(back.log.loadFromFile(path + QStringLiteral(".log")));
+    QCOMPARE(back.log.count(), n);
+    QCOMPARE(int(back.log.headerA), 0x12);
+    QCOMPARE(int(back.log.headerB), 0x34);
+    for (int i = 0; i < n; ++i)
+        for (int c = 0; c < kLogColumns; ++c) {
+            if (c == ColAuxSlot2 || c == ColAuxSlot3)
+                continue;
+            QCOMPARE(back.log.value(c, i), rig.log.value(c, i));
+        }
+    QCOMPARE(back.log.columnLength(ColAuxSlot2), 0);
+    QCOMPARE(back.log.columnLength(ColAuxSlot3), 0);
+    QCOMPARE(back.log.columnLength(ColMaf), n);
+    QVERIFY(back.log.hasData());
+    QCOMPARE(back.log.visibleLast(), n - 2);
+    QCOMPARE(back.log.decimationStep(), decimationStepFor(n - 1));
+    QCOMPARE(back.chart.rebuilds, 1);
+    QCOMPARE(int(back.log.viewHistory().size()), 1);
+}
+
+void TestLogModel::signMagnitudeBytes()
+{
+    QTemporaryDir dir;
+    Rig rig;
+    TLogRecord r{};
+    r[ColCorr] = -5;
+    r[ColLogCorr] = 0;
+    rig.log.addRecord(r);
+    r[ColCorr] = 0;
+    r[ColLogCorr] = -255;
+    rig.log.addRecord(r);
+    const QString path = dir.filePath(QStringLiteral("s.log"));
+    QVERIFY(rig.log.saveToFile(path));
+    const QByteArray b = readAll(path);
+    QCOMPARE(b.mid(15 + 8, 2), QByteArray("\x05\x80", 2));
+    QCOMPARE(b.mid(15 + 13, 2), QByteArray("\x00\x00", 2));
+    QCOMPARE(b.mid(30 + 8, 2), QByteArray("\x00\x00", 2));
+    QCOMPARE(b.mid(30 + 13, 2), QByteArray("\xFF\x80", 2));
+    Rig back;
+    QVERIFY(back.log.loadFromFile(path));
+    QCOMPARE(back.log.value(ColCorr, 0), -5);
+    QCOMPARE(back.log.value(ColLogCorr, 1), -255);
+}
+
+void TestLogModel::fileNameExtension_data()
+{
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("no extension") << "run1" << "run1.log";
+    QTest::newRow("upper case is not the extension") << "RUN1.LOG" << "RUN1.LOG.log";
+    QTest::newRow("already .log") << "a.log" << "a.log";
+}
+
+void TestLogModel::fileNameExtension()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, written);
+    QTemporaryDir dir;
+    Rig rig;
+    rig.fill(3);
+    QVERIFY(rig.log.saveToFile(dir.filePath(given)));
+    QVERIFY(QFile::exists(dir.filePath(written)));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+}
+
+void TestLogModel::loadLayouts_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("records");
+    QTest::addColumn<bool>("drawn");
+    const QByteArray header("\0\0ZiRaV\0\0\0\x01\0\0\0\0", 15);
+    auto current = [&](int n, int extra) {
+        QByteArray b = header;
+        for (int i = 0; i < n; ++i)
+            b += QByteArray(15, char(i));
+        return b + QByteArray(extra, '\x07');
+    };
+    QTest::newRow("117 records are not drawn") << current(117, 0) << 117 << false;
+    QTest::newRow("118 records are drawn") << current(118, 0) << 118 << true;
+    QTest::newRow("partial record ignored") << current(120, 14) << 120 << true;
+    QTest::newRow("header only") << current(0, 0) << 0 << false;
+    QTest::newRow("shorter than a header") << QByteArray(14, '\x01') << 0 << false;
+    QByteArray old;
+    for (int i = 0; i < 10; ++i)
+        old += QByteArray(8, char(i + 1));
+    QTest::newRow("old layout of 10 records gives 7") << old << 7 << false;
+    QTest::newRow("old layout with a partial record") << old + QByteArray(5, '\x09') << 7 << false;
+    QByteArray version2 = current(3, 0);
+    version2[10] = 2; // another version reads as the old layout
+    QTest::newRow("other version reads as old layout") << version2 << (15 + 45 - 24) / 8 << false;
+}
+
+void TestLogModel::loadLayouts()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, records);
+    QFETCH(bool, drawn);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("x.log"));
+    writeAll(path, file);
+    RecordingSink sink;
+    ScopedMessageSink scope(&sink);
+    Rig rig;
+    rig.fill(5);
+    QVERIFY(rig.log.loadFromFile(path));
+    QVERIFY(sink.messages.isEmpty());
+    QCOMPARE(rig.log.count(), records);
+    QCOMPARE(rig.log.hasData(), drawn);
+    QCOMPARE(rig.chart.rebuilds, drawn ? 1 : 0);
+    if (file.size() >= 15 && file.mid(2, 6) != QByteArray("ZiRaV\0", 6) && records > 0) {
+        // Old layout: the first three records are skipped, the rest hold
+        // the first eight columns and zeros.
+        QCOMPARE(rig.log.value(ColConverter, 0), 4);
+        QCOMPARE(rig.log.value(ColRpmPeriod, 0), 4 * 256 + 4);
+        QCOMPARE(rig.log.value(ColCorr, 0), 0);
+        QCOMPARE(rig.log.value(ColO2SM, 0), 0);
+    }
+}
+
+void TestLogModel::loadFailures()
+{
+    RecordingSink sink;
+    ScopedMessageSink scope(&sink);
+    Rig rig;
+    rig.fill(150);
+    rig.log.prepareView();
+    rig.log.rebuild(1);
+    QVERIFY(rig.log.hasData());
+    const QString missing = QStringLiteral("/nonexistent/dir/x.log");
+    QVERIFY(!rig.log.loadFromFile(missing));
+    QCOMPARE(sink.messages, QStringList{missing + QStringLiteral("Log file load error")});
+    QCOMPARE(rig.log.count(), 150); // columns untouched
+    QVERIFY(!rig.log.hasData());    // but the chart waits for the next log
+
+    // Saving an empty log writes nothing and says nothing.
+    Rig empty;
+    QTemporaryDir dir;
+    QVERIFY(!empty.log.saveToFile(dir.filePath(QStringLiteral("e"))));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("e.log"))));
+    QCOMPARE(sink.messages.size(), 1);
+}
+
+void TestLogModel::saveFailureKeepsTheOldFile()
+{
+    RecordingSink sink;
+    ScopedMessageSink scope(&sink);
+    QTemporaryDir dir;
+    Rig rig;
+    rig.fill(10);
+    // A directory where the log should go cannot be replaced.
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("busy.log")));
+    QVERIFY(!rig.log.saveToFile(dir.filePath(QStringLiteral("busy"))));
+    QCOMPARE(sink.messages, QStringList{QStringLiteral("Can't delete file before saving")});
+    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("busy.log"))).isDir());
+    // A folder that does not exist: the file cannot be created.
+    sink.messages.clear();
+    QVERIFY(!rig.log.saveToFile(dir.filePath(QStringLiteral("no/such/x"))));
+    QCOMPARE(sink.messages, QStringList{QStringLiteral("Log file save error")});
+    // A good save over an old log replaces it whole, leaving no stray files.
+    const QString path = dir.filePath(QStringLiteral("old.log"));
+    writeAll(path, QByteArray("previous"));
+    QVERIFY(rig.log.saveToFile(path));
+    QCOMPARE(readAll(path).size(), 15 + 15 * 10);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("old.log")});
+}
+
+QTEST_GUILESS_MAIN(TestLogModel)
+#include "tst_log_model.moc"
