@@ -198,6 +198,13 @@ public:
     // ---- settings (UI thread) -------------------------------------------------
     const TLogSettings &settings() const { return settings_; }
     int sensorType() const { return sensorType_; }
+    // ComboBoxO2 changed while no recording runs: a loaded log is read with
+    // the type selected at the time. (A recording keeps its start's type.)
+    void setSensorType(int type)
+    {
+        if (!recording_)
+            sensorType_ = type;
+    }
     // Start command, step 4.
     void setStartSettings(const TStartSettings &s);
     void setCorrectionValue(int v) { correction_.store(v, std::memory_order_relaxed); }
