@@ -7,9 +7,11 @@
 #include "link/MessageSink.h"
 #include "link/Protocol.h"
 #include "link/Rxtx.h"
+#include "log/LiveCommands.h"
 #include "log/Log_iat_ect_corr.h"
 #include "log/Oxygensensor.h"
 #include "sim/Emulator.h"
+#include "table/Table_iat_ect_corr.h"
 #include "throttle/TpsCalibration.h"
 
 namespace {
@@ -103,6 +105,7 @@ private slots:
     void deviceThatNeverStreamsKeepsThePreviousView();
     void unplugMidStreamStopsOnce();
     void stopEndsTheReaderWithoutASecondStop();
+    void startAndStopCommands();
 };
 
 void TestLogReader::frameToRecord_data()
@@ -318,6 +321,52 @@ void TestLogReader::stopEndsTheReaderWithoutASecondStop()
     QCOMPARE(rig.window.stops, 2);
     QCOMPARE(rig.log.count(), n);
     QVERIFY(rig.channel.portIdle.load());
+}
+
+void TestLogReader::startAndStopCommands()
+{
+    RecordingSink sink;
+    ScopedMessageSink scope(&sink);
+    Rig rig;
+    Table table;
+    int quickWrites = 0;
+    table.quickWriteHook = [&] { ++quickWrites; };
+    TWindowState w;
+    w.correction = 9;
+    TStartCommand command;
+    command.sensorType = o2::Aem304110;
+    command.settings.trackBarB = 35;
+    command.settings.autocorrection = true;
+    int resets = 0;
+
+    QVERIFY(!runStartCommand(command, rig.log, table, w, rig.broadcaster, [&] { ++resets; }));
+    QCOMPARE(sink.messages,
+             QStringList{QString::fromUtf8("Please choose right COM port\n\n Пожалуйста выберите правильный COM порт")});
+    QVERIFY(!rig.window.running);
+    QCOMPARE(resets, 0);
+
+    command.portSelected = true;
+    QVERIFY(runStartCommand(command, rig.log, table, w, rig.broadcaster, [&] { ++resets; }));
+    QCOMPARE(resets, 1);
+    QCOMPARE(quickWrites, 1);
+    QCOMPARE(w.correction, 0);
+    QVERIFY(rig.window.running);
+    QCOMPARE(rig.log.sensorType(), int(o2::Aem304110));
+    QCOMPARE(rig.log.settings().fastWindow, 35);
+    QCOMPARE(rig.log.settings().fastPeriod, 3);
+    QVERIFY(rig.waitForRecords(20));
+
+    w.autocorrDown = true;
+    w.correction = 4;
+    const TStopOutcome out = runStopCommand(rig.log, w, rig.broadcaster);
+    QVERIFY(out.autocorrReleased && out.lockLogLimit);
+    QVERIFY(!w.autocorrDown);
+    QCOMPARE(w.correction, 0);
+    QVERIFY(!rig.log.settings().autocorrection);
+    QVERIFY(!rig.window.running);
+    QVERIFY(!rig.log.recording());
+    QVERIFY(rig.unit.waitForEvent("stream-stop", 2000));
+    QCOMPARE(sink.messages.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestLogReader)
