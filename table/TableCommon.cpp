@@ -1,5 +1,7 @@
 #include "table/TableCommon.h"
 
+#include "link/DeviceInfo.h"
+
 #include <cmath>
 
 namespace tbl {
@@ -25,19 +27,7 @@ QString twoDecimals(double v)
 {
     if (!std::isfinite(v))
         return QStringLiteral("0");
-    // Round on the hundredths with ties to even, then print without trailing zeros;
-    // QString::number is locale-independent, so the decimal mark is always '.'.
-    const double hundredths = std::nearbyint(v * 100.0);
-    QString s = QString::number(hundredths / 100.0, 'f', 2);
-    if (s.contains(QLatin1Char('.'))) {
-        while (s.endsWith(QLatin1Char('0')))
-            s.chop(1);
-        if (s.endsWith(QLatin1Char('.')))
-            s.chop(1);
-    }
-    if (s == QLatin1String("-0"))
-        s = QStringLiteral("0");
-    return s;
+    return shortestDecimal(v, 2);
 }
 
 QString voltsText(double v)

@@ -3,6 +3,7 @@
 // its operations, its files and its history.
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace tbl {
@@ -36,6 +37,14 @@ int roundEven(double x);
 inline int clampInt(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 inline int clampCode(int v) { return clampInt(v, 0, 255); }
 inline int clampCorr(int v) { return clampInt(v, kCorrMin, kCorrMax); }
+// v + c limited to lo..hi without overflowing on odd slot contents.
+inline int addLimited(int32_t v, long long c, int lo, int hi)
+{
+    const long long s = static_cast<long long>(v) + c;
+    return static_cast<int>(s < lo ? lo : (s > hi ? hi : s));
+}
+inline size_t at(int i) { return static_cast<size_t>(i); }
+
 // Clamps a double before converting, so an absurd value cannot overflow int.
 int clampCodeR(double v);
 

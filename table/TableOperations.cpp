@@ -8,13 +8,6 @@
 using namespace tbl;
 
 namespace {
-// v + c limited to lo..hi without overflowing on odd slot contents.
-int addLimited(int32_t v, long long c, int lo, int hi)
-{
-    const long long s = static_cast<long long>(v) + c;
-    return static_cast<int>(s < lo ? lo : (s > hi ? hi : s));
-}
-inline size_t at(int i) { return static_cast<size_t>(i); }
 
 // Unclamped linear interpolation between neighbouring marked slots of
 // first..last (lower anchor included, upper excluded). Corrections are read

@@ -4,15 +4,6 @@
 
 using namespace tbl;
 
-namespace {
-int addLimited(int32_t v, long long c, int lo, int hi)
-{
-    const long long s = static_cast<long long>(v) + c;
-    return static_cast<int>(s < lo ? lo : (s > hi ? hi : s));
-}
-inline size_t at(int i) { return static_cast<size_t>(i); }
-} // namespace
-
 int Table::correctionSlot(TempTarget target, int sensorCode)
 {
     return (target == TempTarget::IAT ? kIatBase : kEctBase) + clampInt(sensorCode, 0, 255) / 4;
