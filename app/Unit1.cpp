@@ -480,7 +480,7 @@ void TForm1::takeSensorRecord()
 {
     if (transfer::firmwareGeneration() != 2)
         return;
-    const TTableIdentification &id = table_->identification;
+    const TDeviceInfo &id = table_->identification;
     LabelHwVersion->setText(QStringLiteral("HW_Version: ") + id.hardwareText);
     LabelFOsc->setText(QStringLiteral("F_OSC: ") + id.oscillatorText);
     LabelHwVersion->show();

@@ -18,30 +18,6 @@ proto::Image refreshedImage(Table &table)
     return image;
 }
 
-void storeIdentification(Table &table, const TDeviceInfo &info)
-{
-    table.identification.deviceId = info.deviceId;
-    table.identification.firmwareText = info.firmwareText;
-    table.identification.firmwareNumber = info.firmwareNumber;
-    table.identification.hardwareText = info.hardwareText;
-    table.identification.hardwareNumber = info.hardwareNumber;
-    table.identification.oscillatorText = info.oscillatorText;
-    table.identification.oscillatorNumber = info.oscillatorNumber;
-}
-
-TDeviceInfo storedIdentification(const Table &table)
-{
-    TDeviceInfo info;
-    info.deviceId = table.identification.deviceId;
-    info.firmwareText = table.identification.firmwareText;
-    info.firmwareNumber = table.identification.firmwareNumber;
-    info.hardwareText = table.identification.hardwareText;
-    info.hardwareNumber = table.identification.hardwareNumber;
-    info.oscillatorText = table.identification.oscillatorText;
-    info.oscillatorNumber = table.identification.oscillatorNumber;
-    return info;
-}
-
 void hideAll(TransferProgress &progress)
 {
     for (int i = 0; i < 256 && progress.progressVisible(); ++i)
@@ -61,16 +37,9 @@ TDeviceInfo identify(Table &table, TRXTX &channel)
     if (!channel.isConnected())
         return TDeviceInfo{};
     const QByteArray reply = proto::identify(channel);
-    TDeviceInfo info = storedIdentification(table);
-    try {
-        parseIdentifyReply(reply, info, firmwareGeneration());
-    } catch (...) {
-        // What the reply held before it ran short is kept.
-        storeIdentification(table, info);
-        throw;
-    }
-    storeIdentification(table, info);
-    return info;
+    // Parsed in place: what a reply held before it ran short is kept.
+    parseIdentifyReply(reply, table.identification, firmwareGeneration());
+    return table.identification;
 }
 
 Outcome tableRead(Table &table, TRXTX &channel)

@@ -4,6 +4,7 @@
 // operating point and undo history. Free of widgets: the window passes the
 // state of its controls in (TWindowState) and binds its views and edit boxes
 // through the small interfaces below.
+#include "link/DeviceInfo.h"
 #include "table/TableCommon.h"
 #include "table/TableHistory.h"
 #include "table/TableParams.h"
@@ -43,18 +44,6 @@ struct TOperatingPoint {
     int iatCorr = 0;
     int ectCorr = 0;
     int further = 0; // 255 once a dashboard is bound
-};
-
-// The identification values kept from the last identification made while
-// connected (filled by the link's identify; more fields may follow).
-struct TTableIdentification {
-    int deviceId = 65535;
-    QString firmwareText;
-    int firmwareNumber = 0;
-    QString hardwareText;
-    int hardwareNumber = 0;
-    QString oscillatorText;
-    int oscillatorNumber = 0;
 };
 
 // Window controls that the operations read and may change. The window fills
@@ -136,7 +125,8 @@ public:
 
     QString lastFileName() const { return lastFileName_; }
     void setLastFileName(const QString &name) { lastFileName_ = name; }
-    TTableIdentification identification;
+    // Values of the last identification made while connected.
+    TDeviceInfo identification;
 
     // Quick write of image 1 to the unit's working memory, filled in by the
     // owner of the serial link. Called at the end of apply to table, the F7
