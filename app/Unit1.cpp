@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QTimer>
 
 #include "app/Unit2.h"
 #include "link/Firmware.h"
@@ -214,6 +215,18 @@ void TForm1::buildControls()
 
     // A pick from the list chooses at once; a typed path is chosen with Enter.
     connect(ComComboBox1, QOverload<int>::of(&QComboBox::activated), this, [this](int) { ComComboBox1Change(); });
+    // Enter on a listed name already activates its entry; only a typed path
+    // needs this. The combo box hands one Enter to its line edit twice, so
+    // the choice runs once, after the key has been handled.
+    connect(ComComboBox1->lineEdit(), &QLineEdit::returnPressed, this, [this] {
+        if (typedChoicePending_ || ComComboBox1->findText(ComComboBox1->currentText()) >= 0)
+            return;
+        typedChoicePending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            typedChoicePending_ = false;
+            ComComboBox1Change();
+        });
+    });
     connect(SpeedButtonReconnect, &QToolButton::clicked, this, &TForm1::SpeedButtonReconnectClick);
     connect(ActionReadCoverter, &QAction::triggered, this, &TForm1::ActionReadCoverterExecute);
     connect(ActionWriteConverter, &QAction::triggered, this, &TForm1::ActionWriteConverterExecute);

@@ -134,4 +134,5 @@ private:
     TForm2 *progress_ = nullptr;
     kma::SensorRecord sensorRecord_;
     bool closed_ = false;
+    bool typedChoicePending_ = false;
 };

@@ -243,6 +243,33 @@ private slots:
         QCOMPARE(int(unit.firmwareBlocks().size()), 2);
     }
 
+    void typedPathChosenWithEnter()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        sim::Emulator unit;
+        const QString path = QString::fromStdString(unit.start());
+        TForm1 form;
+        form.ComComboBox1->lineEdit()->setText(path);
+        QTest::keyClick(form.ComComboBox1->lineEdit(), Qt::Key_Return);
+        QTRY_VERIFY(form.channel()->isConnected());
+        QTest::qWait(50);
+        QCOMPARE(form.channel()->portName(), path);
+        int identifies = 0;
+        for (const std::string &e : unit.events())
+            identifies += e == "identify";
+        QCOMPARE(identifies, 1);
+        // Enter on the listed demo entry chooses it once as well.
+        form.ComComboBox1->lineEdit()->setText(QString::fromLatin1(TForm1::kDemoUnitEntry));
+        QTest::keyClick(form.ComComboBox1->lineEdit(), Qt::Key_Return);
+        QVERIFY(form.demoUnit());
+        QTRY_VERIFY(form.demoUnit()->waitForEvent("read", 10));
+        int demoIdentifies = 0;
+        for (const std::string &e : form.demoUnit()->events())
+            demoIdentifies += e == "identify";
+        QCOMPARE(demoIdentifies, 1);
+    }
+
     void missingPortSaysTryAgain()
     {
         RecordingSink sink;
