@@ -7,9 +7,14 @@
 #include <string>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QStringList>
+#include <QThread>
 
 #include "link/Firmware.h"
+#include "log/Log_iat_ect_corr.h"
+#include "log/Oxygensensor.h"
+#include "throttle/TpsCalibration.h"
 #include "link/MessageSink.h"
 #include "link/Rxtx.h"
 #include "link/TableTransfer.h"
@@ -26,6 +31,9 @@ const char kUsage[] =
     "  write FILE.tab             store a table file in the unit, verified\n"
     "  quick-write FILE.tab       send a table file to the unit's working memory\n"
     "  flash FILE.enc [--recovery]  update the unit's firmware\n"
+    "  log FILE.log --seconds N [--sensor TYPE]\n"
+    "                             record the live data stream for N seconds;\n"
+    "                             TYPE 0..4 is the oxygen sensor (default 2, 0-5V)\n"
     "--port PATH: the serial device (e.g. /dev/ttyUSB0); \"demo\" uses the\n"
     "built-in emulated unit.\n";
 
@@ -134,6 +142,41 @@ struct Session {
     }
 };
 
+// Records the live stream through the same reader and log as the window,
+// then saves the log file. The unit's table is not touched.
+int recordLog(Session &s, const QString &file, int seconds, int sensorType)
+{
+    TTpsCalibration tps;
+    Log log(tps, *s.channel, s.broadcaster);
+    log.setUpView(nullptr, nullptr);
+    log.setSensorType(sensorType);
+    TStartSettings settings;
+    log.setStartSettings(settings);
+    TMsgStartLiveData start(sensorType);
+    s.broadcaster.broadcast(start);
+    // The end of the stream (device silent, unplugged, too many bad frames)
+    // arrives as a queued stop; the loop ends early then.
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < qint64(seconds) * 1000 && log.recording()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(20);
+    }
+    const bool endedEarly = !log.recording();
+    TMsgStopLiveData stop;
+    s.broadcaster.broadcast(stop);
+    log.shutdown();
+    QCoreApplication::processEvents();
+    std::printf("records recorded: %d\nbad frames skipped: %d\n", log.count(), log.lastStreamBadFrames());
+    if (log.count() == 0) {
+        showMessage(QStringLiteral("No live data received; nothing saved."));
+        return 1;
+    }
+    if (!log.saveToFile(file))
+        return 1;
+    return endedEarly ? 1 : 0;
+}
+
 int usage()
 {
     std::fputs(kUsage, stderr);
@@ -148,12 +191,22 @@ int main(int argc, char *argv[])
     QStringList args = app.arguments().mid(1);
     QString port;
     bool recovery = false;
+    int seconds = -1;
+    int sensorType = o2::kDefaultType;
     QStringList positional;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--port") && i + 1 < args.size())
             port = args[++i];
         else if (args[i] == QLatin1String("--recovery"))
             recovery = true;
+        else if (args[i] == QLatin1String("--seconds") && i + 1 < args.size())
+            seconds = args[++i].toInt();
+        else if (args[i] == QLatin1String("--sensor") && i + 1 < args.size()) {
+            bool ok = false;
+            sensorType = args[++i].toInt(&ok);
+            if (!ok || sensorType < 0 || sensorType >= o2::kTypeCount)
+                return usage();
+        }
         else if (args[i] == QLatin1String("--help") || args[i] == QLatin1String("-h"))
             return std::fputs(kUsage, stdout), 0;
         else if (args[i].startsWith(QLatin1String("--")))
@@ -177,6 +230,12 @@ int main(int argc, char *argv[])
 
     if (command == QLatin1String("identify"))
         return s.identifyCompatible(true) ? 0 : 1;
+
+    if (command == QLatin1String("log")) {
+        if (seconds <= 0)
+            return usage();
+        return recordLog(s, file, seconds, sensorType);
+    }
 
     if (command == QLatin1String("flash")) {
         LineProgress progress;

@@ -88,6 +88,41 @@ private slots:
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
     }
 
+    void logRecording_data()
+    {
+        QTest::addColumn<int>("silenceAfter");
+        QTest::addColumn<bool>("streams");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("streams for the whole time") << -1 << true << 0 << true;
+        QTest::newRow("stream ends early") << 30 << true << 1 << true;
+        QTest::newRow("never streams") << -1 << false << 1 << false;
+    }
+    void logRecording()
+    {
+        QFETCH(int, silenceAfter);
+        QFETCH(bool, streams);
+        QFETCH(int, status);
+        QFETCH(bool, saved);
+        QTemporaryDir dir;
+        sim::Config config;
+        config.silenceAfterFrames = streams ? silenceAfter : 0;
+        sim::Emulator unit(config);
+        const QString port = QString::fromStdString(unit.start());
+        const QString file = dir.filePath("run.log");
+        const Run r = cli({"log", file, "--seconds", "2", "--sensor", "1", "--port", port});
+        QCOMPARE(r.status, status);
+        QVERIFY(unit.waitForEvent("stream-stop", 2000));
+        QCOMPARE(QFile::exists(file), saved);
+        if (saved) {
+            const int records = r.out.section("records recorded: ", 1).section('\n', 0, 0).toInt();
+            QVERIFY(records > 10);
+            // A 15-byte header and one 15-byte record per frame.
+            QCOMPARE(QFileInfo(file).size(), qint64(15 + 15 * records));
+            QVERIFY(r.out.contains("bad frames skipped: 0"));
+        }
+    }
+
     void flashAndUsage()
     {
         QTemporaryDir dir;
@@ -104,6 +139,8 @@ private slots:
         QCOMPARE(int(unit.firmwareBlocks().size()), 2);
         QCOMPARE(cli({"write", "--port", port}).status, 2);
         QCOMPARE(cli({"identify"}).status, 2);
+        QCOMPARE(cli({"log", "x.log", "--port", port}).status, 2); // no duration
+        QCOMPARE(cli({"log", "x.log", "--seconds", "1", "--sensor", "7", "--port", port}).status, 2);
     }
 };
 
