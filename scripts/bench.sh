@@ -9,7 +9,7 @@ cmake --build "$build" -j"$(nproc)"
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 for bench in "$build"/tests/bench/bench_* "$build"/tests/table/bench_*; do
-  [ -x "$bench" ] || continue
+  [ -f "$bench" ] && [ -x "$bench" ] || continue
   echo "== $(basename "$bench")"
   "$bench" "$tmp"
 done

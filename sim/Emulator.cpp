@@ -122,6 +122,7 @@ struct Emulator::Impl {
     mutable std::condition_variable cv;
     Config shared;
     bool configChanged = false;
+    TimePoint lastInAt{}; // line arrival of the host byte taken last
     Image ramImage = defaultImage();
     Image eepromImage = defaultImage();
     SensorRecord record{};
@@ -255,6 +256,18 @@ struct Emulator::Impl {
         }
     }
     void send(const std::vector<std::uint8_t> &bytes) { send(bytes.data(), bytes.size()); }
+    // An echo leaves the unit's UART as soon as the byte it answers has
+    // arrived, so on the line it follows that byte's arrival, not the moment
+    // this thread got round to it.
+    void sendEcho(std::uint8_t b)
+    {
+        if (cfg.paced) {
+            outLineFree = std::max(lastInAt, outLineFree) + kByteTime;
+            out.push_back({b, outLineFree});
+        } else {
+            send(b);
+        }
+    }
     void send(std::uint8_t b) { send(&b, 1); }
 
     // One round of I/O: write what is due, run the stream, then sleep until
@@ -301,6 +314,7 @@ struct Emulator::Impl {
             const TimePoint now = Clock::now();
             if (!in.empty() && in.front().at <= now) {
                 b = in.front().b;
+                lastInAt = in.front().at;
                 in.pop_front();
                 return true;
             }
@@ -404,7 +418,7 @@ struct Emulator::Impl {
     void serve()
     {
         for (;;) {
-            std::uint8_t b;
+            std::uint8_t b = 0;
             readByte(b, -1);
             takeConfig();
             parseWord(b);
@@ -524,7 +538,7 @@ struct Emulator::Impl {
     {
         event("write");
         for (int i = 0; i < int(kImageSize); ++i) {
-            std::uint8_t b;
+            std::uint8_t b = 0;
             if (!readByte(b, i == 0 ? kFirstDataMs : kDataByteMs)) {
                 event("write-timeout " + std::to_string(i));
                 return;
@@ -538,11 +552,11 @@ struct Emulator::Impl {
                 ramImage[i] = b;
             }
             if (i == cfg.echoWrongAt) {
-                send(std::uint8_t(b ^ 0xFF));
+                sendEcho(std::uint8_t(b ^ 0xFF));
                 event("write-wrong-echo " + std::to_string(i));
                 return;
             }
-            send(b);
+            sendEcho(b);
         }
         std::vector<std::uint8_t> progress = cfg.eepromProgress;
         if (progress.empty()) {
@@ -627,7 +641,7 @@ struct Emulator::Impl {
             std::vector<std::uint8_t> block{hi, lo};
             bool complete = true;
             for (int i = 0; i < length && complete; ++i) {
-                std::uint8_t b;
+                std::uint8_t b = 0;
                 complete = readByte(b, kDataByteMs);
                 block.push_back(b);
             }
