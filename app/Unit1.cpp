@@ -1,6 +1,7 @@
 #include "app/Unit1.h"
 
 #include <QAction>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -16,7 +17,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QRegularExpressionValidator>
 #include <QSlider>
+#include <QSpinBox>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -29,6 +36,9 @@
 #include "link/MessageSink.h"
 #include "link/Protocol.h"
 #include "link/TableTransfer.h"
+#include "log/Autotune.h"
+#include "log/LiveCommands.h"
+#include "log/Log_iat_ect_corr.h"
 #include "sim/Emulator.h"
 #include "table/TableCommon.h"
 #include "table/TableParams.h"
@@ -99,6 +109,53 @@ const std::array<const char *, 8> kParamCaptions = {"MAF sampling, 1/100 s", "Tr
 const std::array<const char *, 7> kTrackBarCaptions = {"MAF smoothing", "TPS smoothing", "RPM smoothing",
                                                        "MAF sampling", "Trigger threshold", "Enrichment",
                                                        "Enrichment decay"};
+QColor colourOf(int value)
+{
+    return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
+}
+
+// Vertical bars of the log and autotuning settings: the slider value is the
+// bar's position, drawn from the top down, so the largest value sits on top.
+QSlider *verticalBar(QWidget *parent, const char *objectName, int min, int max, int position)
+{
+    auto *bar = named(new QSlider(Qt::Vertical, parent), objectName);
+    bar->setRange(min, max);
+    bar->setValue(position);
+    bar->setInvertedAppearance(true);
+    bar->setInvertedControls(true);
+    bar->setMinimumHeight(140);
+    bar->setMaximumHeight(220);
+    return bar;
+}
+
+int barValue(const QSlider *bar)
+{
+    return bar->maximum() + bar->minimum() - bar->value();
+}
+
+void setSilently(QSlider *bar, int min, int max, int position)
+{
+    const QSignalBlocker blocker(bar);
+    bar->setRange(min, max);
+    bar->setValue(position);
+}
+
+// Cells of the O2 target grid take as many digits as their mask has places.
+class O2GridDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override
+    {
+        auto *edit = qobject_cast<QLineEdit *>(QStyledItemDelegate::createEditor(parent, option, index));
+        if (edit) {
+            const int places = int(TO2TargetGrid::editMask(index.column(), index.row()).count(QLatin1Char('9')));
+            edit->setValidator(new QRegularExpressionValidator(
+                QRegularExpression(QStringLiteral("\\d{0,%1}").arg(places)), edit));
+        }
+        return edit;
+    }
+};
 } // namespace
 
 TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
@@ -207,6 +264,10 @@ void TForm1::buildControls()
     firmwareColumn->addWidget(CheckBoxFirmwareRecovery);
     firmwareColumn->addStretch(1);
     setupColumn->addWidget(SetupPageControl);
+    buildAutotuningSetup();
+
+    buildDashboard();
+    buildLogPage();
 
     // Table page: the compare view's two sets of parameter boxes.
     auto *tableColumn = new QVBoxLayout(TableTabSheet);
@@ -231,6 +292,270 @@ void TForm1::buildControls()
     connect(ActionReadCoverter, &QAction::triggered, this, &TForm1::ActionReadCoverterExecute);
     connect(ActionWriteConverter, &QAction::triggered, this, &TForm1::ActionWriteConverterExecute);
     connect(FileOpenFirmware, &QAction::triggered, this, &TForm1::FileOpenFirmwareClick);
+    connect(ActionStart, &QAction::triggered, this, &TForm1::ActionStartExecute);
+    connect(ActionStop, &QAction::triggered, this, &TForm1::ActionStopExecute);
+}
+
+void TForm1::buildDashboard()
+{
+    QWidget *page = DashboardTabSheet;
+    auto *column = new QVBoxLayout(page);
+
+    auto *liveRow = new QHBoxLayout;
+    Button2 = named(new QToolButton(page), "Button2");
+    Button2->setDefaultAction(ActionStart);
+    Button6 = named(new QToolButton(page), "Button6");
+    Button6->setDefaultAction(ActionStop);
+    for (QToolButton *button : {Button2, Button6}) {
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setMinimumWidth(90);
+    }
+    ComboBoxO2 = named(new QComboBox(page), "ComboBoxO2");
+    ComboBoxO2->setMinimumWidth(160);
+    liveRow->addWidget(Button2);
+    liveRow->addWidget(Button6);
+    liveRow->addSpacing(16);
+    liveRow->addWidget(new QLabel(QStringLiteral("O2 sensor:"), page));
+    liveRow->addWidget(ComboBoxO2);
+    liveRow->addStretch(1);
+    column->addLayout(liveRow);
+
+    auto *body = new QHBoxLayout;
+    auto *correction = named(new QGroupBox(QStringLiteral("Correction window"), page), "GroupBoxCorrection");
+    auto *grid = new QGridLayout(correction);
+    TrackBarMafNach = named(new QSlider(Qt::Horizontal, correction), "TrackBarMafNach");
+    TrackBarMafKon = named(new QSlider(Qt::Horizontal, correction), "TrackBarMafKon");
+    for (QSlider *bar : {TrackBarMafNach, TrackBarMafKon}) {
+        bar->setRange(0, 255);
+        bar->setMinimumWidth(320);
+    }
+    TrackBarMafNach->setValue(0);
+    TrackBarMafKon->setValue(255);
+    LabelMafNach = named(new QLabel(correction), "LabelMafNach");
+    LabelMafKon = named(new QLabel(correction), "LabelMafKon");
+    LabelPulsations = named(new QLabel(correction), "LabelPulsations");
+    for (QLabel *label : {LabelMafNach, LabelMafKon, LabelPulsations})
+        label->setMinimumWidth(40);
+    grid->addWidget(new QLabel(QStringLiteral("Start"), correction), 0, 0);
+    grid->addWidget(TrackBarMafNach, 0, 1);
+    grid->addWidget(LabelMafNach, 0, 2);
+    grid->addWidget(new QLabel(QStringLiteral("End"), correction), 1, 0);
+    grid->addWidget(TrackBarMafKon, 1, 1);
+    grid->addWidget(LabelMafKon, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Width"), correction), 2, 0);
+    grid->addWidget(LabelPulsations, 2, 1);
+
+    UpDownCorrection = named(new QSpinBox(correction), "UpDownCorrection");
+    UpDownCorrection->setRange(-255, 255);
+    UpDownCorrection->setValue(0);
+    CorrPanel = named(new QLabel(QStringLiteral("0"), correction), "CorrPanel");
+    CorrPanel->setFrameShape(QFrame::Panel);
+    CorrPanel->setFrameShadow(QFrame::Sunken);
+    CorrPanel->setAlignment(Qt::AlignCenter);
+    CorrPanel->setMinimumWidth(60);
+    auto *corrRow = new QHBoxLayout;
+    corrRow->addWidget(UpDownCorrection);
+    corrRow->addWidget(CorrPanel);
+    corrRow->addStretch(1);
+    grid->addWidget(new QLabel(QStringLiteral("Correction"), correction), 3, 0);
+    grid->addLayout(corrRow, 3, 1, 1, 2);
+
+    auto *buttons = new QHBoxLayout;
+    auto speedButton = [&](const char *objectName, const QString &caption, const QString &tip) {
+        auto *button = named(new QToolButton(correction), objectName);
+        button->setText(caption);
+        button->setToolTip(tip);
+        button->setCheckable(true);
+        button->setMinimumWidth(56);
+        buttons->addWidget(button);
+        return button;
+    };
+    SpeedButtonManualBorders = speedButton("SpeedButtonManualBorders", QStringLiteral("F8"),
+                                           QStringLiteral("Manual borders of the correction window"));
+    SpeedButtonAutocorr = speedButton("SpeedButtonAutocorr", QStringLiteral("Auto"),
+                                      QStringLiteral("Autotuning (A)"));
+    SpeedButtonAplToTable = speedButton("SpeedButtonAplToTable", QStringLiteral("Table"),
+                                        QStringLiteral("Apply the correction to the table"));
+    SpeedButtonToyota = speedButton("SpeedButtonToyota", QStringLiteral("F9"),
+                                    QStringLiteral("Descending characteristic"));
+    buttons->addStretch(1);
+    // The correction target stays selected when clicked again (IAT and ECT join this group).
+    auto *targets = new QButtonGroup(this);
+    targets->setExclusive(true);
+    targets->addButton(SpeedButtonAplToTable);
+    SpeedButtonAplToTable->setChecked(true);
+    SpeedButtonAutocorr->setVisible(false);
+    grid->addLayout(buttons, 4, 0, 1, 3);
+    grid->setColumnStretch(1, 1);
+    body->addWidget(correction, 1);
+
+    auto *reference = named(new QGroupBox(QStringLiteral("O2 reference"), page), "GroupBoxO2Reference");
+    auto *refGrid = new QGridLayout(reference);
+    TrackBarRefO2 = verticalBar(reference, "TrackBarRefO2", 0, 255, 127);
+    LabelRefO2 = named(new QLabel(reference), "LabelRefO2");
+    LabelLogO2RefFromDash = named(new QLabel(reference), "LabelLogO2RefFromDash");
+    LabelRefO2FromDashInPercent = named(new QLabel(reference), "LabelRefO2FromDashInPercent");
+    for (QLabel *label : {LabelRefO2, LabelLogO2RefFromDash, LabelRefO2FromDashInPercent})
+        label->setMinimumWidth(56);
+    refGrid->addWidget(TrackBarRefO2, 0, 0, 4, 1, Qt::AlignHCenter);
+    refGrid->addWidget(LabelRefO2, 0, 1);
+    refGrid->addWidget(LabelLogO2RefFromDash, 1, 1);
+    refGrid->addWidget(LabelRefO2FromDashInPercent, 2, 1);
+    refGrid->setRowStretch(3, 1);
+    body->addWidget(reference);
+    column->addLayout(body);
+    column->addStretch(1);
+
+    connect(ComboBoxO2, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &TForm1::ComboBoxO2Change);
+    connect(TrackBarRefO2, &QSlider::valueChanged, this, &TForm1::TrackBarRefO2Change);
+    connect(TrackBarMafNach, &QSlider::valueChanged, this, &TForm1::TrackBarMafNachChange);
+    connect(TrackBarMafKon, &QSlider::valueChanged, this, &TForm1::TrackBarMafKonChange);
+    connect(UpDownCorrection, QOverload<int>::of(&QSpinBox::valueChanged), this, &TForm1::UpDownCorrectionChange);
+    connect(SpeedButtonManualBorders, &QToolButton::clicked, this, &TForm1::SpeedButtonManualBordersClick);
+    connect(SpeedButtonAutocorr, &QToolButton::clicked, this, &TForm1::SpeedButtonAutocorrClick);
+    connect(SpeedButtonAplToTable, &QToolButton::clicked, this, &TForm1::SpeedButtonAplToTableClick);
+    connect(SpeedButtonToyota, &QToolButton::clicked, this, &TForm1::SpeedButtonToyotaClick);
+}
+
+void TForm1::buildAutotuningSetup()
+{
+    TabSheetAutotuningSetup = makePage(SetupPageControl, "TabSheetAutotuningSetup", QStringLiteral("Autotuning options"));
+    QWidget *page = TabSheetAutotuningSetup;
+    auto *row = new QHBoxLayout(page);
+
+    auto *options = named(new QGroupBox(QStringLiteral("Live autotuning"), page), "GroupBoxAutotuning");
+    auto *form = new QGridLayout(options);
+    UpDown1 = named(new QSpinBox(options), "UpDown1");
+    UpDown1->setRange(0, 255);
+    UpDown1->setValue(10);
+    auto digitsEdit = [&](const char *objectName, const char *text) {
+        auto *edit = named(new QLineEdit(QString::fromLatin1(text), options), objectName);
+        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,5}")), edit));
+        edit->setMaximumWidth(70);
+        return edit;
+    };
+    MaskEditForcedIdleRpm = digitsEdit("MaskEditForcedIdleRpm", "1200");
+    MaskEditForcedIdleTps = digitsEdit("MaskEditForcedIdleTps", "2");
+    TrackBarB = verticalBar(options, "TrackBarB", 1, 1000, 1000);
+    TrackBarT = verticalBar(options, "TrackBarT", 10, 1000, 1000);
+    LabelTrackBarB = named(new QLabel(options), "LabelTrackBarB");
+    LabelTrackBarT = named(new QLabel(options), "LabelTrackBarT");
+    CheckBoxWotCorr = named(new QCheckBox(QString::fromUtf8("MAF smoothing/сглаживание"), options), "CheckBoxWotCorr");
+    CheckBoxWotCorr->setChecked(false);
+    CheckBoxWotCorr->hide();
+    form->addWidget(new QLabel(QStringLiteral("Max MAF spread"), options), 0, 0);
+    form->addWidget(UpDown1, 0, 1);
+    form->addWidget(new QLabel(QStringLiteral("Forced idle from, rpm"), options), 1, 0);
+    form->addWidget(MaskEditForcedIdleRpm, 1, 1);
+    form->addWidget(new QLabel(QStringLiteral("Forced idle up to TPS, %"), options), 2, 0);
+    form->addWidget(MaskEditForcedIdleTps, 2, 1);
+    form->addWidget(CheckBoxWotCorr, 3, 0, 1, 2);
+    auto *bars = new QGridLayout;
+    bars->addWidget(new QLabel(QStringLiteral("Fast"), options), 0, 0, Qt::AlignHCenter);
+    bars->addWidget(new QLabel(QStringLiteral("Fine"), options), 0, 1, Qt::AlignHCenter);
+    bars->addWidget(TrackBarB, 1, 0, Qt::AlignHCenter);
+    bars->addWidget(TrackBarT, 1, 1, Qt::AlignHCenter);
+    bars->addWidget(LabelTrackBarB, 2, 0, Qt::AlignHCenter);
+    bars->addWidget(LabelTrackBarT, 2, 1, Qt::AlignHCenter);
+    form->addLayout(bars, 4, 0, 1, 2);
+    form->setRowStretch(5, 1);
+    row->addWidget(options, 0, Qt::AlignTop);
+
+    auto *target = named(new QGroupBox(QStringLiteral("O2 target"), page), "GroupBoxO2Target");
+    auto *targetGrid = new QGridLayout(target);
+    TrackBarLogO2Target = verticalBar(target, "TrackBarLogO2Target", 0, 255, 127);
+    LabelRefO2Log = named(new QLabel(target), "LabelRefO2Log");
+    LabelLogMixtuePercent = named(new QLabel(target), "LabelLogMixtuePercent");
+    for (QLabel *label : {LabelRefO2Log, LabelLogMixtuePercent})
+        label->setMinimumWidth(48);
+    targetGrid->addWidget(TrackBarLogO2Target, 0, 0, 3, 1, Qt::AlignHCenter);
+    targetGrid->addWidget(LabelRefO2Log, 0, 1);
+    targetGrid->addWidget(LabelLogMixtuePercent, 1, 1);
+    targetGrid->setRowStretch(2, 1);
+    row->addWidget(target, 0, Qt::AlignTop);
+
+    auto *table = named(new QGroupBox(QStringLiteral("O2 target table (TPS % by rpm)"), page), "GroupBoxO2Table");
+    auto *tableColumn = new QVBoxLayout(table);
+    StringGridO2Table = named(new QTableWidget(TO2TargetGrid::kRows, TO2TargetGrid::kCols, table), "StringGridO2Table");
+    StringGridO2Table->horizontalHeader()->hide();
+    StringGridO2Table->verticalHeader()->hide();
+    StringGridO2Table->horizontalHeader()->setDefaultSectionSize(46);
+    StringGridO2Table->verticalHeader()->setDefaultSectionSize(24);
+    StringGridO2Table->setItemDelegate(new O2GridDelegate(StringGridO2Table));
+    for (int row = 0; row < TO2TargetGrid::kRows; ++row) {
+        for (int col = 0; col < TO2TargetGrid::kCols; ++col) {
+            auto *item = new QTableWidgetItem;
+            item->setTextAlignment(Qt::AlignLeft | Qt::AlignTop);
+            switch (TO2TargetGrid::kind(col, row)) {
+            case TO2TargetGrid::Cell::TpsAxis:
+                item->setBackground(colourOf(kTpsGaugeColour));
+                break;
+            case TO2TargetGrid::Cell::RpmAxis:
+                item->setBackground(colourOf(kRpmGaugeColour));
+                break;
+            case TO2TargetGrid::Cell::Corner:
+                item->setBackground(QColor(128, 128, 128));
+                break;
+            case TO2TargetGrid::Cell::Value:
+                break;
+            }
+            if (!TO2TargetGrid::editable(col, row))
+                item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+            StringGridO2Table->setItem(row, col, item);
+        }
+    }
+    StringGridO2Table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    StringGridO2Table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    StringGridO2Table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    StringGridO2Table->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    auto *fillRow = new QHBoxLayout;
+    MaskEditO2REF = named(new QLineEdit(QStringLiteral("30"), table), "MaskEditO2REF");
+    MaskEditO2REF->setMaximumWidth(70);
+    MaskEditO2REF->installEventFilter(this);
+    ButtonFillLoadTableWithO2RefValue = named(new QPushButton(QStringLiteral("Fill with O2Ref"), table),
+                                              "ButtonFillLoadTableWithO2RefValue");
+    fillRow->addWidget(new QLabel(QStringLiteral("O2Ref"), table));
+    fillRow->addWidget(MaskEditO2REF);
+    fillRow->addWidget(ButtonFillLoadTableWithO2RefValue);
+    fillRow->addStretch(1);
+    tableColumn->addWidget(StringGridO2Table);
+    tableColumn->addLayout(fillRow);
+    row->addWidget(table, 0, Qt::AlignTop);
+    row->addStretch(1);
+
+    SetupPageControl->setTabVisible(SetupPageControl->indexOf(TabSheetAutotuningSetup), false);
+
+    connect(UpDown1, QOverload<int>::of(&QSpinBox::valueChanged), this, &TForm1::UpDown1Change);
+    connect(TrackBarB, &QSlider::valueChanged, this, &TForm1::TrackBarBChange);
+    connect(TrackBarT, &QSlider::valueChanged, this, &TForm1::TrackBarTChange);
+    connect(TrackBarLogO2Target, &QSlider::valueChanged, this, &TForm1::TrackBarLogO2TargetChange);
+    connect(ButtonFillLoadTableWithO2RefValue, &QPushButton::clicked, this,
+            &TForm1::ButtonFillLoadTableWithO2RefValueClick);
+    connect(StringGridO2Table, &QTableWidget::currentCellChanged, this,
+            [this](int row, int column, int, int) { StringGridO2TableSelectCell(row, column); });
+    connect(StringGridO2Table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
+        o2TargetGrid.setText(item->column(), item->row(), item->text());
+    });
+}
+
+void TForm1::buildLogPage()
+{
+    auto *row = new QHBoxLayout(LogTabSheet);
+    auto *limit = named(new QGroupBox(QStringLiteral("MAF limit"), LogTabSheet), "GroupBoxLogLimit");
+    auto *column = new QVBoxLayout(limit);
+    LockLogLimitSpeedButton = named(new QToolButton(limit), "LockLogLimitSpeedButton");
+    LockLogLimitSpeedButton->setText(QStringLiteral("Lock"));
+    LockLogLimitSpeedButton->setCheckable(true);
+    LogLimitTrackBar = verticalBar(limit, "LogLimitTrackBar", 0, 255, 255);
+    Label30 = named(new QLabel(QStringLiteral("0"), limit), "Label30");
+    column->addWidget(LockLogLimitSpeedButton, 0, Qt::AlignHCenter);
+    column->addWidget(LogLimitTrackBar, 1, Qt::AlignHCenter);
+    column->addWidget(Label30, 0, Qt::AlignHCenter);
+    row->addWidget(limit);
+    row->addStretch(1);
+
+    connect(LockLogLimitSpeedButton, &QToolButton::clicked, this, &TForm1::LockLogLimitSpeedButtonClick);
+    connect(LogLimitTrackBar, &QSlider::valueChanged, this, &TForm1::LogLimitTrackBarChange);
 }
 
 QWidget *TForm1::buildContactlessGroup(QWidget *parent)
@@ -324,6 +649,9 @@ void TForm1::FormCreate()
     if (ComboBoxKmaAngleDegrees->count() > 0)
         ComboBoxKmaAngleDegrees->setCurrentIndex(0);
 
+    LockLogLimitSpeedButton->setChecked(true);
+    LockLogLimitSpeedButtonClick();
+
     broadcaster_ = std::make_unique<TZiravBroadcaster>();
     broadcaster_->subscribe(this);
     fillPortList();
@@ -335,11 +663,30 @@ void TForm1::FormCreate()
     table_->setUpTableView(nullptr, true, false, mainFields_.get());
     table_->quickWriteHook = [this] { transfer::quickWrite(*table_, *channel_); };
 
+    // The log subscribes itself, after the channel.
+    log_ = std::make_unique<Log>(tpsCalibration, *channel_, *broadcaster_, this);
+    log_->setUpView(nullptr, table_.get());
+    o2Setpoints_.bindLog(log_.get());
+
     compareFields1_ = std::make_unique<LineEditFields>(compareParamEdits1);
     compareFields2_ = std::make_unique<LineEditFields>(compareParamEdits2);
     compare_ = std::make_unique<Table>();
     compare_->setUpTableView(nullptr, false, false, compareFields1_.get());
     compare_->setUpSecondImage(compareFields2_.get());
+
+    mafWindowStart_ = 0;
+    {
+        // The sensor's set points keep their design positions until the user picks a sensor.
+        const QSignalBlocker blocker(ComboBoxO2);
+        ComboBoxO2->clear();
+        ComboBoxO2->addItems(o2::sensorNames());
+        ComboBoxO2->setCurrentIndex(o2::kDefaultType);
+    }
+    TrackBarRefO2Change();
+    TrackBarBChange();
+    TrackBarTChange();
+    SpeedButtonToyotaClick();
+    showWindowLabels();
 
     table_->loadHistory();
     showReferenceVoltage();
@@ -366,6 +713,14 @@ void TForm1::FormClose()
     closed_ = true;
     // A failure while stopping or releasing the port must not keep the
     // program state and the history from being written.
+    try {
+        if (channel_ && channel_->isPortOpen())
+            ActionStopExecute();
+    } catch (...) {
+    }
+    // No reader may outlive the channel it reads from.
+    if (log_)
+        log_->shutdown();
     try {
         channel_.reset();
     } catch (...) {
@@ -580,6 +935,7 @@ void TForm1::handleMessage(TMessage &message)
         ActionReadCoverter->setEnabled(false);
         ActionWriteConverter->setEnabled(false);
         ActionStart->setEnabled(false);
+        ComboBoxO2->setEnabled(false);
         ActionStop->setEnabled(true);
         break;
     case kMsgStopLiveData:
@@ -587,8 +943,324 @@ void TForm1::handleMessage(TMessage &message)
         ActionReadCoverter->setEnabled(true);
         ActionWriteConverter->setEnabled(true);
         ActionStart->setEnabled(true);
+        ComboBoxO2->setEnabled(true);
+        setDashboardColour(kIdleDashboardColour);
+        break;
+    case kMsgAutocorrection:
+        handleAutocorrectionRequest(static_cast<TMsgAutocorrection &>(message));
+        break;
+    case kMsgSmoothing:
+        handleSmoothingRequest(static_cast<TMsgSmoothing &>(message));
+        break;
+    case kMsgCorrectionWindow:
+        handleCorrectionWindowRequest(static_cast<TMsgCorrectionWindow &>(message));
         break;
     default:
         break;
     }
+}
+
+// ---- live data ---------------------------------------------------------------
+
+void TForm1::ActionStartExecute()
+{
+    TStartCommand command;
+    command.portSelected = !ComComboBox1->currentText().trimmed().isEmpty();
+    command.sensorType = ComboBoxO2->currentIndex();
+    TStartSettings &settings = command.settings;
+    settings.maxMafSpread = UpDown1->value();
+    settings.descending = SpeedButtonToyota->isChecked();
+    settings.autocorrection = SpeedButtonAutocorr->isChecked();
+    settings.forcedIdleRpm = tbl::parseLeadingInt(MaskEditForcedIdleRpm->text());
+    settings.forcedIdleTps = tbl::parseLeadingInt(MaskEditForcedIdleTps->text());
+    settings.trackBarB = barValue(TrackBarB);
+    settings.trackBarT = barValue(TrackBarT);
+    settings.trackBarRefO2 = barValue(TrackBarRefO2);
+    TWindowState w = windowState();
+    if (runStartCommand(command, *log_, *table_, w, *broadcaster_, [this] { resetTrackers(); }))
+        showWindowState(w);
+}
+
+void TForm1::ActionStopExecute()
+{
+    TWindowState w = windowState();
+    const TStopOutcome outcome = runStopCommand(*log_, w, *broadcaster_);
+    showWindowState(w);
+    if (outcome.lockLogLimit && !LockLogLimitSpeedButton->isChecked()) {
+        LockLogLimitSpeedButton->setChecked(true);
+        LockLogLimitSpeedButtonClick();
+    }
+}
+
+void TForm1::setDashboardColour(int colour)
+{
+    dashboardColour = colour;
+}
+
+// ---- correction window and correction value -------------------------------------
+
+TWindowState TForm1::windowState() const
+{
+    TWindowState w;
+    w.windowStart = TrackBarMafNach->value();
+    w.windowEnd = TrackBarMafKon->value();
+    w.correction = UpDownCorrection->value();
+    w.editMode = editMode_;
+    w.mafWindowStart = mafWindowStart_;
+    w.applyArmed = applyArmed_;
+    w.recording = log_ && log_->recording();
+    w.manualBorders = SpeedButtonManualBorders->isChecked();
+    w.aplToTableDown = SpeedButtonAplToTable->isChecked();
+    w.autocorrDown = SpeedButtonAutocorr->isChecked();
+    w.autocorrEnabled = SpeedButtonAutocorr->isEnabled();
+    return w;
+}
+
+void TForm1::showWindowState(const TWindowState &w)
+{
+    mafWindowStart_ = w.mafWindowStart;
+    applyArmed_ = w.applyArmed;
+    SpeedButtonAutocorr->setEnabled(w.autocorrEnabled);
+    const bool windowMoved = TrackBarMafNach->value() != w.windowStart || TrackBarMafKon->value() != w.windowEnd;
+    const bool correctionChanged = UpDownCorrection->value() != w.correction;
+    {
+        // One command per change of the window, not one per track bar.
+        const QSignalBlocker nach(TrackBarMafNach), kon(TrackBarMafKon), corr(UpDownCorrection);
+        TrackBarMafNach->setValue(w.windowStart);
+        TrackBarMafKon->setValue(w.windowEnd);
+        UpDownCorrection->setValue(w.correction);
+    }
+    if (windowMoved)
+        correctionWindowChanged();
+    if (correctionChanged)
+        liveCorrectionChanged();
+    if (w.autocorrReleased) {
+        SpeedButtonAutocorr->setChecked(false);
+        SpeedButtonAutocorrClick();
+    } else if (SpeedButtonAutocorr->isChecked() != w.autocorrDown) {
+        SpeedButtonAutocorr->setChecked(w.autocorrDown);
+    }
+}
+
+void TForm1::showWindowLabels()
+{
+    LabelMafNach->setText(QString::number(TrackBarMafNach->value()));
+    LabelMafKon->setText(QString::number(TrackBarMafKon->value()));
+    LabelPulsations->setText(QString::number(TrackBarMafKon->value() - TrackBarMafNach->value()));
+}
+
+void TForm1::correctionWindowChanged()
+{
+    showWindowLabels();
+    table_->setLiveCorrection(UpDownCorrection->value(), TrackBarMafNach->value(), TrackBarMafKon->value());
+    if (channel_->isConnected())
+        runReported(*channel_, [this] { proto::correctionWindowCommand(*channel_); });
+}
+
+void TForm1::liveCorrectionChanged()
+{
+    const int value = UpDownCorrection->value();
+    CorrPanel->setText(QString::number(value));
+    // In the auxiliary-output modes the correction moves the auxiliary pair instead.
+    if (editMode_ == EditAuxMin || editMode_ == EditAuxMax)
+        return;
+    log_->setCorrectionValue(value);
+    table_->setLiveCorrection(value, TrackBarMafNach->value(), TrackBarMafKon->value());
+    if (channel_->isConnected())
+        runReported(*channel_, [this, value] { proto::liveCorrection(*channel_, value); });
+}
+
+void TForm1::TrackBarMafNachChange()
+{
+    TWindowState w = windowState();
+    w.setWindowStart(TrackBarMafNach->value());
+    {
+        const QSignalBlocker kon(TrackBarMafKon);
+        TrackBarMafKon->setValue(w.windowEnd);
+    }
+    correctionWindowChanged();
+}
+
+void TForm1::TrackBarMafKonChange()
+{
+    TWindowState w = windowState();
+    w.setWindowEnd(TrackBarMafKon->value());
+    {
+        const QSignalBlocker nach(TrackBarMafNach);
+        TrackBarMafNach->setValue(w.windowStart);
+    }
+    correctionWindowChanged();
+}
+
+void TForm1::UpDownCorrectionChange()
+{
+    liveCorrectionChanged();
+}
+
+void TForm1::SpeedButtonManualBordersClick()
+{
+    TWindowState w = windowState();
+    table_->manualBordersCommand(w, SpeedButtonManualBorders->isChecked());
+    showWindowState(w);
+    SpeedButtonAutocorr->setVisible(SpeedButtonManualBorders->isChecked());
+}
+
+void TForm1::SpeedButtonAutocorrClick()
+{
+    log_->setAutocorrection(SpeedButtonAutocorr->isChecked(), CheckBoxWotCorr->isChecked());
+    if (!SpeedButtonAutocorr->isChecked())
+        UpDownCorrection->setValue(0);
+}
+
+void TForm1::SpeedButtonAplToTableClick()
+{
+    TWindowState w = windowState();
+    table_->applyToTable(w);
+    showWindowState(w);
+}
+
+void TForm1::SpeedButtonToyotaClick()
+{
+    const bool down = SpeedButtonToyota->isChecked();
+    table_->setDescending(down);
+    compare_->setDescending(down);
+    log_->setDescending(down);
+}
+
+// ---- requests of the live tick and the charts ------------------------------------------
+
+void TForm1::handleAutocorrectionRequest(const TMsgAutocorrection &request)
+{
+    TWindowState w = windowState();
+    const autotune::RequestOutcome outcome = autotune::applyAutocorrectionRequest(request, *table_, w);
+    showWindowState(w);
+    if (outcome.colour)
+        setDashboardColour(*outcome.colour);
+}
+
+void TForm1::handleSmoothingRequest(const TMsgSmoothing &request)
+{
+    TWindowState w = windowState();
+    if (autotune::applySmoothingRequest(request, *table_, w))
+        showWindowState(w);
+}
+
+void TForm1::handleCorrectionWindowRequest(const TMsgCorrectionWindow &request)
+{
+    TWindowState w = windowState();
+    w.setWindowStart(request.position);
+    w.setWindowEnd(request.position);
+    if (request.clearSet())
+        table_->clearCorrectionWindowCommand(w);
+    showWindowState(w);
+}
+
+// ---- oxygen sensor and autotuning options -------------------------------------------
+
+void TForm1::showO2Setpoints()
+{
+    const TVerticalBar &ref = o2Setpoints_.reference();
+    const TVerticalBar &target = o2Setpoints_.target();
+    setSilently(TrackBarRefO2, ref.min, ref.max, ref.position);
+    setSilently(TrackBarLogO2Target, target.min, target.max, target.position);
+    LabelRefO2->setText(o2Setpoints_.labelRefO2);
+    LabelLogO2RefFromDash->setText(o2Setpoints_.labelLogO2RefFromDash);
+    LabelRefO2FromDashInPercent->setText(o2Setpoints_.labelRefO2FromDashInPercent);
+    LabelRefO2Log->setText(o2Setpoints_.labelRefO2Log);
+    LabelLogMixtuePercent->setText(o2Setpoints_.labelLogMixturePercent);
+}
+
+void TForm1::ComboBoxO2Change()
+{
+    const int type = ComboBoxO2->currentIndex();
+    if (type < 0)
+        return;
+    log_->setSensorType(type);
+    o2Setpoints_.sensorTypeChanged(type);
+    showO2Setpoints();
+    MaskEditO2REF->setText(o2Setpoints_.o2RefEditText);
+}
+
+void TForm1::TrackBarRefO2Change()
+{
+    o2Setpoints_.referencePositionChanged(TrackBarRefO2->value());
+    showO2Setpoints();
+}
+
+void TForm1::TrackBarLogO2TargetChange()
+{
+    o2Setpoints_.targetPositionChanged(TrackBarLogO2Target->value());
+    showO2Setpoints();
+}
+
+void TForm1::TrackBarBChange()
+{
+    trackBarBCopy_ = TrackBarB->value();
+    const int b = barValue(TrackBarB);
+    LabelTrackBarB->setText(QString::number(b));
+    log_->setTrackBarB(b);
+}
+
+void TForm1::TrackBarTChange()
+{
+    trackBarTCopy_ = TrackBarT->value();
+    const int t = barValue(TrackBarT);
+    LabelTrackBarT->setText(QString::number(t));
+    log_->setTrackBarT(t);
+}
+
+void TForm1::UpDown1Change()
+{
+    log_->setMaxMafSpread(UpDown1->value());
+}
+
+void TForm1::LockLogLimitSpeedButtonClick()
+{
+    LogLimitTrackBar->setEnabled(!LockLogLimitSpeedButton->isChecked());
+}
+
+void TForm1::LogLimitTrackBarChange()
+{
+    if (LockLogLimitSpeedButton->isChecked())
+        return;
+    const int limit = barValue(LogLimitTrackBar);
+    Label30->setText(QString::number(limit));
+    log_->setMafLimit(limit);
+    table_->setMaxMafPosition(limit);
+}
+
+void TForm1::ButtonFillLoadTableWithO2RefValueClick()
+{
+    o2TargetGrid.fill(MaskEditO2REF->text());
+    const QSignalBlocker blocker(StringGridO2Table);
+    for (int row = 0; row < TO2TargetGrid::kRows; ++row)
+        for (int col = 0; col < TO2TargetGrid::kCols; ++col)
+            StringGridO2Table->item(row, col)->setText(o2TargetGrid.text(col, row));
+}
+
+void TForm1::StringGridO2TableSelectCell(int row, int column)
+{
+    const std::optional<QString> hint = o2TargetGrid.selectCell(column, row, ComboBoxO2->currentIndex());
+    if (hint)
+        StringGridO2Table->setToolTip(*hint);
+    if (!o2TargetGrid.hintsShown())
+        StringGridO2Table->setToolTip(QString());
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == MaskEditO2REF) {
+        if (event->type() == QEvent::KeyPress) {
+            // Keys that type a character are checked; editing keys such as
+            // the arrows and Delete type none and pass.
+            auto *key = static_cast<QKeyEvent *>(event);
+            if (key->key() != Qt::Key_Delete && !key->text().isEmpty()
+                && !o2::o2RefKeyAccepted(key->text().at(0)))
+                return true;
+        } else if (event->type() == QEvent::Enter) {
+            if (const std::optional<QString> hint = o2::hintForText(MaskEditO2REF->text(), ComboBoxO2->currentIndex()))
+                MaskEditO2REF->setToolTip(*hint);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }

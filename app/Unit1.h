@@ -9,7 +9,11 @@
 #include "link/DeviceInfo.h"
 #include "link/Rxtx.h"
 #include "link/Ziravbroadcaster.h"
+#include "log/Oxygensensor.h"
+#include "log/Xrpm_table.h"
+#include "table/Table_iat_ect_corr.h"
 #include "throttle/SensorRecord.h"
+#include "throttle/TpsCalibration.h"
 
 class QAction;
 class QCheckBox;
@@ -20,10 +24,12 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QSlider;
+class QSpinBox;
+class QTableWidget;
 class QTabWidget;
 class QToolButton;
 class QWidget;
-class Table;
+class Log;
 class TForm2;
 
 namespace sim {
@@ -48,6 +54,7 @@ public:
     TRXTX *channel() const { return channel_.get(); }
     Table *mainTable() const { return table_.get(); }
     Table *compareTable() const { return compare_.get(); }
+    Log *log() const { return log_.get(); }
     sim::Emulator *demoUnit() const { return demoUnit_.get(); }
     const kma::SensorRecord &sensorRecord() const { return sensorRecord_; }
     // The progress window of the full write; created by the application after this window.
@@ -59,6 +66,22 @@ public:
     void choosePort(const QString &text);
     // Runs the firmware update from a file, as after the file dialog.
     void updateFirmwareFrom(const QString &fileName);
+    // Folder the sound cues are played from, relative to the working folder.
+    QString soundFolder() const { return soundFolder_; }
+
+    // The pedal calibration record; the log turns raw throttle codes into
+    // percent through it.
+    TTpsCalibration tpsCalibration;
+    // The O2 target grid behind StringGridO2Table.
+    TO2TargetGrid o2TargetGrid;
+    // Middle colour of the dashboard chart's background gradient (the chart
+    // itself comes with the dashboard view).
+    int dashboardColour = kIdleDashboardColour;
+    static constexpr int kIdleDashboardColour = 7139565;
+    // Bar colours of the throttle and engine-speed gauges; the target grid's
+    // axes use them too.
+    static constexpr int kTpsGaugeColour = colourValue(128, 192, 255);
+    static constexpr int kRpmGaugeColour = colourValue(255, 192, 128);
 
     // Controls, named as in the window design.
     QTabWidget *MainPageControl = nullptr;
@@ -91,6 +114,45 @@ public:
     QAction *ActionWriteConverter = nullptr;
     QAction *ActionStart = nullptr;
     QAction *ActionStop = nullptr;
+    // Dashboard: live data, oxygen reference, correction window and correction.
+    QToolButton *Button2 = nullptr; // Start
+    QToolButton *Button6 = nullptr; // Stop
+    QComboBox *ComboBoxO2 = nullptr;
+    QSlider *TrackBarRefO2 = nullptr;
+    QLabel *LabelRefO2 = nullptr;
+    QLabel *LabelLogO2RefFromDash = nullptr;
+    QLabel *LabelRefO2FromDashInPercent = nullptr;
+    QSlider *TrackBarMafNach = nullptr;
+    QSlider *TrackBarMafKon = nullptr;
+    QLabel *LabelMafNach = nullptr;
+    QLabel *LabelMafKon = nullptr;
+    QLabel *LabelPulsations = nullptr;
+    QSpinBox *UpDownCorrection = nullptr;
+    QLabel *CorrPanel = nullptr;
+    QToolButton *SpeedButtonManualBorders = nullptr;
+    QToolButton *SpeedButtonAutocorr = nullptr;
+    QToolButton *SpeedButtonAplToTable = nullptr;
+    QToolButton *SpeedButtonToyota = nullptr;
+    // Autotuning options (settings page, tab hidden).
+    QWidget *TabSheetAutotuningSetup = nullptr;
+    QSpinBox *UpDown1 = nullptr;
+    QLineEdit *MaskEditForcedIdleRpm = nullptr;
+    QLineEdit *MaskEditForcedIdleTps = nullptr;
+    QSlider *TrackBarB = nullptr;
+    QSlider *TrackBarT = nullptr;
+    QLabel *LabelTrackBarB = nullptr;
+    QLabel *LabelTrackBarT = nullptr;
+    QCheckBox *CheckBoxWotCorr = nullptr;
+    QSlider *TrackBarLogO2Target = nullptr;
+    QLabel *LabelRefO2Log = nullptr;
+    QLabel *LabelLogMixtuePercent = nullptr;
+    QLineEdit *MaskEditO2REF = nullptr;
+    QTableWidget *StringGridO2Table = nullptr;
+    QPushButton *ButtonFillLoadTableWithO2RefValue = nullptr;
+    // Log page (hidden): the MAF limit of the log.
+    QToolButton *LockLogLimitSpeedButton = nullptr;
+    QSlider *LogLimitTrackBar = nullptr;
+    QLabel *Label30 = nullptr;
     // Main view: track bars driving the hidden parameter boxes.
     std::array<QSlider *, 7> trackBars{};
     std::array<QLabel *, 7> trackBarLabels{};
@@ -107,9 +169,29 @@ public slots:
     void ActionReadCoverterExecute();
     void ActionWriteConverterExecute();
     void FileOpenFirmwareClick();
+    void ActionStartExecute();
+    void ActionStopExecute();
+    void ComboBoxO2Change();
+    void TrackBarRefO2Change();
+    void TrackBarLogO2TargetChange();
+    void TrackBarMafNachChange();
+    void TrackBarMafKonChange();
+    void UpDownCorrectionChange();
+    void SpeedButtonManualBordersClick();
+    void SpeedButtonAutocorrClick();
+    void SpeedButtonAplToTableClick();
+    void SpeedButtonToyotaClick();
+    void TrackBarBChange();
+    void TrackBarTChange();
+    void UpDown1Change();
+    void LockLogLimitSpeedButtonClick();
+    void LogLimitTrackBarChange();
+    void ButtonFillLoadTableWithO2RefValueClick();
+    void StringGridO2TableSelectCell(int row, int column);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void FormCreate();
@@ -118,6 +200,24 @@ private:
     QWidget *buildParameterGroup(QWidget *parent);
     QWidget *buildContactlessGroup(QWidget *parent);
     QWidget *buildCompareView(QWidget *parent);
+    void buildDashboard();
+    void buildAutotuningSetup();
+    void buildLogPage();
+    // The controls the table operations read, and the write-back of what they changed.
+    TWindowState windowState() const;
+    void showWindowState(const TWindowState &w);
+    // The correction window or the correction value changed: tell the table,
+    // the log and, while connected, the unit.
+    void correctionWindowChanged();
+    void liveCorrectionChanged();
+    void showWindowLabels();
+    void showO2Setpoints();
+    void setDashboardColour(int colour);
+    // Maximum trackers of the dashboard gauges (they come with the gauges).
+    void resetTrackers() {}
+    void handleAutocorrectionRequest(const TMsgAutocorrection &request);
+    void handleSmoothingRequest(const TMsgSmoothing &request);
+    void handleCorrectionWindowRequest(const TMsgCorrectionWindow &request);
     QString portPathFor(const QString &text);
     void takeSensorRecord();
     void stopCommand();
@@ -129,10 +229,21 @@ private:
     std::unique_ptr<TRXTX> channel_;
     std::unique_ptr<Table> table_;
     std::unique_ptr<Table> compare_;
+    // Declared after the channel and the broadcaster it refers to, so it goes first.
+    std::unique_ptr<Log> log_;
+    TO2Setpoints o2Setpoints_;
     std::unique_ptr<tbl::ParamFields> mainFields_, compareFields1_, compareFields2_;
     std::unique_ptr<sim::Emulator> demoUnit_;
     TForm2 *progress_ = nullptr;
     kma::SensorRecord sensorRecord_;
     bool closed_ = false;
     bool typedChoicePending_ = false;
+    QString soundFolder_ = QStringLiteral("Sound/En/");
+    // Window state the table operations keep between calls.
+    int editMode_ = EditMain;
+    int mafWindowStart_ = 0;
+    bool applyArmed_ = true;
+    // Copies of the TrackBarB / TrackBarT positions kept in the program state.
+    int trackBarBCopy_ = 1000;
+    int trackBarTCopy_ = 1000;
 };

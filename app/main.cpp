@@ -2,6 +2,7 @@
 
 #include "app/Application.h"
 #include "app/MessageBoxSink.h"
+#include "app/SoundEffectPlayer.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
 
@@ -19,6 +20,8 @@ int main(int argc, char *argv[])
         sink.setParent(&form1);
         TForm2 form2(&form1);
         form1.setProgressWindow(&form2);
+        SoundEffectPlayer sounds([&form1] { return form1.soundFolder(); });
+        ScopedSoundPlayer soundsInstalled(&sounds);
         form1.show();
         return app.exec();
     } catch (const std::exception &e) {

@@ -1,5 +1,6 @@
 // Developer tool: opens the main window, chooses the demo unit, shows a page
-// and saves a picture of the window. Usage: window_shot OUT.png [PAGE]
+// and saves a picture of the window. Usage: window_shot OUT.png [PAGE [INNER]]
+// INNER names a page of an inner page control to show, even one whose tab is hidden.
 #include <QApplication>
 #include <QStyleFactory>
 #include <QTabWidget>
@@ -26,6 +27,14 @@ int main(int argc, char **argv)
     QTimer::singleShot(300, &form, [&] {
         form.choosePort(QString::fromLatin1(TForm1::kDemoUnitEntry));
         form.MainPageControl->setCurrentIndex(page);
+        if (argc > 3) {
+            auto *inner = form.findChild<QWidget *>(QString::fromLocal8Bit(argv[3]));
+            auto *pages = inner ? qobject_cast<QTabWidget *>(inner->parentWidget()->parentWidget()) : nullptr;
+            if (pages) {
+                pages->setTabVisible(pages->indexOf(inner), true);
+                pages->setCurrentWidget(inner);
+            }
+        }
         QTimer::singleShot(300, &form, [&] {
             form.grab().save(out);
             for (const QString &m : sink.messages)

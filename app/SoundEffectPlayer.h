@@ -1,0 +1,26 @@
+#pragma once
+// Plays the sound cues with QSoundEffect from the window's sound folder
+// (relative to the working folder). A file that does not exist plays nothing.
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "log/SoundPlayer.h"
+
+class QSoundEffect;
+
+class SoundEffectPlayer : public SoundPlayer {
+public:
+    // folder() gives the current sound folder, e.g. "Sound/En/".
+    explicit SoundEffectPlayer(std::function<QString()> folder);
+    ~SoundEffectPlayer() override;
+    void play(const QString &file, bool interrupt) override;
+
+private:
+    bool busy() const;
+
+    std::function<QString()> folder_;
+    // Loaded effects by path; loading a file once keeps repeated cues cheap.
+    std::map<QString, std::unique_ptr<QSoundEffect>> effects_;
+    QSoundEffect *current_ = nullptr;
+};
