@@ -549,9 +549,9 @@ void TForm1::buildLogPage()
     LogLimitTrackBar = verticalBar(limit, "LogLimitTrackBar", 0, 255, 255);
     Label30 = named(new QLabel(QStringLiteral("0"), limit), "Label30");
     column->addWidget(LockLogLimitSpeedButton, 0, Qt::AlignHCenter);
-    column->addWidget(LogLimitTrackBar, 1, Qt::AlignHCenter);
+    column->addWidget(LogLimitTrackBar, 0, Qt::AlignHCenter);
     column->addWidget(Label30, 0, Qt::AlignHCenter);
-    row->addWidget(limit);
+    row->addWidget(limit, 0, Qt::AlignTop);
     row->addStretch(1);
 
     connect(LockLogLimitSpeedButton, &QToolButton::clicked, this, &TForm1::LockLogLimitSpeedButtonClick);

@@ -154,6 +154,10 @@ private slots:
             QVERIFY(form.LogLimitTrackBar->isEnabled());
         }
         form.UpDownCorrection->setValue(7);
+        // The forced-idle boxes are read at Start only.
+        form.MaskEditForcedIdleRpm->setText(QStringLiteral("1500"));
+        form.MaskEditForcedIdleTps->setText(QStringLiteral("4"));
+        QCOMPARE(form.log()->settings().forcedIdleRpm, 1200);
         unit->clearLog();
 
         form.ActionStart->trigger();
@@ -165,9 +169,25 @@ private slots:
         QCOMPARE(form.log()->sensorType(), 2);
         QCOMPARE(form.UpDownCorrection->value(), 0);
         QCOMPARE(form.log()->correctionValue(), 0);
+        QCOMPARE(form.log()->settings().forcedIdleRpm, 1500);
+        QCOMPARE(form.log()->settings().forcedIdleTps, 4);
+        QCOMPARE(form.log()->settings().o2RefLive, 128);
+        QCOMPARE(form.log()->settings().autocorrection, autotuning);
         QVERIFY(unit->waitForEvent("quick-write", 2000));
         QVERIFY(unit->waitForEvent("stream-start", 2000));
         QTRY_VERIFY_WITH_TIMEOUT(form.log()->count() > 30, 5000);
+        // From 121 records on, the live tick's requests steer the window: over
+        // the air-flow band with automatic borders, to a learned point with
+        // manual borders and autotuning on.
+        if (autotuning)
+            QTRY_VERIFY_WITH_TIMEOUT(form.TrackBarMafNach->value() > 0, 5000);
+        else
+            QTRY_VERIFY_WITH_TIMEOUT(form.TrackBarMafNach->value() > 0 && form.TrackBarMafKon->value() < 255, 5000);
+        QVERIFY(form.log()->count() >= Log::kAutotuneMinRecords);
+        QVERIFY(autotuning ? form.TrackBarMafNach->value() == form.TrackBarMafKon->value()
+                           : form.TrackBarMafNach->value() < form.TrackBarMafKon->value());
+        QCOMPARE(form.mainTable()->correctionWindowStart(), form.TrackBarMafNach->value());
+        QCOMPARE(form.UpDownCorrection->value(), 0);
 
         form.ActionStop->trigger();
         QVERIFY(form.ActionStart->isEnabled());
