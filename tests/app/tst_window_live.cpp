@@ -51,7 +51,7 @@ void rampTable(Table &table)
 }
 
 // Counts the quick writes the table asks for (and still lets them through).
-int *countQuickWrites(Table &table, int &counter)
+void countQuickWrites(Table &table, int &counter)
 {
     std::function<void()> previous = table.quickWriteHook;
     table.quickWriteHook = [&counter, previous] {
@@ -59,7 +59,6 @@ int *countQuickWrites(Table &table, int &counter)
         if (previous)
             previous();
     };
-    return &counter;
 }
 
 bool chooseAndIdentify(TForm1 &form, const QString &port, sim::Emulator &unit)
