@@ -813,31 +813,17 @@ void TForm1::ComComboBox1Change()
         LabelFirmware->setText(QStringLiteral("FW_Version:") + info.firmwareText);
         LabelHwVersion->hide();
         LabelFOsc->hide();
-        const int generation = transfer::firmwareGeneration();
-        if (generation != 0) {
-            if (generation == 1)
-                showMessage(QString::fromUtf8("Пожалуйста обновите прошивку! Доступная новая версия! \n"
-                                              "Please update the firmware! The new version is  available!"));
-            if (info.deviceId == 6) {
-                proto::wait(300);
-                channel_->clearBoth();
-                takeSensorRecord();
-                proto::wait(300);
-                channel_->clearBoth();
-                ActionReadCoverterExecute();
-                ActionReadCoverter->setEnabled(true);
-                ActionWriteConverter->setEnabled(true);
-                if (channel_->isConnected())
-                    SpeedButtonReconnect->setEnabled(true);
-            } else {
-                showMessage(QString::fromUtf8("Программа не совместима с этим устройством! \n"
-                                              "This software is not compatible with this device!\n"
-                                              "readed DEVICE_ID=")
-                            + QString::number(info.deviceId));
-            }
-        } else if (LabelFirmware->text() != QLatin1String("FW_Version:")) {
-            showMessage(QString::fromUtf8("Устройство не опознано. Попробуйте обновить прошивку. \n"
-                                          "Unknown device. Try to update a firmware"));
+        if (transfer::judgeIdentification(info)) {
+            proto::wait(300);
+            channel_->clearBoth();
+            takeSensorRecord();
+            proto::wait(300);
+            channel_->clearBoth();
+            ActionReadCoverterExecute();
+            ActionReadCoverter->setEnabled(true);
+            ActionWriteConverter->setEnabled(true);
+            if (channel_->isConnected())
+                SpeedButtonReconnect->setEnabled(true);
         }
     } catch (const std::exception &) {
         showMessage(QString::fromUtf8(kTryAgain));

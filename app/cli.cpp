@@ -119,22 +119,7 @@ struct Session {
                 if (!info.oscillatorText.isEmpty())
                     std::printf("oscillator: %s\n", info.oscillatorText.toUtf8().constData());
             }
-            if (transfer::firmwareGeneration() == 0) {
-                if (!info.firmwareText.isEmpty())
-                    showMessage(QString::fromUtf8("Устройство не опознано. Попробуйте обновить прошивку. \n"
-                                                  "Unknown device. Try to update a firmware"));
-                return false;
-            }
-            if (transfer::firmwareGeneration() == 1)
-                showMessage(QString::fromUtf8("Пожалуйста обновите прошивку! Доступная новая версия! \n"
-                                              "Please update the firmware! The new version is  available!"));
-            if (info.deviceId != 6) {
-                showMessage(QString::fromUtf8("Программа не совместима с этим устройством! \n"
-                                              "This software is not compatible with this device!\nreaded DEVICE_ID=")
-                            + QString::number(info.deviceId));
-                return false;
-            }
-            return true;
+            return transfer::judgeIdentification(info);
         } catch (const std::exception &) {
             showMessage(QString::fromUtf8("Try again!\nПопробуйте еще раз!"));
             return false;

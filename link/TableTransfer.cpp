@@ -42,6 +42,27 @@ TDeviceInfo identify(Table &table, TRXTX &channel)
     return table.identification;
 }
 
+bool judgeIdentification(const TDeviceInfo &info)
+{
+    const int generation = firmwareGeneration();
+    if (generation == 0) {
+        if (!info.firmwareText.isEmpty())
+            showMessage(QString::fromUtf8("Устройство не опознано. Попробуйте обновить прошивку. \n"
+                                          "Unknown device. Try to update a firmware"));
+        return false;
+    }
+    if (generation == 1)
+        showMessage(QString::fromUtf8("Пожалуйста обновите прошивку! Доступная новая версия! \n"
+                                      "Please update the firmware! The new version is  available!"));
+    if (info.deviceId != 6) {
+        showMessage(QString::fromUtf8("Программа не совместима с этим устройством! \n"
+                                      "This software is not compatible with this device!\nreaded DEVICE_ID=")
+                    + QString::number(info.deviceId));
+        return false;
+    }
+    return true;
+}
+
 Outcome tableRead(Table &table, TRXTX &channel)
 {
     if (!channel.isConnected())

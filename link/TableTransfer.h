@@ -34,6 +34,12 @@ int &firmwareGeneration();
 // (no answer, a reply too short for its own markers, port errors).
 TDeviceInfo identify(Table &table, TRXTX &channel);
 
+// Judges an identification: shows the update request (first firmware
+// generation), the incompatibility message (an id other than 6) or the
+// unknown-device message (a one-byte reply), and returns whether the unit is
+// one this program works with.
+bool judgeIdentification(const TDeviceInfo &info);
+
 // The unit's image replaces image 1 (learned values rebuilt, parameters shown,
 // views refreshed, snapshot taken). Refused while the live-data reader holds the port.
 Outcome tableRead(Table &table, TRXTX &channel);

@@ -128,8 +128,10 @@ int leadingNumber(const QString &text)
 
 bool o2RefKeyAccepted(QChar key)
 {
+    // Backspace is let through too: without it a typing slip could only be
+    // mended with the mouse.
     if ((key >= QLatin1Char('0') && key <= QLatin1Char('9')) || key == QLatin1Char('\r')
-        || key == QLatin1Char('\n'))
+        || key == QLatin1Char('\n') || key == QLatin1Char('\b'))
         return true;
     showMessage(QString::fromUtf8("Ай-ай-ай, это не циферка! This is not digit!!!"));
     return false;

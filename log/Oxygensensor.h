@@ -62,7 +62,7 @@ std::optional<QString> hintForText(const QString &text, int type);
 // "x" is 0); an optional sign and leading blanks are accepted.
 int leadingNumber(const QString &text);
 
-// MaskEditO2REF takes digits and Enter only; any other key is refused with
+// MaskEditO2REF takes digits, Enter and Backspace only; any other key is refused with
 // its message. Returns whether the key is taken.
 bool o2RefKeyAccepted(QChar key);
 

@@ -161,6 +161,7 @@ void TestO2::o2RefKeys()
     ScopedMessageSink scope(&sink);
     QVERIFY(o2::o2RefKeyAccepted(QLatin1Char('7')));
     QVERIFY(o2::o2RefKeyAccepted(QLatin1Char('\r')));
+    QVERIFY(o2::o2RefKeyAccepted(QLatin1Char('\b')));
     QVERIFY(sink.messages.isEmpty());
     QVERIFY(!o2::o2RefKeyAccepted(QLatin1Char('x')));
     QVERIFY(!o2::o2RefKeyAccepted(QLatin1Char('.')));
