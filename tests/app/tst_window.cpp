@@ -270,6 +270,26 @@ private slots:
         QCOMPARE(demoIdentifies, 1);
     }
 
+    void oneByteReplyAfterALongOne()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        sim::Emulator unit;
+        TForm1 form;
+        form.choosePort(QString::fromStdString(unit.start()));
+        QVERIFY(sink.messages.isEmpty());
+        // The generation stays once a long reply was seen, so an old unit on
+        // the same run is refused by its id.
+        sim::Config old;
+        old.identifyReply = {23};
+        unit.setConfig(old);
+        form.SpeedButtonReconnect->click();
+        QCOMPARE(form.LabelFirmware->text(), QStringLiteral("FW_Version:2.3"));
+        QCOMPARE(sink.messages, QStringList{QString::fromUtf8("Программа не совместима с этим устройством! \nThis "
+                                                              "software is not compatible with this device!\n"
+                                                              "readed DEVICE_ID=65535")});
+    }
+
     void missingPortSaysTryAgain()
     {
         RecordingSink sink;
