@@ -601,12 +601,12 @@ QWidget *TForm1::buildParameterGroup(QWidget *parent)
         connect(mainParamEdits[size_t(param)], &QLineEdit::textChanged, this, [this, param] { paramEditChanged(param); });
     }
     for (int id = 0; id < tbl::TrackBarCount; ++id) {
-        const tbl::TrackBarSpec &spec = tbl::trackBarSpec(id);
-        auto *bar = named(new QSlider(Qt::Horizontal, group), spec.trackBar);
-        bar->setRange(spec.min, spec.max);
-        bar->setValue(spec.designPosition);
+        const tbl::TrackBarInfo &info = tbl::trackBarInfo(id);
+        auto *bar = named(new QSlider(Qt::Horizontal, group), info.trackBar);
+        bar->setRange(info.min, info.max);
+        bar->setValue(info.designPosition);
         bar->setMinimumWidth(260);
-        auto *label = named(new QLabel(group), spec.label);
+        auto *label = named(new QLabel(group), info.label);
         label->setMinimumWidth(56);
         trackBars[size_t(id)] = bar;
         trackBarLabels[size_t(id)] = label;
@@ -739,11 +739,11 @@ void TForm1::closeEvent(QCloseEvent *event)
 
 void TForm1::trackBarChanged(int id, int position)
 {
-    const tbl::TrackBarSpec &spec = tbl::trackBarSpec(id);
+    const tbl::TrackBarInfo &info = tbl::trackBarInfo(id);
     trackBarLabels[size_t(id)]->setText(tbl::trackBarLabelText(id, position));
     if (id == tbl::TrackBarMafSm)
         LabelSmoothTPSSignal->setText(QStringLiteral("Smoothing: ") + tbl::trackBarEditText(position));
-    QLineEdit *edit = mainParamEdits[size_t(spec.param)];
+    QLineEdit *edit = mainParamEdits[size_t(info.param)];
     const QString text = tbl::trackBarEditText(position);
     if (edit->text() != text)
         edit->setText(text);
@@ -752,7 +752,7 @@ void TForm1::trackBarChanged(int id, int position)
 void TForm1::paramEditChanged(int param)
 {
     for (int id = 0; id < tbl::TrackBarCount; ++id) {
-        if (tbl::trackBarSpec(id).param != param)
+        if (tbl::trackBarInfo(id).param != param)
             continue;
         bool ok = false;
         const int position = tbl::trackBarPositionFromText(id, mainParamEdits[size_t(param)]->text(), &ok);

@@ -73,7 +73,7 @@ int parseLeadingInt(const QString &text)
 }
 
 namespace {
-const TrackBarSpec kTrackBars[TrackBarCount] = {
+const TrackBarInfo kTrackBars[TrackBarCount] = {
     {"TrackBarMafSm", "MaskEditSmoothMaf", "LabelMafSm", ParamSmoothMaf, 0, 100, 100},
     {"TrackBarTpsSm", "MaskEditTps", "LabelTpsSm", ParamSmoothTps, 0, 100, 100},
     {"TrackBarRpmSm", "MaskEditRpm", "LabelRpmSm", ParamSmoothRpm, 0, 100, 100},
@@ -84,7 +84,7 @@ const TrackBarSpec kTrackBars[TrackBarCount] = {
 };
 } // namespace
 
-const TrackBarSpec &trackBarSpec(int id)
+const TrackBarInfo &trackBarInfo(int id)
 {
     return kTrackBars[clampInt(id, 0, TrackBarCount - 1)];
 }
@@ -114,7 +114,7 @@ int trackBarPositionFromText(int id, const QString &text, bool *ok)
     const int v = text.trimmed().toInt(&good);
     if (ok)
         *ok = good;
-    const TrackBarSpec &s = trackBarSpec(id);
+    const TrackBarInfo &s = trackBarInfo(id);
     return good ? clampInt(v, s.min, s.max) : s.designPosition;
 }
 

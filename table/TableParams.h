@@ -65,7 +65,7 @@ enum TrackBarId {
     TrackBarCount
 };
 
-struct TrackBarSpec {
+struct TrackBarInfo {
     const char *trackBar;  // control name
     const char *editBox;   // paired hidden edit box
     const char *label;     // label showing the value
@@ -75,7 +75,7 @@ struct TrackBarSpec {
     int designPosition;
 };
 
-const TrackBarSpec &trackBarSpec(int id);
+const TrackBarInfo &trackBarInfo(int id);
 // Text written into the edit box for a track-bar position (decimal).
 QString trackBarEditText(int position);
 // Text of the track bar's own label for a position: "100", "0.04s", "+5%", "-50%".

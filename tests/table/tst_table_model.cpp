@@ -224,7 +224,7 @@ void TestTableModel::trackBarPositionsSurviveStoreAndShow()
     TextParamFields boxes;
     t.setUpTableView(nullptr, true, false, &boxes);
     for (int id = 0; id < TrackBarCount; ++id) {
-        const TrackBarSpec &s = trackBarSpec(id);
+        const TrackBarInfo &s = trackBarInfo(id);
         for (int pos = s.min; pos <= s.max; ++pos) {
             boxes.setText(s.param, trackBarEditText(pos));
             t.readParameters(1);
