@@ -305,14 +305,16 @@ struct Emulator::Impl {
     }
 
     // Next host byte within timeoutMs (negative: no limit).
-    bool readByte(std::uint8_t &b, int timeoutMs)
+    // early: take the byte as soon as it is here, before its line time is
+    // over (for an echo, whose own timing follows the byte's arrival anyway).
+    bool readByte(std::uint8_t &b, int timeoutMs, bool early = false)
     {
         const TimePoint deadline = timeoutMs < 0
                                        ? TimePoint::max()
                                        : Clock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
             const TimePoint now = Clock::now();
-            if (!in.empty() && in.front().at <= now) {
+            if (!in.empty() && (early || in.front().at <= now)) {
                 b = in.front().b;
                 lastInAt = in.front().at;
                 in.pop_front();
@@ -410,6 +412,8 @@ struct Emulator::Impl {
         ::close(slave);
         master = slave = -1;
         streaming = false;
+        // Not running any more before anyone waiting for the event hears of it.
+        alive = false;
         event("hangup");
         throw Stopped{};
     }
@@ -539,7 +543,7 @@ struct Emulator::Impl {
         event("write");
         for (int i = 0; i < int(kImageSize); ++i) {
             std::uint8_t b = 0;
-            if (!readByte(b, i == 0 ? kFirstDataMs : kDataByteMs)) {
+            if (!readByte(b, i == 0 ? kFirstDataMs : kDataByteMs, true)) {
                 event("write-timeout " + std::to_string(i));
                 return;
             }
