@@ -5,6 +5,9 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
+#include <QLocale>
+#include <QRegularExpression>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -217,6 +220,13 @@ void TForm1::buildControls()
     ActionStart = makeAction(this, "ActionStart", QStringLiteral("Start"), true);
     ActionStop = makeAction(this, "ActionStop", QStringLiteral("Stop"), false);
     FileOpenFirmware = makeAction(this, "FileOpenFirmware", QString::fromUtf8("Обновить из файла"), true);
+    LogFileOpen = makeAction(this, "LogFileOpen", QStringLiteral("Open log..."), true);
+    LogFileSave = makeAction(this, "LogFileSave", QStringLiteral("Save log..."), true);
+    QMenu *fileMenu = menuBar()->addMenu(QStringLiteral("File"));
+    fileMenu->addAction(LogFileOpen);
+    fileMenu->addAction(LogFileSave);
+    connect(LogFileOpen, &QAction::triggered, this, &TForm1::LogFileOpenExecute);
+    connect(LogFileSave, &QAction::triggered, this, &TForm1::LogFileSaveExecute);
     QMenu *converter = menuBar()->addMenu(QStringLiteral("Converter"));
     converter->addAction(ActionReadCoverter);
     converter->addAction(ActionWriteConverter);
@@ -903,6 +913,37 @@ void TForm1::FileOpenFirmwareClick()
         updateFirmwareFrom(name);
 }
 
+QString proposedDateTimeName(const QDateTime &when, const QLocale &locale)
+{
+    // The long time format without its time-zone field: a file name needs the clock only.
+    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+    timeFormat.remove(QRegularExpression(QStringLiteral("\\s*t+")));
+    QString name = QStringLiteral("D") + locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+                   + locale.toString(when.time(), timeFormat.trimmed());
+    name.replace(QLatin1Char(':'), QLatin1Char('_'));
+    name.replace(QLatin1Char('.'), QLatin1Char('_'));
+    name.replace(QLatin1Char(' '), QStringLiteral("_T"));
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return name;
+}
+
+void TForm1::LogFileOpenExecute()
+{
+    const QString name =
+        QFileDialog::getOpenFileName(this, QString(), QString(), QStringLiteral("Log Files (*.log)"));
+    if (!name.isEmpty())
+        log_->loadFromFile(name);
+}
+
+void TForm1::LogFileSaveExecute()
+{
+    const QString name = QFileDialog::getSaveFileName(
+        this, QString(), proposedDateTimeName(QDateTime::currentDateTime(), QLocale::system()),
+        QStringLiteral("Log Files (*.log)"));
+    if (!name.isEmpty())
+        log_->saveToFile(name);
+}
+
 void TForm1::updateFirmwareFrom(const QString &fileName)
 {
     const firmware::Outcome outcome =
@@ -922,6 +963,8 @@ void TForm1::handleMessage(TMessage &message)
         ActionWriteConverter->setEnabled(false);
         ActionStart->setEnabled(false);
         ComboBoxO2->setEnabled(false);
+        // A loaded log would mix with the live records.
+        LogFileOpen->setEnabled(false);
         ActionStop->setEnabled(true);
         break;
     case kMsgStopLiveData:
@@ -930,6 +973,7 @@ void TForm1::handleMessage(TMessage &message)
         ActionWriteConverter->setEnabled(true);
         ActionStart->setEnabled(true);
         ComboBoxO2->setEnabled(true);
+        LogFileOpen->setEnabled(true);
         setDashboardColour(kIdleDashboardColour);
         break;
     case kMsgAutocorrection:

@@ -16,6 +16,8 @@
 #include "throttle/TpsCalibration.h"
 
 class QAction;
+class QDateTime;
+class QLocale;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -38,6 +40,11 @@ class Emulator;
 namespace tbl {
 class ParamFields;
 }
+
+// The name proposed before a table or log save dialog opens: "D", the date and
+// time in the locale's short date and long time formats, then ":" and "." to
+// "_", blanks to "_T" and "/" to "_" (09.12.2026 14:05:07 gives D09_12_2026_T14_05_07).
+QString proposedDateTimeName(const QDateTime &when, const QLocale &locale);
 
 class TForm1 : public QMainWindow, public TSubscriber {
     Q_OBJECT
@@ -110,6 +117,8 @@ public:
     QCheckBox *CheckBoxFirmwareRecovery = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
     QAction *FileOpenFirmware = nullptr;
+    QAction *LogFileOpen = nullptr;
+    QAction *LogFileSave = nullptr;
     QAction *ActionReadCoverter = nullptr;
     QAction *ActionWriteConverter = nullptr;
     QAction *ActionStart = nullptr;
@@ -169,6 +178,8 @@ public slots:
     void ActionReadCoverterExecute();
     void ActionWriteConverterExecute();
     void FileOpenFirmwareClick();
+    void LogFileOpenExecute();
+    void LogFileSaveExecute();
     void ActionStartExecute();
     void ActionStopExecute();
     void ComboBoxO2Change();

@@ -13,6 +13,8 @@
 #include <QProgressBar>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <QDateTime>
+#include <QAction>
 
 #include "app/Unit1.h"
 #include "app/Unit2.h"
@@ -288,6 +290,36 @@ private slots:
         QCOMPARE(sink.messages, QStringList{QString::fromUtf8("Программа не совместима с этим устройством! \nThis "
                                                               "software is not compatible with this device!\n"
                                                               "readed DEVICE_ID=65535")});
+    }
+
+    void proposedNames_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("Russian") << "ru_RU" << "D09_12_2026_T14_05_07";
+        QTest::newRow("German") << "de_DE" << "D09_12_26_T14_05_07";
+    }
+    void proposedNames()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, name);
+        const QDateTime when(QDate(2026, 12, 9), QTime(14, 5, 7));
+        QCOMPARE(proposedDateTimeName(when, QLocale(locale)), name);
+    }
+
+    void logSaveAndOpenFollowTheStream()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        QVERIFY(form.LogFileOpen->isEnabled());
+        TMsgStartLiveData start(2);
+        form.broadcaster()->broadcast(start);
+        QVERIFY(!form.LogFileOpen->isEnabled());
+        QVERIFY(form.LogFileSave->isEnabled());
+        TMsgStopLiveData stop;
+        form.broadcaster()->broadcast(stop);
+        QVERIFY(form.LogFileOpen->isEnabled());
     }
 
     void missingPortSaysTryAgain()
