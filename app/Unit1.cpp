@@ -726,6 +726,11 @@ void TForm1::FormClose()
     try {
         if (channel_ && channel_->isPortOpen())
             ActionStopExecute();
+        // Manual borders are not left on: raising them sets the correction back to 0.
+        if (SpeedButtonManualBorders->isChecked()) {
+            SpeedButtonManualBorders->setChecked(false);
+            SpeedButtonManualBordersClick();
+        }
     } catch (...) {
     }
     // No reader may outlive the channel it reads from.

@@ -265,6 +265,27 @@ private slots:
         QVERIFY(sink.messages.isEmpty());
     }
 
+    void closingRaisesManualBordersBeforeReleasingThePort()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        sim::Emulator unit;
+        const QString path = QString::fromStdString(unit.start());
+        {
+            TForm1 form;
+            QVERIFY(chooseAndIdentify(form, path, unit));
+            form.UpDownCorrection->setValue(7);
+            form.SpeedButtonManualBorders->click();
+            QVERIFY(form.SpeedButtonManualBorders->isChecked());
+            unit.clearLog();
+            form.close();
+            QVERIFY(!form.SpeedButtonManualBorders->isChecked());
+        }
+        // Raising the borders put the unit's live correction back to 0.
+        QVERIFY(unit.waitForEvent("correction 0", 2000));
+        QVERIFY(sink.messages.isEmpty());
+    }
+
     void autocorrectionRequestWithManualBordersUp_data()
     {
         QTest::addColumn<int>("commit");
