@@ -5,6 +5,8 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
+#include "link/Rxtx.h"
+
 void keepPainting()
 {
     // A frame every 15 ms is enough to look alive; more would slow the
@@ -13,6 +15,7 @@ void keepPainting()
     if (sinceLast.isValid() && sinceLast.elapsed() < 15)
         return;
     sinceLast.start();
+    const TRXTX::NestedEvents nested;
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 

@@ -6,9 +6,7 @@
 
 #include <QThread>
 
-#include "link/Protocol.h"
 #include "link/Rxtx.h"
-#include "log/Oxygensensor.h"
 
 namespace {
 
@@ -26,36 +24,32 @@ std::array<int, 4> loadSlots()
 
 } // namespace
 
+QString streamEndReason(const TStreamEnd &end)
+{
+    switch (end.cause) {
+    case TStreamEnd::Silent:
+        return QStringLiteral("the unit sent nothing for 1 s");
+    case TStreamEnd::BadFrames:
+        return QStringLiteral("%1 bad frames in a row").arg(TLogThread::kMaxBadFrames);
+    case TStreamEnd::PortError:
+        break;
+    }
+    return end.errorText;
+}
+
 std::array<int, 4> TLogThread::slotValues()
 {
     return loadSlots();
 }
 
-TLogRecord TLogThread::frameToRecord(const std::uint8_t *frame, std::array<int, 4> &mux, int sensorType,
-                                     int marker, int correction)
+std::array<int, 4> TLogThread::withFrameSlot(std::array<int, 4> mux, const proto::LiveFrame &frame)
 {
-    const proto::LiveFrame f = proto::decodeFrame(frame);
-    mux[f.slot] = f.slotValue;
-    TLogRecord r{};
-    r[ColConverter] = f.converter;
-    r[ColMarker] = marker;
-    r[ColAuxOut] = f.auxOut;
-    r[ColMaf] = f.maf;
-    r[ColTps] = f.tps;
-    r[ColRpmPeriod] = f.period;
-    r[ColO2] = o2::recordingValue(f.o2, sensorType);
-    r[ColCorr] = correction;
-    r[ColIat] = mux[0];
-    r[ColEct] = mux[1];
-    r[ColAuxSlot2] = mux[2];
-    r[ColAuxSlot3] = mux[3];
-    r[ColO2SM] = 0;
-    r[ColLogCorr] = 0;
-    return r;
+    mux[size_t(frame.slot)] = frame.slotValue;
+    return mux;
 }
 
-TLogThread::TLogThread(Log &log, int sensorType, std::uint64_t stream)
-    : log_(log), sensorType_(sensorType), stream_(stream)
+TLogThread::TLogThread(TRXTX &channel, TFrameSink &sink, std::uint64_t stream)
+    : channel_(channel), sink_(sink), stream_(stream)
 {
     thread_ = QThread::create([this] { run(); });
     thread_->setObjectName(QStringLiteral("LogThread")); // the native thread takes this name
@@ -69,6 +63,13 @@ TLogThread::~TLogThread()
     delete thread_;
 }
 
+void TLogThread::terminate()
+{
+    terminated_.store(true);
+    // A frame read of a silent unit would hold the reader for up to a second.
+    channel_.abortRead();
+}
+
 void TLogThread::wait()
 {
     thread_->wait();
@@ -76,7 +77,7 @@ void TLogThread::wait()
 
 bool TLogThread::takePort()
 {
-    std::atomic<bool> &idle = log_.channel().portIdle;
+    std::atomic<bool> &idle = channel_.portIdle;
     for (;;) {
         bool expected = true;
         if (idle.compare_exchange_weak(expected, false))
@@ -87,10 +88,18 @@ bool TLogThread::takePort()
     }
 }
 
+void TLogThread::ended(TStreamEnd::Cause cause, const QString &errorText, bool sendStop)
+{
+    TStreamEnd end;
+    end.cause = cause;
+    end.errorText = errorText;
+    end.sendStop = sendStop;
+    sink_.streamEnded(stream_, end);
+}
+
 void TLogThread::run()
 {
-    TRXTX &channel = log_.channel();
-    std::atomic<bool> &idle = channel.portIdle;
+    std::atomic<bool> &idle = channel_.portIdle;
     std::uint8_t frame[proto::kFrameSize];
 
     // The first frame only confirms that the unit streams.
@@ -99,14 +108,14 @@ void TLogThread::run()
             finished_.store(true);
             return;
         }
-        const int got = channel.read(frame, proto::kFrameSize);
+        const int got = channel_.read(frame, proto::kFrameSize);
         idle.store(true);
         if (terminated_.load()) {
             finished_.store(true);
             return;
         }
         if (got < proto::kFrameSize) {
-            log_.streamEnded(stream_, QString(), true);
+            ended(TStreamEnd::Silent);
             finished_.store(true);
             return;
         }
@@ -114,11 +123,11 @@ void TLogThread::run()
         idle.store(true);
         // The message only: the window stays running until the user stops it.
         if (!terminated_.load())
-            log_.streamEnded(stream_, QString::fromLocal8Bit(e.what()), false);
+            ended(TStreamEnd::PortError, QString::fromLocal8Bit(e.what()), false);
         finished_.store(true);
         return;
     }
-    log_.streamConfirmed(stream_);
+    sink_.streamConfirmed(stream_);
 
     int badInRow = 0;
     bool holding = false; // this reader holds the port-idle flag
@@ -127,13 +136,17 @@ void TLogThread::run()
             if (!takePort())
                 break;
             holding = true;
-            const int got = channel.read(frame, proto::kFrameSize);
+            const int got = channel_.read(frame, proto::kFrameSize);
             idle.store(true);
             holding = false;
             if (terminated_.load())
                 break;
-            if (got < proto::kFrameSize || badInRow >= kMaxBadFrames) {
-                log_.streamEnded(stream_, QString(), true);
+            if (got < proto::kFrameSize) {
+                ended(TStreamEnd::Silent);
+                break;
+            }
+            if (badInRow >= kMaxBadFrames) {
+                ended(TStreamEnd::BadFrames);
                 break;
             }
             if (!proto::frameCheckOk(frame)) {
@@ -141,22 +154,20 @@ void TLogThread::run()
                 bad_.fetch_add(1, std::memory_order_relaxed);
                 // Slide one byte so the reads fall into step with the frames again.
                 std::uint8_t skipped = 0;
-                channel.read(&skipped, 1);
+                channel_.read(&skipped, 1);
                 continue;
             }
             badInRow = 0;
-            std::array<int, 4> mux = loadSlots();
-            const TLogRecord record =
-                frameToRecord(frame, mux, sensorType_, log_.marker() ? 128 : 0, log_.correctionValue());
-            for (int i = 0; i < 4; ++i)
-                g_slots[i].store(mux[i], std::memory_order_relaxed);
-            log_.appendRecord(record, stream_);
+            const proto::LiveFrame f = proto::decodeFrame(frame);
+            const std::array<int, 4> mux = withFrameSlot(loadSlots(), f);
+            g_slots[size_t(f.slot)].store(f.slotValue, std::memory_order_relaxed);
+            sink_.frameReceived(f, mux, stream_);
             good_.fetch_add(1, std::memory_order_relaxed);
         } catch (const std::exception &e) {
             if (holding)
                 idle.store(true);
             if (!terminated_.load())
-                log_.streamEnded(stream_, QString::fromLocal8Bit(e.what()), true);
+                ended(TStreamEnd::PortError, QString::fromLocal8Bit(e.what()));
             break;
         }
     }

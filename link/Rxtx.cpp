@@ -2,6 +2,25 @@
 
 #include "link/MessageSink.h"
 
+namespace {
+thread_local int t_nestedEvents = 0;
+}
+
+TRXTX::NestedEvents::NestedEvents()
+{
+    ++t_nestedEvents;
+}
+
+TRXTX::NestedEvents::~NestedEvents()
+{
+    --t_nestedEvents;
+}
+
+bool TRXTX::NestedEvents::active()
+{
+    return t_nestedEvents > 0;
+}
+
 TRXTX::TRXTX(TZiravBroadcaster &broadcaster)
 {
     broadcaster.subscribe(this);

@@ -43,15 +43,40 @@ public:
     void reopen(const QString &portName);
     // Closes the port without touching the connected flag.
     void closePort() { port_.close(); }
+    // A read blocked on another thread (the live-data reader) returns at once.
+    void abortRead() { port_.abortRead(); }
 
-    int write(const std::uint8_t *data, int count) { return port_.write(data, count); }
+    // A long exchange keeps the window painting by running the event loop
+    // between its bytes. Whatever that loop runs meanwhile (a live tick's
+    // quick write, a queued stop, a timer) must not put bytes between an
+    // exchange's bytes: on the thread that holds a NestedEvents, the channel
+    // drops writes and queue operations and reads nothing.
+    class NestedEvents {
+    public:
+        NestedEvents();
+        ~NestedEvents();
+        NestedEvents(const NestedEvents &) = delete;
+        NestedEvents &operator=(const NestedEvents &) = delete;
+        static bool active();
+    };
+
+    int write(const std::uint8_t *data, int count) { return NestedEvents::active() ? 0 : port_.write(data, count); }
     int write(const QByteArray &bytes)
     {
-        return port_.write(reinterpret_cast<const std::uint8_t *>(bytes.constData()), int(bytes.size()));
+        return write(reinterpret_cast<const std::uint8_t *>(bytes.constData()), int(bytes.size()));
     }
-    int read(std::uint8_t *buffer, int count) { return port_.read(buffer, count); }
-    void clearBoth() { port_.clearBoth(); }
-    void clearOutput() { port_.clearOutput(); }
+    int read(std::uint8_t *buffer, int count) { return NestedEvents::active() ? 0 : port_.read(buffer, count); }
+    void clearBoth()
+    {
+        if (!NestedEvents::active())
+            port_.clearBoth();
+    }
+    void clearOutput()
+    {
+        if (!NestedEvents::active())
+            port_.clearOutput();
+    }
+    bool lowLatency() const { return port_.lowLatency(); }
 
     bool isConnected() const { return connected_; }
     bool isPortOpen() const { return port_.isOpen(); }

@@ -6,7 +6,9 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -29,11 +31,34 @@ int remainingMs(Clock::time_point deadline)
 SerialPort::~SerialPort()
 {
     close();
+    if (wakeFd_ >= 0)
+        ::close(wakeFd_);
+}
+
+SerialPort::Use::Use(SerialPort &port) : port_(port)
+{
+    std::lock_guard<std::mutex> lock(port.useMutex_);
+    fd_ = port.fd_.load();
+    if (fd_ < 0)
+        throw EComPort("port not open");
+    ++port.users_;
+}
+
+SerialPort::Use::~Use()
+{
+    std::lock_guard<std::mutex> lock(port_.useMutex_);
+    if (--port_.users_ == 0)
+        port_.useDone_.notify_all();
 }
 
 void SerialPort::open(const std::string &path)
 {
     close();
+    if (wakeFd_ < 0) {
+        wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (wakeFd_ < 0)
+            throwErrno("eventfd");
+    }
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         throwErrno(("cannot open " + path).c_str());
@@ -65,28 +90,54 @@ void SerialPort::open(const std::string &path)
         errno = e;
         throwErrno("cannot set line settings");
     }
+    // A USB adapter holds received bytes for its latency timer (16 ms by
+    // default) before passing them on; the full write's 392 one-byte round
+    // trips would wait that long each. Ports without the setting keep theirs.
+    lowLatency_ = false;
+    serial_struct serial{};
+    if (::ioctl(fd, TIOCGSERIAL, &serial) == 0) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        lowLatency_ = ::ioctl(fd, TIOCSSERIAL, &serial) == 0;
+    }
     ::tcflush(fd, TCIOFLUSH);
     fd_.store(fd);
 }
 
 void SerialPort::close()
 {
-    int fd = fd_.exchange(-1);
-    if (fd >= 0)
-        ::close(fd);
+    const int fd = fd_.load();
+    if (fd < 0)
+        return;
+    // Bytes written just before (the correction 0 of a closing window) must
+    // still reach the unit: closing discards what the driver holds.
+    drainOutput(fd);
+    std::unique_lock<std::mutex> lock(useMutex_);
+    fd_.store(-1);
+    abortRead();
+    useDone_.wait(lock, [this] { return users_ == 0; });
+    ::close(fd);
 }
 
-int SerialPort::fdOrThrow() const
+void SerialPort::abortRead()
 {
-    int fd = fd_.load();
-    if (fd < 0)
-        throw EComPort("port not open");
-    return fd;
+    abortCount_.fetch_add(1);
+    if (wakeFd_ >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
+    }
+}
+
+bool SerialPort::aborted(unsigned since)
+{
+    std::uint64_t value = 0;
+    [[maybe_unused]] ssize_t n = ::read(wakeFd_, &value, sizeof value);
+    return abortCount_.load() != since;
 }
 
 int SerialPort::write(const std::uint8_t *data, int count)
 {
-    int fd = fdOrThrow();
+    const Use use(*this);
+    const int fd = use.fd();
     const auto deadline = Clock::now() + std::chrono::milliseconds(kTimeoutMs);
     int done = 0;
     while (done < count) {
@@ -112,7 +163,9 @@ int SerialPort::write(const std::uint8_t *data, int count)
 
 int SerialPort::read(std::uint8_t *buffer, int count)
 {
-    int fd = fdOrThrow();
+    const unsigned abortsBefore = abortCount_.load();
+    const Use use(*this);
+    const int fd = use.fd();
     const auto deadline = Clock::now() + std::chrono::milliseconds(kTimeoutMs);
     int done = 0;
     bool hungUp = false;
@@ -131,12 +184,17 @@ int SerialPort::read(std::uint8_t *buffer, int count)
         int left = remainingMs(deadline);
         if (left == 0)
             break;
-        pollfd p{fd, POLLIN, 0};
-        int r = ::poll(&p, 1, left);
+        pollfd p[2] = {{fd, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        int r = ::poll(p, 2, left);
         if (r < 0 && errno != EINTR)
             throwErrno("poll failed");
+        if (r > 0 && (p[1].revents & POLLIN) && aborted(abortsBefore)) {
+            if (fd_.load() != fd)
+                throw EComPort("port closed");
+            break;
+        }
         // Read once more after a hang-up: bytes that arrived before it still count.
-        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        if (r > 0 && (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)))
             hungUp = true;
     }
     return done;
@@ -144,12 +202,18 @@ int SerialPort::read(std::uint8_t *buffer, int count)
 
 void SerialPort::clearInput()
 {
-    ::tcflush(fdOrThrow(), TCIFLUSH);
+    const Use use(*this);
+    ::tcflush(use.fd(), TCIFLUSH);
 }
 
 void SerialPort::clearOutput()
 {
-    int fd = fdOrThrow();
+    const Use use(*this);
+    drainOutput(use.fd());
+}
+
+void SerialPort::drainOutput(int fd)
+{
     const auto deadline = Clock::now() + std::chrono::milliseconds(kTimeoutMs);
     for (;;) {
         int queued = 0;

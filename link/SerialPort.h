@@ -2,7 +2,9 @@
 // Thin POSIX termios serial port: raw 9600 8N1, no flow control, reads and
 // writes with a total time-out. One thread may read while another writes.
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
@@ -24,10 +26,20 @@ public:
     SerialPort(const SerialPort &) = delete;
     SerialPort &operator=(const SerialPort &) = delete;
 
-    // Opens the device path and applies the line settings. Throws EComPort.
+    // Opens the device path and applies the line settings, and asks a USB
+    // adapter's driver for low latency where it has that setting. Throws EComPort.
     void open(const std::string &path);
+    // Lets the bytes already written leave (at most kTimeoutMs), wakes a read
+    // blocked on the port and waits for it to let go, then closes. A read
+    // running on another thread therefore never goes on with a descriptor
+    // number that a later open hands to another port.
     void close();
     bool isOpen() const { return fd_.load() >= 0; }
+    // The driver took the low-latency setting (USB serial adapters); false on
+    // ports without it (pseudo-terminals, Bluetooth).
+    bool lowLatency() const { return lowLatency_; }
+    // A read in progress on another thread returns at once with what it has.
+    void abortRead();
 
     // Returns the count written; stops after kTimeoutMs in all. Throws EComPort.
     int write(const std::uint8_t *data, int count);
@@ -48,6 +60,29 @@ public:
     static QStringList availablePorts();
 
 private:
-    int fdOrThrow() const;
+    // Marks the port as used by the calling operation for its duration, so
+    // that close() waits for it; throws EComPort when the port is not open.
+    class Use {
+    public:
+        explicit Use(SerialPort &port);
+        ~Use();
+        Use(const Use &) = delete;
+        Use &operator=(const Use &) = delete;
+        int fd() const { return fd_; }
+
+    private:
+        SerialPort &port_;
+        int fd_;
+    };
+    void drainOutput(int fd);
+    // Drains the wake-up descriptor; true when an abort was asked after `since`.
+    bool aborted(unsigned since);
+
     std::atomic<int> fd_{-1};
+    bool lowLatency_ = false;
+    int wakeFd_ = -1; // eventfd that wakes a blocked read
+    std::atomic<unsigned> abortCount_{0};
+    std::mutex useMutex_;
+    std::condition_variable useDone_;
+    int users_ = 0;
 };

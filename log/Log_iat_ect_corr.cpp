@@ -173,6 +173,35 @@ bool Log::appendRecord(const TLogRecord &record, std::uint64_t stream)
     return columns_.append(record);
 }
 
+TLogRecord Log::frameRecord(const proto::LiveFrame &f, const std::array<int, 4> &mux, int sensorType,
+                            int marker, int correction)
+{
+    TLogRecord r{};
+    r[ColConverter] = f.converter;
+    r[ColMarker] = marker;
+    r[ColAuxOut] = f.auxOut;
+    r[ColMaf] = f.maf;
+    r[ColTps] = f.tps;
+    r[ColRpmPeriod] = f.period;
+    r[ColO2] = o2::recordingValue(f.o2, sensorType);
+    r[ColCorr] = correction;
+    r[ColIat] = mux[0];
+    r[ColEct] = mux[1];
+    r[ColAuxSlot2] = mux[2];
+    r[ColAuxSlot3] = mux[3];
+    r[ColO2SM] = 0;
+    r[ColLogCorr] = 0;
+    return r;
+}
+
+void Log::frameReceived(const proto::LiveFrame &frame, const std::array<int, 4> &mux, std::uint64_t stream)
+{
+    // sensorType_ does not change while a recording runs.
+    appendRecord(frameRecord(frame, mux, streamSensorType_.load(std::memory_order_relaxed), marker() ? 128 : 0,
+                             correctionValue()),
+                 stream);
+}
+
 void Log::streamConfirmed(std::uint64_t stream)
 {
     std::lock_guard<std::mutex> lock(appendMutex_);
@@ -180,24 +209,25 @@ void Log::streamConfirmed(std::uint64_t stream)
         hasData_.store(true);
 }
 
-void Log::streamEnded(std::uint64_t stream, const QString &errorText, bool sendStop)
+void Log::streamEnded(std::uint64_t stream, const TStreamEnd &end)
 {
     // Queued to this object's thread; dropped if the Log is gone by then.
     QMetaObject::invokeMethod(
-        this, [this, stream, errorText, sendStop] { onStreamEnded(stream, errorText, sendStop); },
-        Qt::QueuedConnection);
+        this, [this, stream, end] { onStreamEnded(stream, end); }, Qt::QueuedConnection);
 }
 
-void Log::onStreamEnded(std::uint64_t stream, const QString &errorText, bool sendStop)
+void Log::onStreamEnded(std::uint64_t stream, const TStreamEnd &end)
 {
-    if (!errorText.isEmpty())
-        showMessage(errorText);
-    // Once per end of stream: a stream already stopped (Stop pressed, a new
-    // start) has nothing left to stop.
-    if (sendStop && recording_ && stream == currentStream_) {
-        TMsgStopLiveData stop;
-        broadcaster_.broadcast(stop);
-    }
+    // A stream already stopped (Stop pressed, a new start) has ended for
+    // that reason, not for this one.
+    if (!end.errorText.isEmpty())
+        showMessage(end.errorText);
+    if (!end.sendStop || !recording_ || stream != currentStream_)
+        return;
+    lastStopReason_ = streamEndReason(end);
+    TMsgStopLiveData stop;
+    broadcaster_.broadcast(stop);
+    emit streamStopped(lastStopReason_);
 }
 
 void Log::setStartSettings(const TStartSettings &s)
@@ -303,6 +333,11 @@ void Log::startRecording(int sensorType)
     currentStream_ = stream;
     recording_ = true;
     lastBadFrames_ = 0;
+    lastStopReason_.clear();
+    streamSensorType_.store(sensorType);
+    // A recording of this run carries no header bytes of a file loaded before.
+    headerA = 0;
+    headerB = 0;
     try {
         proto::streamStart(channel_);
     } catch (const std::exception &e) {
@@ -312,7 +347,7 @@ void Log::startRecording(int sensorType)
         stopped_ = false;
         return;
     }
-    reader_ = std::make_unique<TLogThread>(*this, sensorType, stream);
+    reader_ = std::make_unique<TLogThread>(channel_, *this, stream);
     previousTpsPercent = 0;
     timer_->start();
     stopped_ = false;

@@ -21,12 +21,12 @@
 #include <QObject>
 #include <QString>
 
+#include "link/Logthread_.h"
 #include "link/Ziravbroadcaster.h"
 
 class QTimer;
 class TRXTX;
 class Table;
-class TLogThread;
 struct TTpsCalibration;
 
 enum LogColumn : int {
@@ -58,7 +58,10 @@ class TLogColumns {
 public:
     static constexpr int kChunkBits = 12;
     static constexpr int kChunkSize = 1 << kChunkBits;
-    static constexpr int kMaxChunks = 1 << 16; // 268 million records, 31 days
+    // 24 hours of records at 100 a second (about 480 MB in memory); a log
+    // file longer than that is refused, so whatever is recorded loads again.
+    static constexpr int kMaxRecords = 24 * 3600 * 100;
+    static constexpr int kMaxChunks = (kMaxRecords + kChunkSize - 1) / kChunkSize;
 
     TLogColumns();
     ~TLogColumns();
@@ -74,7 +77,7 @@ public:
     {
         chunks_[std::size_t(i >> kChunkBits)]->v[column][i & (kChunkSize - 1)] = value;
     }
-    // Writes the record, then publishes it. False when the store is full.
+    // Writes the record, then publishes it. False when kMaxRecords are held.
     bool append(const TLogRecord &record);
     // Only while nobody appends or reads.
     void clear();
@@ -145,7 +148,7 @@ public:
     virtual void rebuild(int from, int to, int step) = 0;
 };
 
-class Log : public QObject, public TSubscriber {
+class Log : public QObject, public TSubscriber, public TFrameSink {
     Q_OBJECT
 public:
     static constexpr int kTickMs = 100;
@@ -163,9 +166,12 @@ public:
     void setUpView(LogChartView *chart, Table *mainTable);
     // 32771 starts recording with the record's sensor type, 32772 stops it.
     void handleMessage(TMessage &message) override;
-    // Stops a recording and waits for every reader to end (at most about a
-    // second). The window calls it before it releases the serial channel.
+    // Stops a recording and waits for every reader to end. The window calls
+    // it before it releases the serial channel.
     void shutdown();
+    // Waits for readers already asked to end, so that nothing reads the port
+    // any more (before a close, a reopen or a long exchange).
+    void waitForReaders() { reapReaders(true); }
 
     // ---- records -----------------------------------------------------------
     int count() const { return columns_.count(); }
@@ -185,12 +191,20 @@ public:
     // Appends one record of stream `stream`; records of a stream that has
     // been stopped are dropped.
     bool appendRecord(const TLogRecord &record, std::uint64_t stream);
+    // A checked frame as a record: O2 converted for the sensor type, the
+    // marker and correction in force, the four multiplexed slots.
+    static TLogRecord frameRecord(const proto::LiveFrame &frame, const std::array<int, 4> &mux, int sensorType,
+                                  int marker, int correction);
+    void frameReceived(const proto::LiveFrame &frame, const std::array<int, 4> &mux,
+                       std::uint64_t stream) override;
     // The stream's first complete frame arrived.
-    void streamConfirmed(std::uint64_t stream);
+    void streamConfirmed(std::uint64_t stream) override;
     // Hands the end of a stream to the UI thread: the error text (if any) is
     // shown there, then stop live data is broadcast once, if that stream is
-    // still the one recording.
-    void streamEnded(std::uint64_t stream, const QString &errorText, bool sendStop);
+    // still the one recording, and streamStopped tells why.
+    void streamEnded(std::uint64_t stream, const TStreamEnd &end) override;
+    // Why the last stream ended by itself; empty when it was stopped or still runs.
+    QString lastStopReason() const { return lastStopReason_; }
     TRXTX &channel() { return channel_; }
     std::int32_t correctionValue() const { return correction_.load(std::memory_order_relaxed); }
     bool marker() const { return marker_.load(std::memory_order_relaxed); }
@@ -289,11 +303,15 @@ public:
     // ---- reader figures of the last stream --------------------------------------
     int lastStreamBadFrames() const;
 
+signals:
+    // The stream ended by itself (silence, bad frames, port error): why.
+    void streamStopped(const QString &reason);
+
 private:
     void startRecording(int sensorType);
     void stopRecording();
     void reapReaders(bool wait);
-    void onStreamEnded(std::uint64_t stream, const QString &errorText, bool sendStop);
+    void onStreamEnded(std::uint64_t stream, const TStreamEnd &end);
 
     TTpsCalibration &tps_;
     TRXTX &channel_;
@@ -312,6 +330,7 @@ private:
     std::atomic<std::int32_t> correction_{0};
     std::atomic<bool> marker_{false};
     std::atomic<bool> hasData_{false};
+    std::atomic<int> streamSensorType_{0}; // the recording's type, read by the reader
 
     TLogSettings settings_;
     int sensorType_ = 0;
@@ -330,6 +349,7 @@ private:
     std::unique_ptr<TLogThread> reader_;
     std::vector<std::unique_ptr<TLogThread>> retired_;
     int lastBadFrames_ = 0;
+    QString lastStopReason_;
 };
 
 // Decimation step for showing n records: n / 430, at least 1.

@@ -134,11 +134,12 @@ void TestLogReader::frameToRecord()
     QFETCH(int, column);
     QFETCH(int, expected);
     QFETCH(int, rpm);
-    std::array<int, 4> mux = {11, 22, -33, -44};
-    const std::array<int, 4> before = mux;
+    const std::array<int, 4> before = {11, 22, -33, -44};
     const auto f = withCrc({7, std::uint8_t(selector), 9, 10, 11, std::uint8_t(periodHi), std::uint8_t(periodLo),
                             102, std::uint8_t(byte8), 0});
-    const TLogRecord r = TLogThread::frameToRecord(f.data(), mux, o2::InnovateMtxL, 128, -5);
+    const proto::LiveFrame frame = proto::decodeFrame(f.data());
+    const TLogRecord r =
+        Log::frameRecord(frame, TLogThread::withFrameSlot(before, frame), o2::InnovateMtxL, 128, -5);
     QCOMPARE(r[std::size_t(column)], expected);
     const int slotColumns[4] = {ColIat, ColEct, ColAuxSlot2, ColAuxSlot3};
     for (int s = 0; s < 4; ++s)
