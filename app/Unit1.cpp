@@ -80,8 +80,11 @@ QLineEdit *paramEdit(QWidget *parent, const QString &objectName)
 {
     auto *edit = new QLineEdit(parent);
     edit->setObjectName(objectName);
-    edit->setValidator(new QIntValidator(0, 999, edit));
-    edit->setMaxLength(3);
+    // Three digits and a sign: an enrichment byte below 128 from the unit
+    // shows as a negative percentage (0 shows -100), and a box that cut it
+    // short would send another byte back.
+    edit->setValidator(new QIntValidator(-999, 999, edit));
+    edit->setMaxLength(4);
     edit->setMaximumWidth(56);
     return edit;
 }
@@ -754,27 +757,39 @@ void TForm1::closeEvent(QCloseEvent *event)
 
 void TForm1::trackBarChanged(int id, int position)
 {
-    const tbl::TrackBarInfo &info = tbl::trackBarInfo(id);
-    trackBarLabels[size_t(id)]->setText(tbl::trackBarLabelText(id, position));
-    if (id == tbl::TrackBarMafSm)
-        LabelSmoothTPSSignal->setText(QStringLiteral("Smoothing: ") + tbl::trackBarEditText(position));
-    QLineEdit *edit = mainParamEdits[size_t(info.param)];
+    showTrackBarLabels(id, position);
+    QLineEdit *edit = mainParamEdits[size_t(tbl::trackBarInfo(id).param)];
     const QString text = tbl::trackBarEditText(position);
     if (edit->text() != text)
         edit->setText(text);
 }
 
+void TForm1::showTrackBarLabels(int id, int value)
+{
+    trackBarLabels[size_t(id)]->setText(tbl::trackBarLabelText(id, value));
+    if (id == tbl::TrackBarMafSm)
+        LabelSmoothTPSSignal->setText(QStringLiteral("Smoothing: ") + tbl::trackBarEditText(value));
+}
+
 void TForm1::paramEditChanged(int param)
 {
+    // The box follows the table (a read, a file, undo). Its bar goes as near
+    // as its range allows but does not write back: a value outside the bar's
+    // range (a sampling time of 2 from the unit) must reach the unit again
+    // unchanged. The labels tell the box's own value.
+    const QString text = mainParamEdits[size_t(param)]->text();
     for (int id = 0; id < tbl::TrackBarCount; ++id) {
         if (tbl::trackBarInfo(id).param != param)
             continue;
         bool ok = false;
-        const int position = tbl::trackBarPositionFromText(id, mainParamEdits[size_t(param)]->text(), &ok);
-        if (ok && trackBars[size_t(id)]->value() != position)
+        const int position = tbl::trackBarPositionFromText(id, text, &ok);
+        if (!ok)
+            continue;
+        {
+            const QSignalBlocker blocker(trackBars[size_t(id)]);
             trackBars[size_t(id)]->setValue(position);
-        else if (ok)
-            trackBarChanged(id, position);
+        }
+        showTrackBarLabels(id, tbl::parseLeadingInt(text));
     }
 }
 

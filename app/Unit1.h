@@ -234,6 +234,7 @@ private:
     void stopCommand();
     void showReferenceVoltage();
     void trackBarChanged(int id, int position);
+    void showTrackBarLabels(int id, int value);
     void paramEditChanged(int id);
 
     std::unique_ptr<TZiravBroadcaster> broadcaster_;

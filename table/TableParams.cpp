@@ -45,6 +45,14 @@ QString paramText(int param, int stored)
     return QString::number(paramShown(param, stored));
 }
 
+int paramFromText(int param, int stored, const QString &text)
+{
+    const int shown = parseLeadingInt(text);
+    if (param != ParamTpsThreshold && shown == paramShown(param, stored))
+        return stored;
+    return paramStored(param, shown);
+}
+
 int parseLeadingInt(const QString &text)
 {
     int i = 0;

@@ -31,6 +31,12 @@ int paramShown(int param, int stored);
 int paramStored(int param, int shown);
 // "%i" of the shown value.
 QString paramText(int param, int stored);
+// The stored value for an edit box's text. A box still showing what the
+// stored byte shows keeps that byte: the percentages cannot express every
+// byte (130 shows as 2 %, which would store 131), and a table read from the
+// unit or a file must go back unchanged when the user did not touch it.
+// The TPS threshold is stored as 255 whatever the box holds.
+int paramFromText(int param, int stored, const QString &text);
 // The C-style decimal conversion of an edit box: optional blanks, optional
 // sign, leading digits; anything else (or nothing) gives 0. Saturates instead
 // of overflowing.

@@ -165,8 +165,10 @@ void Table::readParameters(int which)
 {
     TImage &img = image(which);
     const ParamFields &f = paramFields(which);
-    for (int k = 0; k < kParamCount; ++k)
-        img[static_cast<size_t>(kParamBase + k)] = paramStored(k, parseLeadingInt(f.text(k)));
+    for (int k = 0; k < kParamCount; ++k) {
+        int32_t &slot = img[static_cast<size_t>(kParamBase + k)];
+        slot = paramFromText(k, slot, f.text(k));
+    }
 }
 
 bool Table::acceptImageFromDevice(const QByteArray &bytes)

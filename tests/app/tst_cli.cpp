@@ -54,6 +54,40 @@ private slots:
         QCOMPARE(int(unit.eeprom()[10]), 77);
     }
 
+    // A table read and sent back unchanged keeps every parameter byte,
+    // whether it goes through a full write or the working memory.
+    void untouchedParametersKeepTheirBytes_data()
+    {
+        QTest::addColumn<QList<int>>("unit");     // slots 256..263
+        QTest::addColumn<QList<int>>("expected");
+        QTest::newRow("odd percentages") << QList<int>{4, 5, 130, 2, 2, 7, 11, 255}
+                                         << QList<int>{4, 5, 130, 2, 2, 7, 11, 255};
+        QTest::newRow("outside the bars") << QList<int>{2, 101, 255, 0, 255, 1, 0, 100}
+                                          << QList<int>{2, 101, 255, 0, 255, 1, 0, 255};
+    }
+    void untouchedParametersKeepTheirBytes()
+    {
+        QFETCH(QList<int>, unit);
+        QFETCH(QList<int>, expected);
+        QTemporaryDir dir;
+        sim::Emulator device;
+        sim::Image image = sim::defaultImage();
+        for (int k = 0; k < 8; ++k)
+            image[size_t(256 + k)] = std::uint8_t(unit[k]);
+        device.setRam(image);
+        const QString port = QString::fromStdString(device.start());
+        const QString file = dir.filePath("unit.tab");
+        QCOMPARE(cli({"read", file, "--port", port}).status, 0);
+        QCOMPARE(cli({"write", file, "--port", port}).status, 0);
+        device.setRam(sim::defaultImage());
+        QCOMPARE(cli({"quick-write", file, "--port", port}).status, 0);
+        QVERIFY(device.waitForEvent("quick-write", 5000));
+        for (int k = 0; k < 8; ++k) {
+            QCOMPARE(int(device.eeprom()[size_t(256 + k)]), expected[k]);
+            QCOMPARE(int(device.ram()[size_t(256 + k)]), expected[k]);
+        }
+    }
+
     void failuresExitNonZero_data()
     {
         QTest::addColumn<int>("fault");

@@ -204,6 +204,48 @@ private slots:
         QCOMPARE(int(unit.eeprom()[260]), 64);
     }
 
+    // Bytes the percentage boxes cannot express, and values outside the
+    // track bars' ranges, go back to the unit as they came.
+    void untouchedParametersKeepTheirBytes_data()
+    {
+        QTest::addColumn<QList<int>>("unit");     // slots 256..263 as the unit holds them
+        QTest::addColumn<QList<int>>("expected"); // after read and write back
+        QTest::newRow("odd percentages") << QList<int>{4, 5, 130, 2, 2, 7, 11, 255}
+                                         << QList<int>{4, 5, 130, 2, 2, 7, 11, 255};
+        QTest::newRow("outside the bars") << QList<int>{2, 101, 255, 0, 255, 1, 0, 100}
+                                          << QList<int>{2, 101, 255, 0, 255, 1, 0, 255};
+        QTest::newRow("top and bottom") << QList<int>{255, 0, 0, 255, 129, 254, 3, 0}
+                                        << QList<int>{255, 0, 0, 255, 129, 254, 3, 255};
+    }
+    void untouchedParametersKeepTheirBytes()
+    {
+        QFETCH(QList<int>, unit);
+        QFETCH(QList<int>, expected);
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        sim::Emulator device;
+        sim::Image image = sim::defaultImage();
+        for (int k = 0; k < 8; ++k)
+            image[size_t(256 + k)] = std::uint8_t(unit[k]);
+        device.setRam(image);
+        TForm1 form;
+        TForm2 progress(&form);
+        form.setProgressWindow(&progress);
+        form.choosePort(QString::fromStdString(device.start()));
+        form.ActionWriteConverter->trigger();
+        QVERIFY2(sink.messages.isEmpty(), qPrintable(sink.messages.join('|')));
+        device.setRam(sim::defaultImage());
+        form.mainTable()->quickWriteHook();
+        QVERIFY(device.waitForEvent("quick-write", 5000));
+        for (int k = 0; k < 8; ++k) {
+            QCOMPARE(int(device.eeprom()[size_t(256 + k)]), expected[k]);
+            QCOMPARE(int(device.ram()[size_t(256 + k)]), expected[k]);
+        }
+        // The label tells the box's value even where the bar cannot reach it.
+        QCOMPARE(form.findChild<QLabel *>("LabelMafViborka")->text(),
+                 tbl::trackBarLabelText(tbl::TrackBarMafTime, unit[0]));
+    }
+
     void parameterBoxesFollowTheTable()
     {
         TForm1 form;

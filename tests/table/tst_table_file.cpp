@@ -64,6 +64,7 @@ private slots:
     void loadFailures();
     void saveFailures();
     void roundTrip();
+    void loadThenSaveKeepsEveryByte();
 };
 
 void TestTableFile::fileName_data()
@@ -257,6 +258,22 @@ void TestTableFile::roundTrip()
     QVERIFY(loadTabFile(g.t, f.path("r.tab"), 1));
     QCOMPARE(g.t.imageBytes(1), saved);
     QCOMPARE(g.t.correctionAt(TempTarget::IAT, 0), -30);
+}
+
+void TestTableFile::loadThenSaveKeepsEveryByte()
+{
+    Fixture f;
+    QByteArray bytes = pattern(kImageSize);
+    // Parameter bytes that no shown percentage stores again (130 shows 2 %, 2 % stores 131).
+    const char params[8] = {2, char(200), char(130), 2, 7, 11, char(255), 100};
+    for (int k = 0; k < 8; ++k)
+        bytes[256 + k] = params[k];
+    QVERIFY(writeFile(f.path("in.tab"), bytes));
+    QVERIFY(loadTabFile(f.t, f.path("in.tab"), 1));
+    QVERIFY(saveTabFile(f.t, f.path("out.tab"), 1));
+    QByteArray expected = bytes;
+    expected[263] = char(255); // the TPS threshold is always stored as 255
+    QCOMPARE(readFile(f.path("out.tab")), expected);
 }
 
 QTEST_APPLESS_MAIN(TestTableFile)
