@@ -25,6 +25,7 @@
 #include <QRegularExpressionValidator>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QTabWidget>
@@ -223,6 +224,9 @@ void TForm1::buildControls()
     ActionStart = makeAction(this, "ActionStart", QStringLiteral("Start"), true);
     ActionStop = makeAction(this, "ActionStop", QStringLiteral("Stop"), false);
     FileOpenFirmware = makeAction(this, "FileOpenFirmware", QString::fromUtf8("Обновить из файла"), true);
+    // Not in any menu yet: the advanced pages offer it.
+    ActionUpgradeFirmwareOneToOne =
+        makeAction(this, "ActionUpgradeFirmwareOneToOne", QString::fromUtf8("Обновить с заменой &1:1"), true);
     LogFileOpen = makeAction(this, "LogFileOpen", QStringLiteral("Open log..."), true);
     LogFileSave = makeAction(this, "LogFileSave", QStringLiteral("Save log..."), true);
     QMenu *fileMenu = menuBar()->addMenu(QStringLiteral("File"));
@@ -305,6 +309,7 @@ void TForm1::buildControls()
     connect(ActionReadCoverter, &QAction::triggered, this, &TForm1::ActionReadCoverterExecute);
     connect(ActionWriteConverter, &QAction::triggered, this, &TForm1::ActionWriteConverterExecute);
     connect(FileOpenFirmware, &QAction::triggered, this, &TForm1::FileOpenFirmwareClick);
+    connect(ActionUpgradeFirmwareOneToOne, &QAction::triggered, this, &TForm1::ActionUpgradeFirmwareOneToOneExecute);
     connect(ActionStart, &QAction::triggered, this, &TForm1::ActionStartExecute);
     connect(ActionStop, &QAction::triggered, this, &TForm1::ActionStopExecute);
 }
@@ -679,6 +684,10 @@ void TForm1::FormCreate()
     // The log subscribes itself, after the channel.
     log_ = std::make_unique<Log>(tpsCalibration, *channel_, *broadcaster_, this);
     log_->setUpView(nullptr, table_.get());
+    // No message box for a stream that ends by itself; the status line says why.
+    connect(log_.get(), &Log::streamStopped, this, [this](const QString &reason) {
+        statusBar()->showMessage(QStringLiteral("Live data stopped: ") + reason);
+    });
     o2Setpoints_.bindLog(log_.get());
 
     compareFields1_ = std::make_unique<LineEditFields>(compareParamEdits1);
@@ -829,6 +838,7 @@ void TForm1::ComComboBox1Change()
     const QString text = ComComboBox1->currentText().trimmed();
     if (text.isEmpty())
         return;
+    endLiveData();
     try {
         TMsgSetComPort message(portPathFor(text));
         broadcaster_->broadcast(message);
@@ -888,6 +898,7 @@ void TForm1::takeSensorRecord()
 
 void TForm1::SpeedButtonReconnectClick()
 {
+    endLiveData();
     try {
         channel_->closePort();
     } catch (...) {
@@ -901,8 +912,16 @@ void TForm1::stopCommand()
         showMessage(QString::fromUtf8("Please choose right COM port\n\n Пожалуйста выберите правильный COM порт"));
         return;
     }
-    TMsgStopLiveData stop;
-    broadcaster_->broadcast(stop);
+    ActionStopExecute();
+    log_->waitForReaders();
+}
+
+void TForm1::endLiveData()
+{
+    if (log_->recording())
+        ActionStopExecute();
+    // A reader still finishing its frame would read in the middle of what follows.
+    log_->waitForReaders();
 }
 
 void TForm1::ActionReadCoverterExecute()
@@ -920,6 +939,7 @@ void TForm1::ActionWriteConverterExecute()
 {
     if (!progress_)
         return;
+    endLiveData();
     transfer::fullWrite(*table_, *channel_, *progress_);
 }
 
@@ -964,15 +984,44 @@ void TForm1::LogFileSaveExecute()
         log_->saveToFile(name);
 }
 
-void TForm1::updateFirmwareFrom(const QString &fileName)
+bool TForm1::updateFirmwareFrom(const QString &fileName)
 {
+    // The unit leaves for its boot loader: nothing may stream meanwhile.
+    endLiveData();
     const firmware::Outcome outcome =
         firmware::update(*channel_, fileName, CheckBoxFirmwareRecovery->isChecked(), [this](int percent) {
             ProgressBar1->setValue(percent);
             keepPainting();
         });
-    if (outcome == firmware::Outcome::Success)
-        CheckBoxFirmwareRecovery->setChecked(false);
+    if (outcome != firmware::Outcome::Success)
+        return false;
+    CheckBoxFirmwareRecovery->setChecked(false);
+    return true;
+}
+
+void TForm1::ActionUpgradeFirmwareOneToOneExecute()
+{
+    const QString name = QFileDialog::getOpenFileName(this, QString(), QString(),
+                                                      QStringLiteral("Firmware files (*.enc)"));
+    if (!name.isEmpty())
+        upgradeFirmwareOneToOneFrom(name);
+}
+
+void TForm1::upgradeFirmwareOneToOneFrom(const QString &fileName)
+{
+    // Only after an update that succeeded now: a bar left full by an earlier
+    // update must not send a one-to-one table over a failed one.
+    const bool updated = updateFirmwareFrom(fileName);
+    repaint();
+    if (!updated)
+        return;
+    TWindowState w = windowState();
+    table_->oneToOne(w);
+    showWindowState(w);
+    showReferenceVoltage();
+    ActionWriteConverterExecute();
+    ComboBoxO2->setCurrentIndex(2);
+    ActionStartExecute();
 }
 
 void TForm1::handleMessage(TMessage &message)
@@ -988,6 +1037,9 @@ void TForm1::handleMessage(TMessage &message)
         ActionStop->setEnabled(true);
         break;
     case kMsgStopLiveData:
+        // Whatever stops the stream (a stream that ends by itself, a port
+        // choice) leaves the unit without autocorrection first.
+        releaseAutocorrection(true);
         ActionStop->setEnabled(false);
         ActionReadCoverter->setEnabled(true);
         ActionWriteConverter->setEnabled(true);
@@ -1033,9 +1085,22 @@ void TForm1::ActionStartExecute()
 
 void TForm1::ActionStopExecute()
 {
+    releaseAutocorrection(false);
+    TMsgStopLiveData stop;
+    broadcaster_->broadcast(stop);
+}
+
+void TForm1::releaseAutocorrection(bool quiet)
+{
+    if (!SpeedButtonAutocorr->isChecked())
+        return;
     TWindowState w = windowState();
-    const TStopOutcome outcome = runStopCommand(*log_, w, *broadcaster_);
+    const TStopOutcome outcome = releaseAutocorrectionForStop(*log_, w);
+    // A stream that ended on a lost port has had its message; the correction
+    // 0 that cannot reach the unit any more needs no second one.
+    quietCorrection_ = quiet;
     showWindowState(w);
+    quietCorrection_ = false;
     if (outcome.lockLogLimit && !LockLogLimitSpeedButton->isChecked()) {
         LockLogLimitSpeedButton->setChecked(true);
         LockLogLimitSpeedButtonClick();
@@ -1116,8 +1181,16 @@ void TForm1::liveCorrectionChanged()
         return;
     log_->setCorrectionValue(value);
     table_->setLiveCorrection(value, TrackBarMafNach->value(), TrackBarMafKon->value());
-    if (channel_->isConnected())
-        runReported(*channel_, [this, value] { proto::liveCorrection(*channel_, value); });
+    if (!channel_->isConnected())
+        return;
+    if (quietCorrection_) {
+        try {
+            proto::liveCorrection(*channel_, value);
+        } catch (const std::exception &) {
+        }
+        return;
+    }
+    runReported(*channel_, [this, value] { proto::liveCorrection(*channel_, value); });
 }
 
 void TForm1::TrackBarMafNachChange()

@@ -71,8 +71,11 @@ public:
     void fillPortList();
     // Chooses a port by its chooser text (a device path or the demo unit entry).
     void choosePort(const QString &text);
-    // Runs the firmware update from a file, as after the file dialog.
-    void updateFirmwareFrom(const QString &fileName);
+    // Runs the firmware update from a file, as after the file dialog; true
+    // when the unit took the whole firmware.
+    bool updateFirmwareFrom(const QString &fileName);
+    // Update, then a one-to-one table written to the unit and live data started.
+    void upgradeFirmwareOneToOneFrom(const QString &fileName);
     // Folder the sound cues are played from, relative to the working folder.
     QString soundFolder() const { return soundFolder_; }
 
@@ -117,6 +120,7 @@ public:
     QCheckBox *CheckBoxFirmwareRecovery = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
     QAction *FileOpenFirmware = nullptr;
+    QAction *ActionUpgradeFirmwareOneToOne = nullptr;
     QAction *LogFileOpen = nullptr;
     QAction *LogFileSave = nullptr;
     QAction *ActionReadCoverter = nullptr;
@@ -178,6 +182,7 @@ public slots:
     void ActionReadCoverterExecute();
     void ActionWriteConverterExecute();
     void FileOpenFirmwareClick();
+    void ActionUpgradeFirmwareOneToOneExecute();
     void LogFileOpenExecute();
     void LogFileSaveExecute();
     void ActionStartExecute();
@@ -232,6 +237,12 @@ private:
     QString portPathFor(const QString &text);
     void takeSensorRecord();
     void stopCommand();
+    // Stops live data if it runs and waits for the reader to let go of the
+    // port: before a port choice, a reconnect, a full write or a firmware update.
+    void endLiveData();
+    // Autocorrection off (correction 0 to the unit) and the MAF limit locked,
+    // as every stop of live data does first. quiet: a failed send is not reported.
+    void releaseAutocorrection(bool quiet);
     void showReferenceVoltage();
     void trackBarChanged(int id, int position);
     void showTrackBarLabels(int id, int value);
@@ -250,6 +261,7 @@ private:
     kma::SensorRecord sensorRecord_;
     bool closed_ = false;
     bool typedChoicePending_ = false;
+    bool quietCorrection_ = false;
     QString soundFolder_ = QStringLiteral("Sound/En/");
     // Window state the table operations keep between calls.
     int editMode_ = EditMain;

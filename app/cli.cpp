@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QThread>
 
+#include <unistd.h>
+
 #include "link/Firmware.h"
 #include "log/Log_iat_ect_corr.h"
 #include "log/Oxygensensor.h"
@@ -47,7 +49,8 @@ public:
     int count = 0;
 };
 
-// The full write's progress as one rewritten line on stderr.
+// Progress of a long job on stderr: on a terminal one line redrawn in place,
+// otherwise (a log file, a pipe) a line at every tenth of the way.
 class LineProgress : public TransferProgress {
 public:
     void setCaption(const QString &caption) override { caption_ = caption; }
@@ -66,9 +69,10 @@ public:
     void showProgress() override { visible_ = true; }
     void hideProgress() override
     {
-        if (visible_)
+        if (visible_ && terminal_ && shownPercent_ >= 0)
             std::fprintf(stderr, "\n");
         visible_ = false;
+        shownPercent_ = -1;
     }
     bool progressVisible() const override { return visible_; }
 
@@ -77,14 +81,19 @@ private:
     void draw()
     {
         const int span = max_ > min_ ? max_ - min_ : 1;
-        const int percent = (position_ - min_) * 100 / span;
+        int percent = (position_ - min_) * 100 / span;
+        if (!terminal_)
+            percent -= percent % 10;
         if (percent == shownPercent_ && caption_ == shownCaption_)
             return;
+        if (terminal_ && shownPercent_ >= 0 && caption_ != shownCaption_)
+            std::fprintf(stderr, "\n"); // a new phase keeps the last line of the one before
         shownPercent_ = percent;
         shownCaption_ = caption_;
-        std::fprintf(stderr, "\r%s %3d%%", caption_.toUtf8().constData(), percent);
+        std::fprintf(stderr, terminal_ ? "\r%s %3d%%" : "%s %3d%%\n", caption_.toUtf8().constData(), percent);
         std::fflush(stderr);
     }
+    const bool terminal_ = ::isatty(::fileno(stderr)) == 1;
     QString caption_, shownCaption_;
     int shownPercent_ = -1;
     int min_ = 0, max_ = 100, position_ = 0;
@@ -148,6 +157,9 @@ int recordLog(Session &s, const QString &file, int seconds, int sensorType)
         QThread::msleep(20);
     }
     const bool endedEarly = !log.recording();
+    if (endedEarly)
+        showMessage(QStringLiteral("Live data stopped: ") +
+                    (log.lastStopReason().isEmpty() ? QStringLiteral("the stream ended") : log.lastStopReason()));
     TMsgStopLiveData stop;
     s.broadcaster.broadcast(stop);
     log.shutdown();

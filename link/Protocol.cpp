@@ -42,16 +42,26 @@ void wait(int ms)
 
 QByteArray identify(TRXTX &channel)
 {
-    channel.clearBoth();
-    send(channel, "fiusfiuv");
-    QByteArray reply;
-    std::uint8_t byte = 0;
-    // The reply has no length: it ends with a second of silence.
-    while (channel.read(&byte, 1) == 1)
-        reply.append(char(byte));
-    if (reply.isEmpty())
-        throw EProtocol(QStringLiteral("ErrorConnect"), 0, 1);
-    return reply;
+    for (int attempt = 0;; ++attempt) {
+        channel.clearBoth();
+        send(channel, "fiusfiuv");
+        QByteArray reply;
+        std::uint8_t byte = 0;
+        // The reply has no length: it ends with a second of silence. A unit
+        // still streaming from an earlier run never falls silent, so the
+        // reply is bounded.
+        while (reply.size() <= kMaxIdentifyReply && channel.read(&byte, 1) == 1)
+            reply.append(char(byte));
+        if (reply.isEmpty())
+            throw EProtocol(QStringLiteral("ErrorConnect"), 0, 1);
+        if (reply.size() <= kMaxIdentifyReply)
+            return reply;
+        if (attempt > 0)
+            throw EProtocol(QStringLiteral("ErrorConnect"), int(reply.size()), kMaxIdentifyReply);
+        // Frames, not a reply: stop the stream, let the last frame pass and ask again.
+        streamStop(channel);
+        wait(kStreamStopSettleMs);
+    }
 }
 
 int readImage(TRXTX &channel, Image &out, bool clearOutputToo)

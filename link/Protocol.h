@@ -30,7 +30,12 @@ void wait(int ms);
 
 // ---- identify ("fiusfiuv") ----
 // Reads the reply one byte at a time until a read of one byte times out.
-// No first byte: EProtocol("ErrorConnect", 0, 1).
+// No first byte: EProtocol("ErrorConnect", 0, 1). A reply longer than any
+// unit gives (kMaxIdentifyReply) is a stream left running: "s", a pause, and
+// the identification is asked once more; a second overflow is
+// EProtocol("ErrorConnect", received, kMaxIdentifyReply).
+constexpr int kMaxIdentifyReply = 16;
+constexpr int kStreamStopSettleMs = 100;
 QByteArray identify(TRXTX &channel);
 
 // ---- image transfer ----

@@ -20,7 +20,7 @@ bool runStartCommand(const TStartCommand &command, Log &log, Table &table, TWind
     return true;
 }
 
-TStopOutcome runStopCommand(Log &log, TWindowState &w, TZiravBroadcaster &broadcaster)
+TStopOutcome releaseAutocorrectionForStop(Log &log, TWindowState &w)
 {
     TStopOutcome out;
     if (w.autocorrDown) {
@@ -32,6 +32,12 @@ TStopOutcome runStopCommand(Log &log, TWindowState &w, TZiravBroadcaster &broadc
         out.autocorrReleased = true;
         out.lockLogLimit = true;
     }
+    return out;
+}
+
+TStopOutcome runStopCommand(Log &log, TWindowState &w, TZiravBroadcaster &broadcaster)
+{
+    const TStopOutcome out = releaseAutocorrectionForStop(log, w);
     TMsgStopLiveData stop;
     broadcaster.broadcast(stop);
     return out;

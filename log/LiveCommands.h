@@ -30,6 +30,7 @@ struct TStopOutcome {
     // Then LockLogLimitSpeedButton goes down (the MAF limit is locked).
     bool lockLogLimit = false;
 };
-// Autocorrection off and the log-limit lock if autocorrection was on, then
-// stop live data (32772).
+// Autocorrection off and the log-limit lock if autocorrection was on.
+TStopOutcome releaseAutocorrectionForStop(Log &log, TWindowState &w);
+// releaseAutocorrectionForStop, then stop live data (32772).
 TStopOutcome runStopCommand(Log &log, TWindowState &w, TZiravBroadcaster &broadcaster);

@@ -127,6 +127,8 @@ struct Emulator::Impl {
     Image eepromImage = defaultImage();
     SensorRecord record{};
     std::vector<std::uint8_t> rx;
+    std::vector<double> rxTimes; // ms since start(), one per rx byte
+    TimePoint started{};
     std::vector<std::string> log;
     std::function<void(const std::string &)> callback;
     int frames = 0;
@@ -204,6 +206,8 @@ struct Emulator::Impl {
                 }
                 std::lock_guard<std::mutex> lock(m);
                 rx.insert(rx.end(), buf, buf + n);
+                const double atMs = std::chrono::duration<double, std::milli>(now - started).count();
+                rxTimes.insert(rxTimes.end(), size_t(n), atMs);
                 continue;
             }
             if (n < 0 && errno == EINTR)
@@ -690,6 +694,9 @@ struct Emulator::Impl {
         try {
             if (cfg.startInBootloader)
                 bootloaderLoop();
+            // A unit left streaming by an earlier run goes on sending frames.
+            if (cfg.streamAtStart)
+                startStream();
             serve();
         } catch (const Stopped &) {
         }
@@ -729,6 +736,7 @@ std::string Emulator::start()
         d->path = name;
         d->bootloader = d->shared.startInBootloader;
     }
+    d->started = Clock::now();
     d->stopping = false;
     d->alive = true;
     d->thread = std::thread([this] { d->threadMain(); });
@@ -811,6 +819,12 @@ std::vector<std::uint8_t> Emulator::received() const
     return d->rx;
 }
 
+std::vector<double> Emulator::receivedTimes() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->rxTimes;
+}
+
 std::vector<std::string> Emulator::events() const
 {
     std::lock_guard<std::mutex> lock(d->m);
@@ -831,6 +845,7 @@ void Emulator::clearLog()
 {
     std::lock_guard<std::mutex> lock(d->m);
     d->rx.clear();
+    d->rxTimes.clear();
     d->log.clear();
 }
 

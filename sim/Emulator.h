@@ -97,6 +97,9 @@ struct Config {
     int rejectBlock = -1, rejectTimes = 0; // answer block K with 0x00 n times
     int silenceAtBlock = -1;               // never answer block K
     bool startInBootloader = false;        // read at start() only
+    // Streaming from start() on, as a unit left streaming by an earlier run;
+    // it answers other commands meanwhile. Read at start() only.
+    bool streamAtStart = false;
     int bootloaderExitMs = 2000;
 };
 
@@ -127,6 +130,8 @@ public:
     bool inBootloader() const;
 
     std::vector<std::uint8_t> received() const; // every host byte, in order
+    // When each byte of received() arrived, in ms since start().
+    std::vector<double> receivedTimes() const;
     std::vector<std::string> events() const;
     // True once an event starting with prefix is in the log (since clearLog).
     bool waitForEvent(const std::string &prefix, int timeoutMs) const;

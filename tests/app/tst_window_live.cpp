@@ -274,9 +274,12 @@ private slots:
         {
             TForm1 form;
             QVERIFY(chooseAndIdentify(form, path, unit));
-            form.UpDownCorrection->setValue(7);
             form.SpeedButtonManualBorders->click();
             QVERIFY(form.SpeedButtonManualBorders->isChecked());
+            // Pressing the borders sends a correction 0 of its own; the one
+            // this test is after comes with the close.
+            form.UpDownCorrection->setValue(7);
+            QVERIFY(unit.waitForEvent("correction 7", 5000));
             unit.clearLog();
             form.close();
             QVERIFY(!form.SpeedButtonManualBorders->isChecked());
