@@ -128,9 +128,12 @@ private slots:
         QTest::addColumn<bool>("streams");
         QTest::addColumn<int>("status");
         QTest::addColumn<bool>("saved");
-        QTest::newRow("streams for the whole time") << -1 << true << 0 << true;
-        QTest::newRow("stream ends early") << 30 << true << 1 << true;
-        QTest::newRow("never streams") << -1 << false << 1 << false;
+        QTest::addColumn<QString>("why"); // the cause told on stderr
+        QTest::newRow("streams for the whole time") << -1 << true << 0 << true << QString();
+        QTest::newRow("stream ends early") << 30 << true << 1 << true
+                                           << "Live data stopped: the unit sent nothing for 1 s";
+        QTest::newRow("never streams") << -1 << false << 1 << false
+                                       << "Live data stopped: the unit sent nothing for 1 s";
     }
     void logRecording()
     {
@@ -138,6 +141,7 @@ private slots:
         QFETCH(bool, streams);
         QFETCH(int, status);
         QFETCH(bool, saved);
+        QFETCH(QString, why);
         QTemporaryDir dir;
         sim::Config config;
         config.silenceAfterFrames = streams ? silenceAfter : 0;
@@ -146,6 +150,10 @@ private slots:
         const QString file = dir.filePath("run.log");
         const Run r = cli({"log", file, "--seconds", "2", "--sensor", "1", "--port", port});
         QCOMPARE(r.status, status);
+        if (why.isEmpty())
+            QVERIFY2(!r.err.contains("Live data stopped"), qPrintable(r.err));
+        else
+            QVERIFY2(r.err.contains(why), qPrintable(r.err));
         QVERIFY(unit.waitForEvent("stream-stop", 2000));
         QCOMPARE(QFile::exists(file), saved);
         if (saved) {
@@ -155,6 +163,49 @@ private slots:
             QCOMPARE(QFileInfo(file).size(), qint64(15 + 15 * records));
             QVERIFY(r.out.contains("bad frames skipped: 0"));
         }
+    }
+
+    // A unit left streaming by an earlier run (a killed "log") is stopped,
+    // identified and read; the file gets its image, not frames.
+    void unitLeftStreaming()
+    {
+        QTemporaryDir dir;
+        sim::Config config;
+        config.streamAtStart = true;
+        sim::Emulator unit(config);
+        const QString port = QString::fromStdString(unit.start());
+        const QString file = dir.filePath("unit.tab");
+        const Run r = cli({"read", file, "--port", port});
+        QCOMPARE(r.status, 0);
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const sim::Image ram = unit.ram();
+        QCOMPARE(f.readAll(), QByteArray(reinterpret_cast<const char *>(ram.data()), 392));
+    }
+
+    // Off a terminal the progress is a line at every tenth, not a line
+    // redrawn with carriage returns.
+    void progressLinesOffATerminal()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("t.tab");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        const sim::Image image = sim::defaultImage();
+        f.write(reinterpret_cast<const char *>(image.data()), int(image.size()));
+        f.close();
+        sim::Emulator unit;
+        const Run r = cli({"write", file, "--port", QString::fromStdString(unit.start())});
+        QCOMPARE(r.status, 0);
+        QVERIFY(!r.err.contains('\r'));
+        const QStringList lines = r.err.split('\n', Qt::SkipEmptyParts);
+        QStringList expected;
+        for (int p = 0; p <= 100; p += 10)
+            expected.append(QString::fromUtf8("Запись ОЗУ/ Writing RAM") + QStringLiteral(" %1%").arg(p, 3));
+        // The EEPROM phase ends at the unit's 0 after 389 steps, short of the bar's end.
+        for (int p = 0; p <= 90; p += 10)
+            expected.append(QString::fromUtf8("Запись ПЗУ/ Writing EEPROM") + QStringLiteral(" %1%").arg(p, 3));
+        QCOMPARE(lines, expected);
     }
 
     void flashAndUsage()

@@ -85,7 +85,8 @@ private slots:
         const auto start = Clock::now();
         QCOMPARE(channel.read(buf.data(), asked), sent);
         const qint64 took = msSince(start);
-        QVERIFY2(took >= 990 && took < 1500, qPrintable(QString::number(took)));
+        // The whole time-out is waited; how much longer a busy machine takes is not ours.
+        QVERIFY2(took >= 990, qPrintable(QString::number(took)));
     }
 
     void readReturnsAsSoonAsComplete()
@@ -249,6 +250,53 @@ private slots:
         pty->master = -1;
         std::uint8_t buf[10];
         QVERIFY_THROWS_EXCEPTION(EComPort, channel.read(buf, 10));
+    }
+
+    // Pseudo-terminals (and Bluetooth ports) have no low-latency setting:
+    // asking for it must not keep them from opening.
+    void lowLatencyAskedWherePossible()
+    {
+        Pty pty;
+        TZiravBroadcaster b;
+        TRXTX channel(b);
+        channel.reopen(pty.path);
+        QVERIFY(channel.isConnected());
+        QVERIFY(!channel.lowLatency());
+        pty.send("ok");
+        std::uint8_t buf[2];
+        QCOMPARE(channel.read(buf, 2), 2);
+    }
+
+    // A read blocked on another thread gives up its descriptor when the port
+    // closes, so it never reads the port opened next under the same number.
+    void closeWakesAReadOnAnotherThread()
+    {
+        Pty first;
+        TZiravBroadcaster b;
+        TRXTX channel(b);
+        channel.reopen(first.path);
+        std::atomic<bool> threw{false};
+        std::atomic<int> got{-1};
+        std::thread reader([&] {
+            std::uint8_t buf[10];
+            try {
+                got = channel.read(buf, 10);
+            } catch (const EComPort &) {
+                threw = true;
+            }
+        });
+        // Give the read time to block; the assertions hold however it goes.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        channel.closePort();
+        Pty second;
+        channel.reopen(second.path);
+        second.send("abc");
+        std::uint8_t buf[3];
+        QCOMPARE(channel.read(buf, 3), 3);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(buf), 3), QByteArray("abc"));
+        reader.join();
+        QVERIFY(threw);
+        QCOMPARE(got.load(), -1);
     }
 
     void destroyWithoutOpen()

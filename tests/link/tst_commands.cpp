@@ -124,6 +124,17 @@ private slots:
         QCOMPARE(rig.unit.received(), ascii("fiusfiuv"));
     }
 
+    // A unit left streaming answers with frames that never end: the reply
+    // is cut short, the stream stopped and the question asked once more.
+    void identifyStopsAStreamLeftRunning()
+    {
+        sim::Config config;
+        config.streamAtStart = true;
+        Rig rig(config);
+        QCOMPARE(proto::identify(rig.channel), QByteArray("\x00\x06\x01\x17\x01\x03\x3E\x80", 8));
+        QCOMPARE(rig.unit.received(), ascii("fiusfiuvsfiusfiuv"));
+    }
+
     void readImage_data()
     {
         QTest::addColumn<int>("served");
@@ -310,6 +321,18 @@ private slots:
         QCOMPARE(rig.unit.received().size(), size_t(4 + 5 * sends));
         if (outcome == int(proto::BlockOutcome::Accepted))
             QCOMPARE(rig.unit.firmwareBlocks().front(), Bytes(block, block + 5));
+    }
+
+    // The boot loader needs its 300 ms after "fiud" before the first block.
+    void bootloaderEntryPausesBeforeTheFirstBlock()
+    {
+        Rig rig;
+        proto::bootloaderEntry(rig.channel, false);
+        const std::uint8_t block[3] = {0, 1, 0xDD};
+        QCOMPARE(int(proto::sendFirmwareBlock(rig.channel, block, 3).outcome), int(proto::BlockOutcome::Accepted));
+        QCOMPARE(rig.unit.received(), cat(ascii("fiud"), Bytes(block, block + 3)));
+        const std::vector<double> at = rig.unit.receivedTimes();
+        QVERIFY2(at[4] - at[3] >= 299.0, qPrintable(QString::number(at[4] - at[3])));
     }
 
     void recoveryEntrySendsNothing()

@@ -106,6 +106,7 @@ private slots:
     void unplugMidStreamStopsOnce();
     void stopEndsTheReaderWithoutASecondStop();
     void startAndStopCommands();
+    void newRecordingHasNoHeaderBytes();
 };
 
 void TestLogReader::frameToRecord_data()
@@ -368,6 +369,35 @@ void TestLogReader::startAndStopCommands()
     QVERIFY(!rig.log.recording());
     QVERIFY(rig.unit.waitForEvent("stream-stop", 2000));
     QCOMPARE(sink.messages.size(), 1);
+}
+
+// Header bytes A and B belong to the file a log was loaded from; a log
+// recorded afterwards is saved with 0 in both.
+void TestLogReader::newRecordingHasNoHeaderBytes()
+{
+    RecordingSink sink;
+    ScopedMessageSink scope(&sink);
+    QTemporaryDir dir;
+    QByteArray loaded(15 + 15 * 3, '\x05');
+    loaded[0] = char(0xA7);
+    loaded[1] = char(0x3C);
+    QFile in(dir.filePath("in.log"));
+    QVERIFY(in.open(QIODevice::WriteOnly));
+    in.write(loaded);
+    in.close();
+    Rig rig;
+    QVERIFY(rig.log.loadFromFile(in.fileName()));
+    QCOMPARE(int(rig.log.headerA), 0xA7);
+    rig.start();
+    QVERIFY(rig.waitForRecords(5));
+    rig.stop();
+    QVERIFY(rig.log.saveToFile(dir.filePath("out.log")));
+    QFile out(dir.filePath("out.log"));
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    const QByteArray saved = out.readAll();
+    QCOMPARE(int(saved.at(0)), 0);
+    QCOMPARE(int(saved.at(1)), 0);
+    QVERIFY(sink.messages.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestLogReader)

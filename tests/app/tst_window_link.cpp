@@ -1,0 +1,293 @@
+// The window and the unit taking turns: live data ends before anything else
+// talks to the unit, every stop releases autocorrection first, nothing a timer
+// or a queued call sends lands inside a long exchange, and a unit left
+// streaming is still identified.
+#include <QtTest>
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+
+#include <algorithm>
+#include <memory>
+
+#include "app/Unit1.h"
+#include "app/Unit2.h"
+#include "link/MessageSink.h"
+#include "link/Protocol.h"
+#include "link/TableTransfer.h"
+#include "log/Log_iat_ect_corr.h"
+#include "sim/Emulator.h"
+
+namespace {
+
+bool chooseAndIdentify(TForm1 &form, const QString &port, sim::Emulator &unit)
+{
+    form.choosePort(port);
+    return unit.waitForEvent("read", 5000) && form.ActionStart->isEnabled();
+}
+
+std::string receivedText(const sim::Emulator &unit)
+{
+    const std::vector<std::uint8_t> bytes = unit.received();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Index of the first event starting with prefix, -1 when none.
+int eventIndex(const std::vector<std::string> &events, const std::string &prefix, int from = 0)
+{
+    for (int i = from; i < int(events.size()); ++i)
+        if (events[size_t(i)].rfind(prefix, 0) == 0)
+            return i;
+    return -1;
+}
+
+// Starts live data with autotuning on and the MAF limit unlocked, waits for
+// the first records and puts a correction of 6 on the unit.
+bool startAutotuning(TForm1 &form, sim::Emulator &unit)
+{
+    form.SpeedButtonManualBorders->click();
+    form.SpeedButtonAutocorr->click();
+    form.LockLogLimitSpeedButton->click();
+    form.ActionStart->trigger(); // sets the correction to 0
+    if (!QTest::qWaitFor([&] { return form.log()->count() > 5; }, 10000))
+        return false;
+    form.UpDownCorrection->setValue(6);
+    return unit.waitForEvent("correction 6", 5000) && !form.LockLogLimitSpeedButton->isChecked();
+}
+
+QString writeFile(const QTemporaryDir &dir, const char *name, const QByteArray &text)
+{
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(text);
+    return path;
+}
+
+} // namespace
+
+class TestWindowLink : public QObject {
+    Q_OBJECT
+    QTemporaryDir workDir_;
+
+private slots:
+    void initTestCase() { QVERIFY(QDir::setCurrent(workDir_.path())); }
+    void init() { transfer::firmwareGeneration() = 0; }
+
+    // However live data stops, the unit gets its correction 0 before the
+    // stream stop, the autocorrection button comes up and the MAF limit locks.
+    void everyStopReleasesAutocorrectionFirst_data()
+    {
+        QTest::addColumn<int>("path");
+        QTest::newRow("read converter") << 0;
+        QTest::newRow("port choice") << 1;
+        QTest::newRow("stream ends by itself") << 2;
+        QTest::newRow("close") << 3;
+    }
+    void everyStopReleasesAutocorrectionFirst()
+    {
+        QFETCH(int, path);
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        sim::Emulator unit;
+        const QString port = QString::fromStdString(unit.start());
+        auto form = std::make_unique<TForm1>();
+        QVERIFY(chooseAndIdentify(*form, port, unit));
+        if (path == 2) {
+            sim::Config silent;
+            silent.silenceAfterFrames = 40; // from the next stream on
+            unit.setConfig(silent);
+        }
+        QVERIFY(startAutotuning(*form, unit));
+        unit.clearLog();
+        switch (path) {
+        case 0:
+            form->ActionReadCoverterExecute();
+            break;
+        case 1:
+            form->choosePort(port);
+            break;
+        case 2:
+            QVERIFY(QTest::qWaitFor([&] { return !form->log()->recording(); }, 10000));
+            break;
+        case 3:
+            form->close();
+            break;
+        }
+        QVERIFY(unit.waitForEvent("stream-stop", 5000));
+        const std::vector<std::string> events = unit.events();
+        const int correction = eventIndex(events, "correction 0");
+        QVERIFY2(correction >= 0 && correction < eventIndex(events, "stream-stop"),
+                 "the correction 0 goes out before the stream stop");
+        QVERIFY(!form->SpeedButtonAutocorr->isChecked());
+        QVERIFY(!form->log()->settings().autocorrection);
+        QVERIFY(form->LockLogLimitSpeedButton->isChecked());
+        QVERIFY2(sink.messages.isEmpty(), qPrintable(sink.messages.join('|')));
+    }
+
+    // Reconnect while the stream runs: the reader lets go of the port before
+    // it closes, so the identification that follows gets its whole reply.
+    void reconnectWhileStreaming()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        sim::Emulator unit;
+        TForm1 form;
+        QVERIFY(chooseAndIdentify(form, QString::fromStdString(unit.start()), unit));
+        form.ActionStart->trigger();
+        QVERIFY(QTest::qWaitFor([&] { return form.log()->count() > 5; }, 10000));
+        form.LabelFirmware->clear();
+        unit.clearLog();
+        form.SpeedButtonReconnect->click();
+        QVERIFY2(sink.messages.isEmpty(), qPrintable(sink.messages.join('|')));
+        QCOMPARE(form.LabelFirmware->text(), QStringLiteral("FW_Version:2.3"));
+        QCOMPARE(form.LabelHwVersion->text(), QStringLiteral("HW_Version: 3"));
+        QCOMPARE(form.LabelFOsc->text(), QStringLiteral("F_OSC: 16MHz"));
+        const std::vector<std::string> events = unit.events();
+        const int stop = eventIndex(events, "stream-stop");
+        QVERIFY(stop >= 0);
+        QVERIFY(eventIndex(events, "identify", stop) > stop);
+        QVERIFY(eventIndex(events, "read", stop) > stop);
+        // Stopped and consistent: the transfer commands are back, nothing records.
+        QVERIFY(!form.log()->recording());
+        QVERIFY(form.ActionStart->isEnabled());
+        QVERIFY(!form.ActionStop->isEnabled());
+        QVERIFY(form.ActionWriteConverter->isEnabled());
+        const sim::Image ram = unit.ram();
+        QCOMPARE(form.mainTable()->imageBytes(1), QByteArray(reinterpret_cast<const char *>(ram.data()), 392));
+    }
+
+    // A timer that talks to the unit fires while a long exchange keeps the
+    // window painting; none of its bytes may land between the exchange's.
+    void nothingInsideALongExchange_data()
+    {
+        QTest::addColumn<bool>("firmware");
+        QTest::newRow("full write") << false;
+        QTest::newRow("firmware update") << true;
+    }
+    void nothingInsideALongExchange()
+    {
+        QFETCH(bool, firmware);
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        QTemporaryDir dir;
+        const QString file = writeFile(dir, "fw.enc", "00 03 AA BB CC 00 02 DD EE 00 00");
+        sim::Emulator unit;
+        TForm1 form;
+        TForm2 progress(&form);
+        form.setProgressWindow(&progress);
+        QVERIFY(chooseAndIdentify(form, QString::fromStdString(unit.start()), unit));
+        QVERIFY(startAutotuning(form, unit)); // the live tick sends too
+        int fired = 0;
+        QTimer chatter;
+        chatter.setInterval(2);
+        QObject::connect(&chatter, &QTimer::timeout, [&] {
+            ++fired;
+            runReported(*form.channel(), [&] { proto::correctionWindowCommand(*form.channel()); });
+        });
+        chatter.start();
+        unit.clearLog();
+        if (firmware)
+            QVERIFY(form.updateFirmwareFrom(file));
+        else
+            form.ActionWriteConverterExecute();
+        chatter.stop();
+        QVERIFY(fired > 0); // the timer did run inside the exchange
+        const std::string rx = receivedText(unit);
+        if (firmware) {
+            const std::string blocks("\x00\x03\xAA\xBB\xCC\x00\x02\xDD\xEE\x00\x00", 11);
+            const size_t at = rx.find("fiud");
+            QVERIFY(at != std::string::npos);
+            QCOMPARE(rx.substr(at), "fiud" + blocks);
+        } else {
+            const size_t at = rx.find("fiusfiuw");
+            QVERIFY(at != std::string::npos);
+            const QByteArray image = form.mainTable()->imageBytes(1);
+            QCOMPARE(rx.substr(at), "fiusfiuw" + image.toStdString() + "fiur");
+        }
+        QVERIFY(!form.log()->recording());
+        QVERIFY2(sink.messages.size() == int(firmware), qPrintable(sink.messages.join('|')));
+    }
+
+    // Update, then a one-to-one table stored in the unit and live data
+    // started; after a failed update nothing is written, even with the bar
+    // left full by an earlier one.
+    void upgradeFirmwareOneToOne_data()
+    {
+        QTest::addColumn<bool>("fileThere");
+        QTest::newRow("update succeeds") << true;
+        QTest::newRow("update fails") << false;
+    }
+    void upgradeFirmwareOneToOne()
+    {
+        QFETCH(bool, fileThere);
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        QTemporaryDir dir;
+        const QString file = fileThere ? writeFile(dir, "fw.enc", "00 01 AA 00 00") : dir.filePath("none.enc");
+        sim::Emulator unit;
+        sim::Image image = sim::defaultImage();
+        image[10] = 77;
+        unit.setRam(image);
+        unit.setEeprom(image);
+        TForm1 form;
+        TForm2 progress(&form);
+        form.setProgressWindow(&progress);
+        QVERIFY(form.findChild<QAction *>("ActionUpgradeFirmwareOneToOne"));
+        QVERIFY(chooseAndIdentify(form, QString::fromStdString(unit.start()), unit));
+        form.ComboBoxO2->setCurrentIndex(0);
+        form.ProgressBar1->setValue(form.ProgressBar1->maximum());
+        form.upgradeFirmwareOneToOneFrom(file);
+        QCOMPARE(int(unit.eeprom()[10]), fileThere ? 10 : 77);
+        QCOMPARE(form.log()->recording(), fileThere);
+        QCOMPARE(form.ComboBoxO2->currentIndex(), fileThere ? 2 : 0);
+        QCOMPARE(sink.messages.last(), fileThere ? QString::fromUtf8("Firmware updated successfully.\n\nПрошивка успешно обновлена")
+                                                 : QStringLiteral("Error: File  not found.\n"));
+        form.ActionStopExecute();
+    }
+
+    // A stream that ends by itself: no message box, the status line says why.
+    void streamEndingByItselfSaysWhy()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        sim::Config config;
+        config.silenceAfterFrames = 30;
+        sim::Emulator unit(config);
+        TForm1 form;
+        QVERIFY(chooseAndIdentify(form, QString::fromStdString(unit.start()), unit));
+        form.ActionStart->trigger();
+        QVERIFY(QTest::qWaitFor([&] { return !form.log()->recording(); }, 10000));
+        QCOMPARE(form.statusBar()->currentMessage(), QStringLiteral("Live data stopped: the unit sent nothing for 1 s"));
+        QVERIFY(sink.messages.isEmpty());
+        QCOMPARE(form.log()->count(), 29); // every frame after the confirming one
+        QVERIFY(form.ActionStart->isEnabled());
+    }
+
+    // A unit still streaming from an earlier run is stopped and identified;
+    // the table read gets its image, not frames.
+    void unitLeftStreaming()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        sim::Config config;
+        config.streamAtStart = true;
+        sim::Emulator unit(config);
+        TForm1 form;
+        QVERIFY(chooseAndIdentify(form, QString::fromStdString(unit.start()), unit));
+        QVERIFY2(sink.messages.isEmpty(), qPrintable(sink.messages.join('|')));
+        QCOMPARE(form.LabelFirmware->text(), QStringLiteral("FW_Version:2.3"));
+        const sim::Image ram = unit.ram();
+        QCOMPARE(form.mainTable()->imageBytes(1), QByteArray(reinterpret_cast<const char *>(ram.data()), 392));
+    }
+};
+
+QTEST_MAIN(TestWindowLink)
+#include "tst_window_link.moc"
