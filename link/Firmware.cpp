@@ -74,8 +74,10 @@ Outcome update(TRXTX &channel, const QString &fileName, bool recovery, const std
         showMessage(QStringLiteral("Error: File  not found.\n"));
         return Outcome::FileNotFound;
     }
-    bool tooLarge = false;
-    const QByteArray image = parseHexPairs(file.readAll(), &tooLarge);
+    bool tooLarge = file.size() > kMaxFileSize;
+    QByteArray image;
+    if (!tooLarge)
+        image = parseHexPairs(file.readAll(), &tooLarge);
     file.close();
     // Refuse a file that cannot be sent whole before the unit leaves its
     // program: a half-flashed unit is worse than an untouched one.

@@ -11,6 +11,9 @@ class TRXTX;
 namespace firmware {
 
 constexpr int kBufferSize = 262144;
+// No text of at most kBufferSize hexadecimal pairs is longer than this, even
+// with generous separators; a longer file is refused before it is read.
+constexpr qint64 kMaxFileSize = 16 * qint64(kBufferSize);
 
 // Reads hexadecimal byte pairs: each byte skips white space and takes up to two
 // hex digits, so separators are optional. Stops at the first other character

@@ -16,6 +16,7 @@ constexpr int kHeaderSize = 15;
 constexpr int kRecordSize = 15;
 constexpr int kOldRecordSize = 8;
 constexpr char kMagic[6] = {'Z', 'i', 'R', 'a', 'V', '\0'};
+constexpr int kPieceRecords = 65536; // records read or written at a time
 
 // Sign and magnitude: the low byte of |v|, then 128 for a negative value.
 void putSignMagnitude(char *at, std::int32_t v)
@@ -51,29 +52,6 @@ bool Log::saveToFile(const QString &fileName)
             showMessage(QStringLiteral("Can't delete file before saving"));
             return false;
         }
-        QByteArray bytes(kHeaderSize + qsizetype(n) * kRecordSize, '\0');
-        char *p = bytes.data();
-        p[0] = char(headerA);
-        p[1] = char(headerB);
-        std::copy(kMagic, kMagic + 6, p + 2);
-        p[10] = 1;
-        p += kHeaderSize;
-        for (int i = 0; i < n; ++i, p += kRecordSize) {
-            p[0] = char(value(ColConverter, i));
-            p[1] = char(value(ColMarker, i));
-            p[2] = char(value(ColAuxOut, i));
-            p[3] = char(value(ColMaf, i));
-            p[4] = char(value(ColTps, i));
-            const std::int32_t period = value(ColRpmPeriod, i);
-            p[5] = char((period >> 8) & 0xFF);
-            p[6] = char(period & 0xFF);
-            p[7] = char(value(ColO2, i));
-            putSignMagnitude(p + 8, value(ColCorr, i));
-            p[10] = char(value(ColIat, i));
-            p[11] = char(value(ColEct, i));
-            p[12] = char(value(ColO2SM, i));
-            putSignMagnitude(p + 13, value(ColLogCorr, i));
-        }
         // Written beside the old file and renamed over it only when complete,
         // so a failed save leaves the old log as it was.
         QSaveFile file(name);
@@ -81,7 +59,37 @@ bool Log::saveToFile(const QString &fileName)
             showMessage(QStringLiteral("Log file save error"));
             return false;
         }
-        if (file.write(bytes) != bytes.size() || !file.commit()) {
+        char header[kHeaderSize] = {};
+        header[0] = char(headerA);
+        header[1] = char(headerB);
+        std::copy(kMagic, kMagic + 6, header + 2);
+        header[10] = 1;
+        bool written = file.write(header, kHeaderSize) == kHeaderSize;
+        // In pieces: a day-long log would otherwise need its whole file in memory.
+        QByteArray piece(kPieceRecords * kRecordSize, '\0');
+        for (int first = 0; written && first < n; first += kPieceRecords) {
+            const int last = std::min(n, first + kPieceRecords);
+            char *p = piece.data();
+            for (int i = first; i < last; ++i, p += kRecordSize) {
+                p[0] = char(value(ColConverter, i));
+                p[1] = char(value(ColMarker, i));
+                p[2] = char(value(ColAuxOut, i));
+                p[3] = char(value(ColMaf, i));
+                p[4] = char(value(ColTps, i));
+                const std::int32_t period = value(ColRpmPeriod, i);
+                p[5] = char((period >> 8) & 0xFF);
+                p[6] = char(period & 0xFF);
+                p[7] = char(value(ColO2, i));
+                putSignMagnitude(p + 8, value(ColCorr, i));
+                p[10] = char(value(ColIat, i));
+                p[11] = char(value(ColEct, i));
+                p[12] = char(value(ColO2SM, i));
+                putSignMagnitude(p + 13, value(ColLogCorr, i));
+            }
+            const qint64 size = qint64(last - first) * kRecordSize;
+            written = file.write(piece.constData(), size) == size;
+        }
+        if (!written || !file.commit()) {
             file.cancelWriting();
             showMessage(QStringLiteral("Log file save error"));
             return false;
@@ -105,39 +113,60 @@ bool Log::loadFromFile(const QString &fileName)
             showMessage(fileName + QStringLiteral("Log file load error"));
             return false;
         }
-        const QByteArray bytes = file.readAll();
-        file.close();
-        clear();
-        const auto *data = reinterpret_cast<const std::uint8_t *>(bytes.constData());
-        const qsizetype size = bytes.size();
-        if (size < kHeaderSize)
+        std::uint8_t header[kHeaderSize];
+        if (file.read(reinterpret_cast<char *>(header), kHeaderSize) < kHeaderSize) {
+            clear();
             return true;
-        headerA = data[0];
-        headerB = data[1];
-        const bool current = std::equal(kMagic, kMagic + 6, bytes.constData() + 2) && data[10] == 1;
+        }
+        const bool current = std::equal(kMagic, kMagic + 6, reinterpret_cast<const char *>(header) + 2) && header[10] == 1;
         // The old layout has no header: its first 24 bytes (three records) are skipped.
-        qsizetype at = current ? kHeaderSize : kHeaderSize + 9;
+        const qint64 skipped = current ? kHeaderSize : kHeaderSize + 9;
+        // Refused before anything changes: a log longer than the program keeps
+        // would be cut off, and reading it would take the memory of the machine.
+        if ((file.size() - skipped) / (current ? kRecordSize : kOldRecordSize) > TLogColumns::kMaxRecords) {
+            showMessage(QString::fromUtf8("Log file is too long: more than %1 records (24 hours).\n\n"
+                                          "Файл лога слишком длинный: больше %1 записей (24 часа).")
+                            .arg(TLogColumns::kMaxRecords));
+            return false;
+        }
+        clear();
+        headerA = header[0];
+        headerB = header[1];
+        if (!current)
+            file.skip(9);
         const int recordSize = current ? kRecordSize : kOldRecordSize;
-        for (; at + recordSize <= size; at += recordSize) {
-            const std::uint8_t *r = data + at;
-            TLogRecord record{};
-            record[ColConverter] = r[0];
-            record[ColMarker] = r[1];
-            record[ColAuxOut] = r[2];
-            record[ColMaf] = r[3];
-            record[ColTps] = r[4];
-            record[ColRpmPeriod] = r[5] * 256 + r[6];
-            record[ColO2] = r[7];
-            if (current) {
-                record[ColCorr] = signMagnitude(r + 8);
-                record[ColIat] = r[10];
-                record[ColEct] = r[11];
-                record[ColO2SM] = r[12];
-                record[ColLogCorr] = signMagnitude(r + 13);
+        QByteArray piece(kPieceRecords * recordSize, '\0');
+        bool full = false;
+        while (!full) {
+            const qint64 got = file.read(piece.data(), piece.size());
+            const qint64 records = got > 0 ? got / recordSize : 0; // a trailing partial record is ignored
+            const auto *data = reinterpret_cast<const std::uint8_t *>(piece.constData());
+            for (qint64 k = 0; k < records; ++k) {
+                const std::uint8_t *r = data + k * recordSize;
+                TLogRecord record{};
+                record[ColConverter] = r[0];
+                record[ColMarker] = r[1];
+                record[ColAuxOut] = r[2];
+                record[ColMaf] = r[3];
+                record[ColTps] = r[4];
+                record[ColRpmPeriod] = r[5] * 256 + r[6];
+                record[ColO2] = r[7];
+                if (current) {
+                    record[ColCorr] = signMagnitude(r + 8);
+                    record[ColIat] = r[10];
+                    record[ColEct] = r[11];
+                    record[ColO2SM] = r[12];
+                    record[ColLogCorr] = signMagnitude(r + 13);
+                }
+                if (!addRecord(record)) {
+                    full = true;
+                    break;
+                }
             }
-            if (!addRecord(record))
+            if (got < piece.size())
                 break;
         }
+        file.close();
         prepareView();
         setDecimation(count() - 1);
         rebuild(decimationStep());

@@ -102,6 +102,8 @@ private slots:
 
     void fileRoundTripKeepsEveryStoredColumn();
     void signMagnitudeBytes();
+    void recordLayoutByteByByte();
+    void longLogsLoadInPiecesUpToTheLimit();
     void fileNameExtension_data();
     void fileNameExtension();
     void loadLayouts_data();
@@ -342,6 +344,70 @@ void TestLogModel::signMagnitudeBytes()
     QVERIFY(back.log.loadFromFile(path));
     QCOMPARE(back.log.value(ColCorr, 0), -5);
     QCOMPARE(back.log.value(ColLogCorr, 1), -255);
+}
+
+// One record whose fields all hold different bytes: a swapped pair of
+// columns or a reversed period shows here.
+void TestLogModel::recordLayoutByteByByte()
+{
+    const QByteArray bytes("\x11\x22\x33\x44\x55\x66\x77\x88\x19\x80\xAA\xBB\xCC\x2D\x00", 15);
+    TLogRecord r{};
+    r[ColConverter] = 0x11;
+    r[ColMarker] = 0x22;
+    r[ColAuxOut] = 0x33;
+    r[ColMaf] = 0x44;
+    r[ColTps] = 0x55;
+    r[ColRpmPeriod] = 0x6677;
+    r[ColO2] = 0x88;
+    r[ColCorr] = -0x19;
+    r[ColIat] = 0xAA;
+    r[ColEct] = 0xBB;
+    r[ColO2SM] = 0xCC;
+    r[ColLogCorr] = 0x2D;
+    QTemporaryDir dir;
+    Rig rig;
+    QVERIFY(rig.log.addRecord(r));
+    const QString path = dir.filePath(QStringLiteral("layout.log"));
+    QVERIFY(rig.log.saveToFile(path));
+    const QByteArray saved = readAll(path);
+    QCOMPARE(saved.size(), 30);
+    QCOMPARE(saved.mid(15), bytes);
+
+    writeAll(path, saved.left(15) + bytes);
+    Rig back;
+    QVERIFY(back.log.loadFromFile(path));
+    QCOMPARE(back.log.count(), 1);
+    for (int c = 0; c < kLogColumns; ++c)
+        QCOMPARE(back.log.value(c, 0), r[size_t(c)]);
+}
+
+// Logs are read a piece at a time (records across the pieces' borders come
+// back whole); a file longer than the program keeps is refused before the
+// log changes.
+void TestLogModel::longLogsLoadInPiecesUpToTheLimit()
+{
+    RecordingSink sink;
+    ScopedMessageSink scope(&sink);
+    QTemporaryDir dir;
+    Rig rig;
+    const int n = 3 * 65536 + 5;
+    rig.fill(n);
+    const QString path = dir.filePath(QStringLiteral("long.log"));
+    QVERIFY(rig.log.saveToFile(path));
+    Rig back;
+    QVERIFY(back.log.loadFromFile(path));
+    QCOMPARE(back.log.count(), n);
+    for (int i : {0, 65535, 65536, 131071, 131072, n - 1})
+        for (int c : {int(ColConverter), int(ColRpmPeriod), int(ColCorr), int(ColLogCorr)})
+            QCOMPARE(back.log.value(c, i), rig.log.value(c, i));
+
+    QFile f(path);
+    QVERIFY(f.resize(15 + 15 * (qint64(TLogColumns::kMaxRecords) + 1)));
+    QVERIFY(!back.log.loadFromFile(path));
+    QCOMPARE(sink.messages, QStringList{QString::fromUtf8(
+                                "Log file is too long: more than 8640000 records (24 hours).\n\n"
+                                "Файл лога слишком длинный: больше 8640000 записей (24 часа).")});
+    QCOMPARE(back.log.count(), n);
 }
 
 void TestLogModel::fileNameExtension_data()
