@@ -68,7 +68,9 @@ private slots:
         QTest::newRow("zero counts as 1500000") << 0 << 1;
         QTest::newRow("1000") << 1000 << 1500;
         QTest::newRow("max") << 65535 << 23;
-        QTest::newRow("tie to even") << 400000 << 4; // 3.75 -> 4
+        QTest::newRow("3.75 to 4") << 400000 << 4;
+        QTest::newRow("tie 37.5 up to 38") << 40000 << 38;
+        QTest::newRow("tie 62.5 down to 62") << 24000 << 62;
         QTest::newRow("1") << 1 << 1500000;
     }
     void rpm()

@@ -209,6 +209,9 @@ void TestAutotune::guards_data()
     // Raw 2 is 1 % (0.78 rounded).
     QTest::newRow("1500 rpm at 1 %: forced idle") << 1000 << 2 << 40 << -1 << 5 << kForcedIdleColour << true << 77;
     QTest::newRow("1199 rpm at 1 %: normal path") << 1251 << 2 << 40 << -1 << 5 << kFineColour << false << 30;
+    // Both limits count as forced idle: 1200 rpm exactly, 2 % exactly (raw 5 is 1.96 %).
+    QTest::newRow("exactly 1200 rpm at 1 %: forced idle") << 1250 << 2 << 40 << -1 << 5 << kForcedIdleColour << true << 77;
+    QTest::newRow("1500 rpm at exactly 2 %: forced idle") << 1000 << 5 << 40 << -1 << 5 << kForcedIdleColour << true << 77;
     QTest::newRow("1500 rpm at 3 %: normal path") << 1000 << 8 << 40 << -1 << 5 << kFineColour << false << 30;
     QTest::newRow("band 40..51 wider than 10") << 1500 << 51 << 51 << -1 << 5 << kPulsationColour << true << 1024;
     QTest::newRow("band 40..50 is not") << 1500 << 51 << 50 << -1 << 5 << kFineColour << false << 30;
@@ -308,9 +311,24 @@ void TestAutotune::fullThrottleRuns()
                 ++marked;
             }
         QVERIFY(marked >= autotune::kMinPulsations);
+    }
+    if (runLength >= autotune::kMinRunRecords) {
+        // The run b..e: its first record keeps its output, the next 29 take
+        // 50, the rest the 40-record moving average of MAF, the last its output.
         const int b = fromFirstRecord ? 0 : lead;
-        QCOMPARE(rig.log.value(ColLogCorr, b + 1), 50);
-        QCOMPARE(rig.log.value(ColLogCorr, b + 29), 50);
+        const int e = fromFirstRecord ? runLength : lead + runLength;
+        QCOMPARE(rig.log.value(ColLogCorr, b), rig.log.value(ColConverter, b));
+        for (int i = b + 1; i <= b + 29; ++i)
+            QCOMPARE(rig.log.value(ColLogCorr, i), 50);
+        for (int k = b + 30; k <= e - 1; ++k) {
+            int sum = 0;
+            for (int j = k - 20; j <= k + 19; ++j)
+                sum += rig.log.value(ColMaf, j);
+            QCOMPARE(rig.log.value(ColLogCorr, k), sum / 40);
+        }
+        QCOMPARE(rig.log.value(ColLogCorr, e), 150);
+        for (int i = e + 1; i <= last; ++i)
+            QCOMPARE(rig.log.value(ColLogCorr, i), 0);
     }
     if (runLength < autotune::kMinRunRecords)
         for (int i = 0; i <= last; ++i)

@@ -65,6 +65,8 @@ private slots:
     void restoresEveryArrayExactly();
     void fileLayout();
     void fileRoundTrip();
+    void longHistoriesRoundTrip_data();
+    void longHistoriesRoundTrip();
     void damagedFile_data();
     void damagedFile();
     void missingOrUnwritableFile();
@@ -238,6 +240,54 @@ void TestTableHistory::fileRoundTrip()
     QCOMPARE(u.imageBytes(1).at(kIatBase), char(253)); // ... and reaches the unit as 253
     QCOMPARE(u.correctionAt(TempTarget::IAT, 0), -3);
     QCOMPARE(u.learnedValues()[20], 200);
+}
+
+// More records than one read chunk holds, and a full ring that wrapped,
+// with arrays shared between records and undo branches: every array of
+// every record and every link comes back.
+void TestTableHistory::longHistoriesRoundTrip_data()
+{
+    QTest::addColumn<int>("taken");
+    QTest::newRow("301 records") << 301;
+    QTest::newRow("full ring, wrapped") << TUndoHistory::kMaxRecords + 150;
+}
+
+void TestTableHistory::longHistoriesRoundTrip()
+{
+    QFETCH(int, taken);
+    QTemporaryDir dir;
+    TUndoHistory h;
+    TBufUndoRedo s;
+    for (int k = 0; k < taken; ++k) {
+        s.image1[size_t(k % kImageSize)] = k & 0xFFFF; // changes every time
+        if (k % 7 == 0)
+            s.marks1[size_t(k % kImageSize)] = 255 - k % 256;
+        if (k % 5 == 0)
+            s.learned[size_t(k % kPoints)] = (k * 3) & 0xFFFF;
+        if (k % 50 == 0)
+            s.image2[size_t(k % kImageSize)] = 40000 + k % 1000;
+        s.lmarks[0] = k >= 150 ? 255 : 0; // marks2 stays zero throughout
+        h.take(s);
+        if (k % 97 == 96)
+            h.undo(nullptr); // a branch: links no longer follow the records' order
+    }
+    const QString path = dir.filePath("UndoRedoHistory.his");
+    QVERIFY(h.save(path));
+    TUndoHistory back;
+    QVERIFY(back.load(path));
+    QCOMPARE(back.count(), h.count());
+    QCOMPARE(back.current(), h.current());
+    for (int i = 0; i < h.count(); ++i) {
+        QCOMPARE(back.previousOf(i), h.previousOf(i));
+        QCOMPARE(back.nextOf(i), h.nextOf(i));
+        const TBufUndoRedo a = h.record(i), b = back.record(i);
+        QCOMPARE(b.image1, a.image1);
+        QCOMPARE(b.image2, a.image2);
+        QCOMPARE(b.marks1, a.marks1);
+        QCOMPARE(b.marks2, a.marks2);
+        QCOMPARE(b.lmarks, a.lmarks);
+        QCOMPARE(b.learned, a.learned);
+    }
 }
 
 void TestTableHistory::damagedFile_data()

@@ -52,6 +52,8 @@ private slots:
     void editWithShiftInterpolatesBetweenMarks();
     void markedInterpolationTwoAnchors_data();
     void markedInterpolationTwoAnchors();
+    void interpolatedHalvesRoundToEven_data();
+    void interpolatedHalvesRoundToEven();
     void singleAnchorExtrapolation_data();
     void singleAnchorExtrapolation();
     void interpolationFollowsLearnedCorrectionsAndImage2();
@@ -241,6 +243,32 @@ void TestTableOperations::markedInterpolationTwoAnchors()
     QTEST(f.pt(5), "p5");
     QTEST(f.pt(30), "p30");
     QTEST(f.pt(255), "p255");
+}
+
+// A point half-way between anchors one code apart lies on an exact half:
+// it goes to the even neighbour (20.5 to 20, 21.5 to 22), not always up.
+void TestTableOperations::interpolatedHalvesRoundToEven_data()
+{
+    QTest::addColumn<int>("left");
+    QTest::addColumn<int>("right");
+    QTest::addColumn<int>("middle");
+    QTest::newRow("20.5 down to 20") << 20 << 21 << 20;
+    QTest::newRow("21.5 up to 22") << 21 << 22 << 22;
+    QTest::newRow("falling 21.5 to 22") << 22 << 21 << 22;
+}
+
+void TestTableOperations::interpolatedHalvesRoundToEven()
+{
+    QFETCH(int, left);
+    QFETCH(int, right);
+    QFETCH(int, middle);
+    Fixture f(7);
+    f.t.setSlot(10, left);
+    f.t.setSlot(12, right);
+    f.t.marks(1)[10] = 255;
+    f.t.marks(1)[12] = 255;
+    f.t.markedInterpolation(false, 12, false);
+    QCOMPARE(f.pt(11), middle);
 }
 
 void TestTableOperations::singleAnchorExtrapolation_data()
