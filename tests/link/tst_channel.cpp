@@ -102,7 +102,7 @@ private slots:
         std::uint8_t buf[5];
         const auto start = Clock::now();
         QCOMPARE(channel.read(buf, 5), 5);
-        QVERIFY(msSince(start) < 800);
+        QVERIFY(msSince(start) < 990); // before the time-out, however busy the machine
         late.join();
     }
 
