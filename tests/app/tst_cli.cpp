@@ -21,6 +21,17 @@ Run cli(const QStringList &args)
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
             QString::fromUtf8(p.readAllStandardError())};
 }
+// A tab file holding the emulator's factory image.
+QString defaultTabFile(const QTemporaryDir &dir)
+{
+    const QString file = dir.filePath("t.tab");
+    QFile f(file);
+    if (f.open(QIODevice::WriteOnly)) {
+        const sim::Image image = sim::defaultImage();
+        f.write(reinterpret_cast<const char *>(image.data()), int(image.size()));
+    }
+    return file;
+}
 } // namespace
 
 class TestCli : public QObject {
@@ -102,12 +113,7 @@ private slots:
         QFETCH(int, fault);
         QFETCH(QString, message);
         QTemporaryDir dir;
-        const QString file = dir.filePath("t.tab");
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        const sim::Image image = sim::defaultImage();
-        f.write(reinterpret_cast<const char *>(image.data()), int(image.size()));
-        f.close();
+        const QString file = defaultTabFile(dir);
         sim::Config config;
         if (fault == 0)
             config.echoStopAt = 101;
@@ -188,12 +194,7 @@ private slots:
     void progressLinesOffATerminal()
     {
         QTemporaryDir dir;
-        const QString file = dir.filePath("t.tab");
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        const sim::Image image = sim::defaultImage();
-        f.write(reinterpret_cast<const char *>(image.data()), int(image.size()));
-        f.close();
+        const QString file = defaultTabFile(dir);
         sim::Emulator unit;
         const Run r = cli({"write", file, "--port", QString::fromStdString(unit.start())});
         QCOMPARE(r.status, 0);

@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "app/Unit1.h"
+#include "app/WindowTestHelpers.h"
 #include "app/Unit2.h"
 #include "link/MessageSink.h"
 #include "link/Protocol.h"
@@ -27,11 +28,6 @@
 
 namespace {
 
-bool chooseAndIdentify(TForm1 &form, const QString &port, sim::Emulator &unit)
-{
-    form.choosePort(port);
-    return unit.waitForEvent("read", 5000) && form.ActionStart->isEnabled();
-}
 
 std::string receivedText(const sim::Emulator &unit)
 {

@@ -16,6 +16,7 @@
 #include <QToolButton>
 
 #include "app/Unit1.h"
+#include "app/WindowTestHelpers.h"
 #include "link/MessageSink.h"
 #include "link/TableTransfer.h"
 #include "log/Autotune.h"
@@ -61,11 +62,6 @@ void countQuickWrites(Table &table, int &counter)
     };
 }
 
-bool chooseAndIdentify(TForm1 &form, const QString &port, sim::Emulator &unit)
-{
-    form.choosePort(port);
-    return unit.waitForEvent("read", 2000) && form.ActionStart->isEnabled();
-}
 } // namespace
 
 class TestWindowLive : public QObject {
