@@ -1,9 +1,15 @@
 #include "app/SoundEffectPlayer.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSoundEffect>
 #include <QUrl>
+
+QString installedDataFolder()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(TARVIX_DATA_FROM_PROGRAM));
+}
 
 SoundEffectPlayer::SoundEffectPlayer(std::function<QString()> folder) : folder_(std::move(folder)) {}
 
@@ -19,7 +25,12 @@ void SoundEffectPlayer::play(const QString &file, bool interrupt)
 {
     if (!interrupt && busy())
         return;
-    const QFileInfo info(QDir::current(), (folder_ ? folder_() : QString()) + file);
+    const QString relative = (folder_ ? folder_() : QString()) + file;
+    // The working folder first (a run from the build tree, or cues of the
+    // user's own), then the program's installed data folder.
+    QFileInfo info(QDir::current(), relative);
+    if (!info.isFile())
+        info = QFileInfo(QDir(installedDataFolder()), relative);
     if (!info.isFile())
         return;
     const QString path = info.absoluteFilePath();

@@ -1,6 +1,7 @@
 #pragma once
-// Plays the sound cues with QSoundEffect from the window's sound folder
-// (relative to the working folder). A file that does not exist plays nothing.
+// Plays the sound cues with QSoundEffect from the window's sound folder,
+// relative to the working folder or, failing that, to the installed data
+// folder. A file that does not exist plays nothing.
 #include <functional>
 #include <map>
 #include <memory>
@@ -8,6 +9,9 @@
 #include "log/SoundPlayer.h"
 
 class QSoundEffect;
+
+// Where an installed program keeps its data (the sound folders).
+QString installedDataFolder();
 
 class SoundEffectPlayer : public SoundPlayer {
 public:

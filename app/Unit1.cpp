@@ -240,6 +240,10 @@ void TForm1::buildControls()
     converter->addSeparator();
     converter->addAction(ActionStart);
     converter->addAction(ActionStop);
+    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
+    ActionAbout = makeAction(this, "ActionAbout", QStringLiteral("About Tarvix configurator..."), true);
+    help->addAction(ActionAbout);
+    connect(ActionAbout, &QAction::triggered, this, [] { showMessage(aboutText()); });
 
     // Main page: sensor settings, converter commands, parameter track bars.
     auto *mainColumn = new QVBoxLayout(MainTabSheet);
@@ -951,6 +955,15 @@ void TForm1::FileOpenFirmwareClick()
     // could leave the unit in its boot loader.
     if (!name.isEmpty())
         updateFirmwareFrom(name);
+}
+
+QString aboutText()
+{
+    return QStringLiteral("Tarvix configurator %1\n\n"
+                          "Configures the Tarvix contactless throttle-position sensor unit and the "
+                          "air-flow-meter converter of the same family over a serial port.\n\n"
+                          "Qt %2")
+        .arg(QStringLiteral(TARVIX_VERSION), QString::fromLatin1(qVersion()));
 }
 
 QString proposedDateTimeName(const QDateTime &when, const QLocale &locale)

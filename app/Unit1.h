@@ -46,6 +46,9 @@ class ParamFields;
 // "_", blanks to "_T" and "/" to "_" (09.12.2026 14:05:07 gives D09_12_2026_T14_05_07).
 QString proposedDateTimeName(const QDateTime &when, const QLocale &locale);
 
+// The About box: program name and version.
+QString aboutText();
+
 class TForm1 : public QMainWindow, public TSubscriber {
     Q_OBJECT
 public:
@@ -121,6 +124,7 @@ public:
     QProgressBar *ProgressBar1 = nullptr;
     QAction *FileOpenFirmware = nullptr;
     QAction *ActionUpgradeFirmwareOneToOne = nullptr;
+    QAction *ActionAbout = nullptr;
     QAction *LogFileOpen = nullptr;
     QAction *LogFileSave = nullptr;
     QAction *ActionReadCoverter = nullptr;

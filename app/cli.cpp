@@ -37,7 +37,47 @@ const char kUsage[] =
     "                             record the live data stream for N seconds;\n"
     "                             TYPE 0..4 is the oxygen sensor (default 2, 0-5V)\n"
     "--port PATH: the serial device (e.g. /dev/ttyUSB0); \"demo\" uses the\n"
-    "built-in emulated unit.\n";
+    "built-in emulated unit.\n"
+    "tarvix-cli COMMAND --help tells more of one command; --version the version.\n";
+
+// What each command does, for "tarvix-cli COMMAND --help".
+struct VerbHelp {
+    const char *verb;
+    const char *text;
+};
+const VerbHelp kVerbHelp[] = {
+    {"identify", "usage: tarvix-cli identify --port PATH\n"
+                 "Asks the unit who it is and prints its device id, firmware, hardware and\n"
+                 "oscillator. Exit status 0 when it is a unit this program works with (id 6).\n"
+                 "A unit still streaming live data from an earlier run is stopped first.\n"},
+    {"read", "usage: tarvix-cli read FILE.tab --port PATH\n"
+             "Identifies the unit and reads its 392-byte table image into FILE.tab\n"
+             "(\".tab\" is appended when the name lacks it). An existing file is replaced\n"
+             "only once the new one is complete.\n"},
+    {"write", "usage: tarvix-cli write FILE.tab --port PATH\n"
+              "Identifies the unit, stores FILE.tab in its EEPROM byte by byte with echo,\n"
+              "then reads the table back and compares it. Exit status 0 only when the\n"
+              "unit holds exactly what was sent.\n"},
+    {"quick-write", "usage: tarvix-cli quick-write FILE.tab --port PATH\n"
+                    "Sends FILE.tab to the unit's working memory in one burst. Nothing is\n"
+                    "stored: the unit forgets it at power-off unless \"write\" stores it.\n"},
+    {"flash", "usage: tarvix-cli flash FILE.enc [--recovery] --port PATH\n"
+              "Updates the unit's firmware from a firmware file. --recovery is for a unit\n"
+              "that already sits in its boot loader (after an interrupted update, or\n"
+              "started with the update jumper set): nothing is sent to call the boot loader.\n"},
+    {"log", "usage: tarvix-cli log FILE.log --seconds N [--sensor TYPE] --port PATH\n"
+            "Records the live data stream for N seconds into FILE.log. TYPE is the oxygen\n"
+            "sensor: 0..4, default 2 (0-5V signal). When the stream ends early the cause\n"
+            "is told, every record received is saved and the exit status is 1.\n"},
+};
+
+int verbHelp(const QString &verb)
+{
+    for (const VerbHelp &h : kVerbHelp)
+        if (verb == QLatin1String(h.verb))
+            return std::fputs(h.text, stdout), 0;
+    return std::fputs(kUsage, stdout), 0;
+}
 
 class StderrSink : public MessageSink {
 public:
@@ -205,7 +245,9 @@ int main(int argc, char *argv[])
                 return usage();
         }
         else if (args[i] == QLatin1String("--help") || args[i] == QLatin1String("-h"))
-            return std::fputs(kUsage, stdout), 0;
+            return verbHelp(positional.isEmpty() ? QString() : positional.front());
+        else if (args[i] == QLatin1String("--version"))
+            return std::printf("tarvix-cli %s\n", TARVIX_VERSION), 0;
         else if (args[i].startsWith(QLatin1String("--")))
             return usage();
         else
