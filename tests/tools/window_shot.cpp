@@ -1,6 +1,9 @@
-// Developer tool: opens the main window, chooses the demo unit, shows a page
-// and saves a picture of the window. Usage: window_shot OUT.png [PAGE [INNER]]
-// INNER names a page of an inner page control to show, even one whose tab is hidden.
+// Opens the main window, chooses the demo unit, shows a page and saves a
+// picture of the window (the README's screenshots come from here).
+// Usage: window_shot OUT.png [PAGE [INNER]] [--live]
+// INNER names a page of an inner page control to show, even one whose tab is
+// hidden; --live starts live data and waits for the dashboard to fill.
+#include <QAction>
 #include <QApplication>
 #include <QStyleFactory>
 #include <QTabWidget>
@@ -13,7 +16,9 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    if (argc < 2)
+    QStringList args = app.arguments().mid(1);
+    const bool live = args.removeAll(QStringLiteral("--live")) > 0;
+    if (args.isEmpty())
         return 2;
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     RecordingSink sink;
@@ -21,26 +26,31 @@ int main(int argc, char **argv)
     TForm1 form;
     TForm2 progress(&form);
     form.setProgressWindow(&progress);
+    form.resize(1366, 740);
     form.show();
-    const QString out = QString::fromLocal8Bit(argv[1]);
-    const int page = argc > 2 ? std::atoi(argv[2]) : 0;
+    const QString out = args.value(0);
+    const int page = args.value(1, QStringLiteral("0")).toInt();
+    const QString innerName = args.value(2);
+    auto save = [&] {
+        form.grab().save(out);
+        for (const QString &m : sink.messages)
+            qWarning("message: %s", qPrintable(m));
+        app.quit();
+    };
     QTimer::singleShot(300, &form, [&] {
         form.choosePort(QString::fromLatin1(TForm1::kDemoUnitEntry));
         form.MainPageControl->setCurrentIndex(page);
-        if (argc > 3) {
-            auto *inner = form.findChild<QWidget *>(QString::fromLocal8Bit(argv[3]));
+        if (!innerName.isEmpty()) {
+            auto *inner = form.findChild<QWidget *>(innerName);
             auto *pages = inner ? qobject_cast<QTabWidget *>(inner->parentWidget()->parentWidget()) : nullptr;
             if (pages) {
                 pages->setTabVisible(pages->indexOf(inner), true);
                 pages->setCurrentWidget(inner);
             }
         }
-        QTimer::singleShot(300, &form, [&] {
-            form.grab().save(out);
-            for (const QString &m : sink.messages)
-                qWarning("message: %s", qPrintable(m));
-            app.quit();
-        });
+        if (live)
+            form.ActionStart->trigger();
+        QTimer::singleShot(live ? 4000 : 300, &form, save);
     });
     return app.exec();
 }

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Regenerates the README's screenshots (docs/*.png) from the demo unit under a
+# virtual X server, so they show the window as it is.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+bash "$root/scripts/install-deps.sh"
+build="$root/build-shots"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target window_shot -j"$(nproc)"
+mkdir -p "$root/docs"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+shot() {
+  # Each picture from a fresh working folder: no state of an earlier run.
+  (cd "$work" && rm -f config.cfg UndoRedoHistory.his &&
+   xvfb-run -a -s "-screen 0 1366x768x24" "$build/tests/tools/window_shot" "$@")
+}
+shot "$root/docs/main-page.png" 0
+shot "$root/docs/dashboard.png" 1 --live
+shot "$root/docs/firmware.png" 2 TabSheetFirmwareUpdate
+ls "$root"/docs/*.png
