@@ -1,6 +1,8 @@
 // Developer tool: opens the main window, chooses the demo unit, shows a page
 // and saves a picture of the window. Usage: window_shot OUT.png [PAGE [INNER]]
 // INNER names a page of an inner page control to show, even one whose tab is hidden.
+// With TARVIX_SHOT_STREAM_MS set, live data is started and the picture taken
+// that many milliseconds later.
 #include <QApplication>
 #include <QStyleFactory>
 #include <QTabWidget>
@@ -35,7 +37,10 @@ int main(int argc, char **argv)
                 pages->setCurrentWidget(inner);
             }
         }
-        QTimer::singleShot(300, &form, [&] {
+        const int streamMs = qEnvironmentVariableIntValue("TARVIX_SHOT_STREAM_MS");
+        if (streamMs > 0)
+            form.ActionStart->trigger();
+        QTimer::singleShot(streamMs > 0 ? streamMs : 300, &form, [&] {
             form.grab().save(out);
             for (const QString &m : sink.messages)
                 qWarning("message: %s", qPrintable(m));
