@@ -349,8 +349,10 @@ void TForm1::buildDashboard()
     LabelMafNach = named(new QLabel(correction), "LabelMafNach");
     LabelMafKon = named(new QLabel(correction), "LabelMafKon");
     LabelPulsations = named(new QLabel(correction), "LabelPulsations");
+    // Fixed sizes: these follow every live tick, and a label that asks for a
+    // new layout makes the page control repaint the whole window.
     for (QLabel *label : {LabelMafNach, LabelMafKon, LabelPulsations})
-        label->setMinimumWidth(40);
+        label->setFixedSize(40, label->sizeHint().height());
     grid->addWidget(new QLabel(QStringLiteral("Start"), correction), 0, 0);
     grid->addWidget(TrackBarMafNach, 0, 1);
     grid->addWidget(LabelMafNach, 0, 2);
@@ -367,7 +369,7 @@ void TForm1::buildDashboard()
     CorrPanel->setFrameShape(QFrame::Panel);
     CorrPanel->setFrameShadow(QFrame::Sunken);
     CorrPanel->setAlignment(Qt::AlignCenter);
-    CorrPanel->setMinimumWidth(60);
+    CorrPanel->setFixedSize(60, CorrPanel->sizeHint().height());
     auto *corrRow = new QHBoxLayout;
     corrRow->addWidget(UpDownCorrection);
     corrRow->addWidget(CorrPanel);

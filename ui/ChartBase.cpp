@@ -39,7 +39,7 @@ void styleAxis(QCPAxis *axis, const QString &label)
 
 ChartBase::ChartBase(QWidget *parent) : QCustomPlot(parent), middle_(102, 157, 181)
 {
-    setBackground(Qt::white);
+    setBackground(Qt::NoBrush);
     axisRect()->setBackground(Qt::NoBrush);
     styleAxis(xAxis, QString::fromUtf8("α"));
     styleAxis(yAxis, QString::fromUtf8("Выход/Out"));
@@ -61,14 +61,27 @@ ChartBase::ChartBase(QWidget *parent) : QCustomPlot(parent), middle_(102, 157, 1
 
 void ChartBase::applyGradient()
 {
-    QLinearGradient gradient(0, 0, 0, 1);
-    gradient.setCoordinateMode(QGradient::ObjectBoundingMode);
+    // The background is painted with each paint event, not into a layer, so a
+    // colour change needs no replot. An opaque picture of the gradient, made
+    // once per size and colour, is much cheaper to paint than the gradient.
+    const QSize size = this->size().expandedTo(QSize(1, 1));
+    const qreal ratio = devicePixelRatioF();
+    QPixmap picture(size * ratio);
+    picture.setDevicePixelRatio(ratio);
+    QLinearGradient gradient(0, 0, 0, size.height());
     gradient.setColorAt(0, Qt::white);
     gradient.setColorAt(0.5, middle_);
     gradient.setColorAt(1, Qt::white);
-    // The background is painted with each paint event, not into a layer, so a
-    // colour change needs no replot.
-    setBackground(QBrush(gradient));
+    QPainter painter(&picture);
+    painter.fillRect(QRect(QPoint(0, 0), size), gradient);
+    painter.end();
+    setBackground(picture, true, Qt::IgnoreAspectRatio);
+}
+
+void ChartBase::resizeEvent(QResizeEvent *event)
+{
+    applyGradient();
+    QCustomPlot::resizeEvent(event);
 }
 
 void ChartBase::setMiddleColour(const QColor &colour)

@@ -42,12 +42,14 @@ ChartDashboard::ChartDashboard(Table &table, TZiravBroadcaster &broadcaster, QWi
     legend->setVisible(true);
     axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
 
-    // The operating point has its own paint buffer; the axes too, for the
-    // title that changes with every live tick.
-    addLayer(QStringLiteral("live"), layer(QStringLiteral("main")), QCustomPlot::limAbove);
+    // The live series and the input axis, whose title follows every tick,
+    // get a paint buffer of their own on top; everything else shares one, so
+    // a live tick repaints two buffers.
+    addLayer(QStringLiteral("live"), layer(QStringLiteral("overlay")), QCustomPlot::limAbove);
     live_ = layer(QStringLiteral("live"));
     live_->setMode(QCPLayer::lmBuffered);
-    layer(QStringLiteral("axes"))->setMode(QCPLayer::lmBuffered);
+    layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
+    xAxis->setLayer(live_);
 
     const QColor red(255, 0, 0);
     const std::array<Series, SeriesCount> series = {{
@@ -71,7 +73,8 @@ ChartDashboard::ChartDashboard(Table &table, TZiravBroadcaster &broadcaster, QWi
     }};
     for (const Series &s : series)
         addSeries(s);
-    for (int i : {ConvOut, IatPoint, EctPoint, AuxPoint})
+    // The window lines move with the autotuning requests of every tick too.
+    for (int i : {MafBeg, MafEnd, ConvOut, IatPoint, EctPoint, AuxPoint})
         graph(i)->setLayer(live_);
     // The auxiliary characteristic may double back; keep its points in order.
     graph(AuxCharacteristic)->setLineStyle(QCPGraph::lsLine);
@@ -114,7 +117,7 @@ void ChartDashboard::setBottomTitle(const QString &text)
         return;
     xAxis->setLabel(text);
     if (drawn_)
-        layer(QStringLiteral("axes"))->replot();
+        live_->replot();
 }
 
 bool ChartDashboard::isLearned(int code) const
@@ -144,10 +147,9 @@ ChartDashboard::Picture ChartDashboard::currentPicture() const
     Picture p;
     p.image = table_.image(1);
     p.learned = table_.learnedValues();
-    p.windowStart = table_.correctionWindowStart();
-    p.windowEnd = table_.correctionWindowEnd();
-    p.maxMaf = table_.maxMafPosition();
-    p.maxMafAnyway = table_.maxMafAnywayPosition();
+    // The running maximum moves with the live data; it matters only while its line is shown.
+    p.maxMaf = graph(MaxMaf)->visible() ? table_.maxMafPosition() : -1;
+    p.maxMafAnyway = graph(MaxMafAnyway)->visible() ? table_.maxMafAnywayPosition() : -1;
     p.trained = table_.trainedShown();
     p.cursor = cursor_;
     return p;
@@ -204,8 +206,6 @@ void ChartDashboard::fillStatic()
     auto vertical = [this](int index, double at) {
         graph(index)->setData(QVector<double>{at, at}, QVector<double>{0, 255}, true);
     };
-    vertical(MafBeg, table_.correctionWindowStart());
-    vertical(MafEnd, table_.correctionWindowEnd());
     vertical(MaxMaf, table_.maxMafPosition());
     vertical(MaxMafAnyway, table_.maxMafAnywayPosition());
 
@@ -246,6 +246,17 @@ void ChartDashboard::fillLive()
     point(IatPoint, p.iatCode, tbl::signedByte(p.iatCorr));
     point(EctPoint, p.ectCode, tbl::signedByte(p.ectCorr));
     point(AuxPoint, p.inputCode, p.auxOutput);
+    auto vertical = [this](int index, double x) {
+        QSharedPointer<QCPGraphDataContainer> data = graph(index)->data();
+        if (data->size() == 2) {
+            data->begin()->key = x;
+            (data->begin() + 1)->key = x;
+        } else {
+            graph(index)->setData(QVector<double>{x, x}, QVector<double>{0, 255}, true);
+        }
+    };
+    vertical(MafBeg, table_.correctionWindowStart());
+    vertical(MafEnd, table_.correctionWindowEnd());
 }
 
 void ChartDashboard::placeCursorBoxes()

@@ -4,9 +4,9 @@
 // the auxiliary characteristic and a cursor; and the place where the user
 // drags the characteristic and learns points with the mouse.
 //
-// A live tick changes only the operating point: those series sit on their own
-// buffered layer, and a refresh that finds the rest unchanged redraws that
-// layer alone instead of the whole plot.
+// A live tick changes only the operating point and the correction window:
+// those series sit on their own buffered layer, and a refresh that finds the
+// rest unchanged redraws that layer alone instead of the whole plot.
 #include <array>
 #include <functional>
 #include <optional>
@@ -68,13 +68,12 @@ private:
     struct Picture {
         TImage image{};
         TPointArray learned{};
-        int windowStart = 0, windowEnd = 0, maxMaf = 0, maxMafAnyway = 0;
+        int maxMaf = 0, maxMafAnyway = 0;
         bool trained = false;
         QPoint cursor;
         bool operator==(const Picture &o) const
         {
-            return image == o.image && learned == o.learned && windowStart == o.windowStart
-                   && windowEnd == o.windowEnd && maxMaf == o.maxMaf && maxMafAnyway == o.maxMafAnyway
+            return image == o.image && learned == o.learned && maxMaf == o.maxMaf && maxMafAnyway == o.maxMafAnyway
                    && trained == o.trained && cursor == o.cursor;
         }
     };

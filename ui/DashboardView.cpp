@@ -55,8 +55,10 @@ QLabel *valueLabel(QWidget *parent, const char *name, int minWidth)
 {
     auto *label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
-    // A fixed width keeps a changing number from re-laying out the page.
-    label->setMinimumWidth(minWidth);
+    // A fixed size keeps a changing text from re-laying out the page with
+    // every live tick: a layout request reaching the page control repaints
+    // the whole window.
+    label->setFixedSize(minWidth, label->sizeHint().height());
     QFont font = label->font();
     font.setPointSize(font.pointSize() + 1);
     font.setBold(true);
@@ -79,7 +81,7 @@ void setText(QLabel *label, const QString &text)
 
 void showOne(QWidget *on, QWidget *off, bool first)
 {
-    // Hide before show, so the pair never takes two places at once.
+    // Hide before show, so the pair never shows both at once.
     (first ? off : on)->setVisible(false);
     (first ? on : off)->setVisible(true);
 }
@@ -102,10 +104,10 @@ DashboardView::DashboardView(Table &table, TTpsCalibration &calibration, ChartDa
     GaugeMarker->setBarColour(QColor(200, 0, 0));
     GaugeRpm->setBarColour(QColor(255, 192, 128));
     GaugeTps->setBarColour(QColor(128, 192, 255));
-    LabelO2Val = valueLabel(this, "LabelO2Val", 56);
-    LabelAuxOutValue = valueLabel(this, "LabelAuxOutValue", 56);
-    LabelRpmDash = valueLabel(this, "LabelRpmDash", 56);
-    LabelTpsDash = valueLabel(this, "LabelTpsDash", 96);
+    LabelO2Val = valueLabel(this, "LabelO2Val", 54);
+    LabelAuxOutValue = valueLabel(this, "LabelAuxOutValue", 54);
+    LabelRpmDash = valueLabel(this, "LabelRpmDash", 54);
+    LabelTpsDash = valueLabel(this, "LabelTpsDash", 150);
     int col = 0;
     for (auto pair : {std::pair<TGauge *, QLabel *>{GaugeO2, LabelO2Val}, {GaugeAuxOut, LabelAuxOutValue},
                       {GaugeMarker, nullptr}, {GaugeRpm, LabelRpmDash}, {GaugeTps, nullptr}}) {
@@ -125,20 +127,24 @@ DashboardView::DashboardView(Table &table, TTpsCalibration &calibration, ChartDa
     FullSwOffImage = picture(this, "FullSwOffImage", QColor(200, 200, 200), QStringLiteral("full"));
     EngineCold = picture(this, "EngineCold", QColor(0, 110, 255), QStringLiteral("COLD"));
     EngineHot = picture(this, "EngineHot", QColor(220, 0, 0), QStringLiteral("HOT"));
-    ECTLabel = valueLabel(this, "ECTLabel", 48);
+    ECTLabel = valueLabel(this, "ECTLabel", 120);
+    // Each pair shares one fixed place without a layout: showing one and
+    // hiding the other re-lays out nothing, for the same reason.
     auto pair = [&](int row, QLabel *on, QLabel *off) {
-        auto *cell = new QHBoxLayout;
-        cell->setContentsMargins(0, 0, 0, 0);
-        cell->addWidget(on);
-        cell->addWidget(off);
-        lamps->addLayout(cell, row, 0);
+        auto *cell = new QWidget(this);
+        cell->setFixedSize(on->size());
+        on->setParent(cell);
+        off->setParent(cell);
+        on->move(0, 0);
+        off->move(0, 0);
+        lamps->addWidget(cell, row, 0);
     };
     pair(0, IdleSwOnImage, IdleSwOffImage);
     pair(1, FullSwOnImage, FullSwOffImage);
     pair(2, EngineCold, EngineHot);
     lamps->addWidget(ECTLabel, 2, 1);
-    LabelMaxMaf = valueLabel(this, "LabelMaxMaf", 100);
-    LabelMaxOut = valueLabel(this, "LabelMaxOut", 100);
+    LabelMaxMaf = valueLabel(this, "LabelMaxMaf", 120);
+    LabelMaxOut = valueLabel(this, "LabelMaxOut", 120);
     lamps->addWidget(LabelMaxMaf, 0, 1);
     lamps->addWidget(LabelMaxOut, 1, 1);
     column->addLayout(lamps);

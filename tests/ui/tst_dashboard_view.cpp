@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QSlider>
 #include <QToolButton>
@@ -190,6 +191,40 @@ private slots:
         f.view.showRecord(record(0, 90));
         f.view.showRecord(record(0, 40));
         QCOMPARE(f.logLimit.value(), position);
+    }
+
+    void liveRecordsDoNotRelayoutThePage()
+    {
+        // A layout request climbing to the page control repaints the whole
+        // window; changing values must stay inside their own widgets.
+        struct LayoutRequests : QObject {
+            int count = 0;
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                count += e->type() == QEvent::LayoutRequest;
+                return false;
+            }
+        } requests;
+        Fixture f;
+        QWidget page;
+        auto *layout = new QHBoxLayout(&page);
+        layout->addWidget(&f.view);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QCoreApplication::sendPostedEvents();
+        page.installEventFilter(&requests);
+        for (int t = 1; t < 40; ++t) {
+            TMsgDashData r = record(t * 6, t * 5, t & 3, t * 6);
+            r.rpm = t * 150;
+            r.tpsText = QString::number(t * 6) + QStringLiteral("N1.23V");
+            r.o2Text = QString::number(t) + QStringLiteral(".5V");
+            r.auxOut = t * 6;
+            f.view.showRecord(r);
+            QCoreApplication::sendPostedEvents();
+        }
+        layout->removeWidget(&f.view);
+        f.view.setParent(nullptr);
+        QCOMPARE(requests.count, 0);
     }
 
     void liveRecordsDoNotRedrawTheWholeChart()
