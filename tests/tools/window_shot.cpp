@@ -23,6 +23,10 @@ int main(int argc, char **argv)
     TForm1 form;
     TForm2 progress(&form);
     form.setProgressWindow(&progress);
+    // TARVIX_SHOT_SIZE=1366x740 sizes the window (a laptop screen less its panel).
+    const QStringList size = qEnvironmentVariable("TARVIX_SHOT_SIZE").split(QLatin1Char('x'));
+    if (size.size() == 2)
+        form.resize(size[0].toInt(), size[1].toInt());
     form.show();
     const QString out = QString::fromLocal8Bit(argv[1]);
     const int page = argc > 2 ? std::atoi(argv[2]) : 0;
