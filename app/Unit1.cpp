@@ -47,6 +47,8 @@
 #include "table/TableCommon.h"
 #include "table/TableParams.h"
 #include "table/Table_iat_ect_corr.h"
+#include "ui/ChartDashboard.h"
+#include "ui/DashboardView.h"
 
 const char *const TForm1::kDemoUnitEntry = "Demo unit (emulated)";
 
@@ -341,6 +343,9 @@ void TForm1::buildDashboard()
     liveRow->addWidget(ComboBoxO2);
     liveRow->addStretch(1);
     column->addLayout(liveRow);
+    // The chart and the gauges go here once the main table exists.
+    dashboardArea_ = new QHBoxLayout;
+    column->addLayout(dashboardArea_, 1);
 
     auto *body = new QHBoxLayout;
     auto *correction = named(new QGroupBox(QStringLiteral("Correction window"), page), "GroupBoxCorrection");
@@ -356,8 +361,10 @@ void TForm1::buildDashboard()
     LabelMafNach = named(new QLabel(correction), "LabelMafNach");
     LabelMafKon = named(new QLabel(correction), "LabelMafKon");
     LabelPulsations = named(new QLabel(correction), "LabelPulsations");
+    // Fixed sizes: these follow every live tick, and a label that asks for a
+    // new layout makes the page control repaint the whole window.
     for (QLabel *label : {LabelMafNach, LabelMafKon, LabelPulsations})
-        label->setMinimumWidth(40);
+        label->setFixedSize(40, label->sizeHint().height());
     grid->addWidget(new QLabel(QStringLiteral("Start"), correction), 0, 0);
     grid->addWidget(TrackBarMafNach, 0, 1);
     grid->addWidget(LabelMafNach, 0, 2);
@@ -374,7 +381,7 @@ void TForm1::buildDashboard()
     CorrPanel->setFrameShape(QFrame::Panel);
     CorrPanel->setFrameShadow(QFrame::Sunken);
     CorrPanel->setAlignment(Qt::AlignCenter);
-    CorrPanel->setMinimumWidth(60);
+    CorrPanel->setFixedSize(60, CorrPanel->sizeHint().height());
     auto *corrRow = new QHBoxLayout;
     corrRow->addWidget(UpDownCorrection);
     corrRow->addWidget(CorrPanel);
@@ -426,7 +433,6 @@ void TForm1::buildDashboard()
     refGrid->setRowStretch(3, 1);
     body->addWidget(reference);
     column->addLayout(body);
-    column->addStretch(1);
 
     connect(ComboBoxO2, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &TForm1::ComboBoxO2Change);
     connect(TrackBarRefO2, &QSlider::valueChanged, this, &TForm1::TrackBarRefO2Change);
@@ -684,6 +690,7 @@ void TForm1::FormCreate()
     table_ = std::make_unique<Table>();
     table_->setUpTableView(nullptr, true, false, mainFields_.get());
     table_->quickWriteHook = [this] { transfer::quickWrite(*table_, *channel_); };
+    buildDashboardViews();
 
     // The log subscribes itself, after the channel.
     log_ = std::make_unique<Log>(tpsCalibration, *channel_, *broadcaster_, this);
@@ -1061,6 +1068,9 @@ void TForm1::handleMessage(TMessage &message)
         LogFileOpen->setEnabled(true);
         setDashboardColour(kIdleDashboardColour);
         break;
+    case kMsgDashData:
+        dashboardView->showRecord(static_cast<TMsgDashData &>(message));
+        break;
     case kMsgAutocorrection:
         handleAutocorrectionRequest(static_cast<TMsgAutocorrection &>(message));
         break;
@@ -1123,6 +1133,38 @@ void TForm1::releaseAutocorrection(bool quiet)
 void TForm1::setDashboardColour(int colour)
 {
     dashboardColour = colour;
+    if (dashboardChart)
+        dashboardChart->setDashboardColour(colour);
+}
+
+void TForm1::resetTrackers()
+{
+    dashboardView->resetTrackers();
+}
+
+void TForm1::buildDashboardViews()
+{
+    dashboardChart = new ChartDashboard(*table_, *broadcaster_, DashboardTabSheet);
+    dashboardChart->setMinimumSize(420, 260);
+    dashboardChart->setEditModeSource([this] { return editMode_; });
+    dashboardView = new DashboardView(*table_, tpsCalibration, dashboardChart, DashboardTabSheet);
+    DashboardControls controls;
+    controls.idleSwitchInverted = CheckBoxIdleSwitch;
+    controls.fullSwitchInverted = CheckBoxFullSwitch;
+    controls.descending = SpeedButtonToyota;
+    controls.logLimitLock = LockLogLimitSpeedButton;
+    controls.autocorrection = SpeedButtonAutocorr;
+    controls.manualBorders = SpeedButtonManualBorders;
+    controls.logLimit = LogLimitTrackBar;
+    dashboardView->setControls(controls);
+    dashboardView->setSensorAngleSource([this] { return sensorRecord_.angle; });
+    dashboardArea_->addWidget(dashboardChart, 1);
+    dashboardArea_->addWidget(dashboardView);
+    auto *gaugesPage = new QVBoxLayout(TabSheet1);
+    gaugesPage->addWidget(dashboardView->factoryTestGroup());
+    dashboardView->factoryTestGroup()->show();
+    gaugesPage->addStretch(1);
+    dashboardChart->bind();
 }
 
 // ---- correction window and correction value -------------------------------------

@@ -31,6 +31,9 @@ class QTableWidget;
 class QTabWidget;
 class QToolButton;
 class QWidget;
+class QHBoxLayout;
+class ChartDashboard;
+class DashboardView;
 class Log;
 class TForm2;
 
@@ -170,6 +173,9 @@ public:
     QToolButton *LockLogLimitSpeedButton = nullptr;
     QSlider *LogLimitTrackBar = nullptr;
     QLabel *Label30 = nullptr;
+    // Dashboard chart and gauges (ui/), created once the main table exists.
+    ChartDashboard *dashboardChart = nullptr;
+    DashboardView *dashboardView = nullptr;
     // Main view: track bars driving the hidden parameter boxes.
     std::array<QSlider *, 7> trackBars{};
     std::array<QLabel *, 7> trackBarLabels{};
@@ -233,8 +239,9 @@ private:
     void showWindowLabels();
     void showO2Setpoints();
     void setDashboardColour(int colour);
-    // Maximum trackers of the dashboard gauges (they come with the gauges).
-    void resetTrackers() {}
+    // Running maxima of the dashboard (Start).
+    void resetTrackers();
+    void buildDashboardViews();
     void handleAutocorrectionRequest(const TMsgAutocorrection &request);
     void handleSmoothingRequest(const TMsgSmoothing &request);
     void handleCorrectionWindowRequest(const TMsgCorrectionWindow &request);
@@ -262,6 +269,7 @@ private:
     std::unique_ptr<tbl::ParamFields> mainFields_, compareFields1_, compareFields2_;
     std::unique_ptr<sim::Emulator> demoUnit_;
     TForm2 *progress_ = nullptr;
+    QHBoxLayout *dashboardArea_ = nullptr;
     kma::SensorRecord sensorRecord_;
     bool closed_ = false;
     bool typedChoicePending_ = false;

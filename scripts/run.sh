@@ -7,5 +7,7 @@ cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release -DTARVIX_TESTS=OFF 
 cmake --build "$root/build" -j"$(nproc)"
 # The program keeps its state files in its working folder.
 mkdir -p "$root/work"
+# The sound cues are played from Sound/En or Sound/Ru of the working folder.
+[ -e "$root/work/Sound" ] || ln -s ../Sound "$root/work/Sound"
 cd "$root/work"
 exec "$root/build/app/tarvix" "$@"
