@@ -8,6 +8,9 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QRadioButton>
+#include <QMouseEvent>
+#include <QApplication>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -36,6 +39,8 @@
 #include <QTimer>
 
 #include "app/Unit2.h"
+#include "ui/ThrottlePanel.h"
+#include "ui/Unit3.h"
 #include "link/Firmware.h"
 #include "link/MessageSink.h"
 #include "link/Protocol.h"
@@ -259,8 +264,6 @@ void TForm1::buildControls()
         button->setMinimumWidth(200);
         commands->addWidget(button);
     }
-    LabelRefVoltage = named(new QLabel(MainTabSheet), "LabelRefVoltage");
-    commands->addWidget(LabelRefVoltage);
     commands->addStretch(1);
     mainRow->addLayout(commands);
     mainRow->addStretch(1);
@@ -285,6 +288,23 @@ void TForm1::buildControls()
     firmwareColumn->addWidget(openButton, 0, Qt::AlignLeft);
     firmwareColumn->addWidget(ProgressBar1);
     firmwareColumn->addWidget(CheckBoxFirmwareRecovery);
+    // The pedal calibration: the throttle readings that count as 0 % and 100 %.
+    GroupBox4 = named(new QGroupBox(QStringLiteral("TPS"), TabSheetFirmwareUpdate), "GroupBox4");
+    auto *tpsRow = new QHBoxLayout(GroupBox4);
+    ButtonCalibrate = named(new QPushButton(QStringLiteral("Calibration"), GroupBox4), "ButtonCalibrate");
+    ButtonCalibrate->setToolTip(QStringLiteral("Learn the pedal's travel from a short live recording"));
+    LabelTpsMin = named(new QLabel(GroupBox4), "LabelTpsMin");
+    LabelTpsMax = named(new QLabel(GroupBox4), "LabelTpsMax");
+    RadioButtonTPSN = named(new QRadioButton(QString::fromUtf8("Отображать в N"), GroupBox4), "RadioButtonTPSN");
+    RadioButtonTPSPercent =
+        named(new QRadioButton(QString::fromUtf8("Отображать в %"), GroupBox4), "RadioButtonTPSPercent");
+    RadioButtonTPSPercent->setChecked(true);
+    for (QWidget *w : std::initializer_list<QWidget *>{ButtonCalibrate, LabelTpsMin, LabelTpsMax, RadioButtonTPSN,
+                                                       RadioButtonTPSPercent})
+        tpsRow->addWidget(w);
+    tpsRow->addStretch(1);
+    firmwareColumn->addWidget(GroupBox4, 0, Qt::AlignLeft);
+    connect(ButtonCalibrate, &QPushButton::clicked, this, &TForm1::ButtonCalibrateClick);
     firmwareColumn->addStretch(1);
     setupColumn->addWidget(SetupPageControl);
     buildAutotuningSetup();
@@ -373,6 +393,15 @@ void TForm1::buildDashboard()
     grid->addWidget(LabelMafKon, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("Width"), correction), 2, 0);
     grid->addWidget(LabelPulsations, 2, 1);
+    // Double click or drag here moves the window (or, in the smoothing and
+    // Ref modes, those values) in small steps.
+    MafBordersSliderPanel = named(new QFrame(correction), "MafBordersSliderPanel");
+    MafBordersSliderPanel->setFrameShape(QFrame::StyledPanel);
+    MafBordersSliderPanel->setFrameShadow(QFrame::Sunken);
+    MafBordersSliderPanel->setFixedHeight(14);
+    MafBordersSliderPanel->setToolTip(QStringLiteral("Double click: a step left or right; drag: move"));
+    MafBordersSliderPanel->installEventFilter(this);
+    grid->addWidget(MafBordersSliderPanel, 2, 1, 1, 2, Qt::AlignVCenter);
 
     UpDownCorrection = named(new QSpinBox(correction), "UpDownCorrection");
     UpDownCorrection->setRange(-255, 255);
@@ -382,6 +411,8 @@ void TForm1::buildDashboard()
     CorrPanel->setFrameShadow(QFrame::Sunken);
     CorrPanel->setAlignment(Qt::AlignCenter);
     CorrPanel->setFixedSize(60, CorrPanel->sizeHint().height());
+    CorrPanel->setToolTip(QStringLiteral("Drag up or down to change the value"));
+    CorrPanel->installEventFilter(this);
     auto *corrRow = new QHBoxLayout;
     corrRow->addWidget(UpDownCorrection);
     corrRow->addWidget(CorrPanel);
@@ -417,6 +448,9 @@ void TForm1::buildDashboard()
     grid->addLayout(buttons, 4, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     body->addWidget(correction, 1);
+    // The throttle panel joins once the main table exists.
+    throttleArea_ = new QVBoxLayout;
+    body->addLayout(throttleArea_);
 
     auto *reference = named(new QGroupBox(QStringLiteral("O2 reference"), page), "GroupBoxO2Reference");
     auto *refGrid = new QGridLayout(reference);
@@ -592,8 +626,7 @@ QWidget *TForm1::buildContactlessGroup(QWidget *parent)
                                         "GroupBoxContactlessSettings");
     auto *form = new QFormLayout(GroupBoxContactlessSettings);
     ComboBoxKmaSensorType = named(new QComboBox(GroupBoxContactlessSettings), "ComboBoxKmaSensorType");
-    ComboBoxKmaSensorType->addItems({"Pajero/Delica 4M40", "Pajero/Delica 4M40 EFI", "Mazda WL-T", "Isuzu", "Nissan",
-                                     "Korvel"});
+    ComboBoxKmaSensorType->addItems(kma::sensorTypeNames());
     ComboBoxKmaAngleDegrees = named(new QComboBox(GroupBoxContactlessSettings), "ComboBoxKmaAngleDegrees");
     ComboBoxKmaDirection = named(new QComboBox(GroupBoxContactlessSettings), "ComboBoxKmaDirection");
     ComboBoxKmaDirection->addItems({QString::fromUtf8("←"), QString::fromUtf8("→")});
@@ -615,6 +648,11 @@ QWidget *TForm1::buildContactlessGroup(QWidget *parent)
     switches->addWidget(CheckBoxFullSwitch);
     form->addRow(named(new QLabel(QStringLiteral("Invert switches")), "LabelInvertSwitches"), switches);
     form->addRow(QString(), ButtonCalibrateKMA);
+    connect(CheckBoxIdleSwitch, &QCheckBox::clicked, this, [this] { switchInversionClicked(true); });
+    connect(CheckBoxFullSwitch, &QCheckBox::clicked, this, [this] { switchInversionClicked(false); });
+    connect(ComboBoxKmaSensorType, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &TForm1::ComboBoxKmaSensorTypeChange);
+    connect(ButtonCalibrateKMA, &QPushButton::clicked, this, &TForm1::ButtonCalibrateKMAClick);
     return GroupBoxContactlessSettings;
 }
 
@@ -643,8 +681,6 @@ QWidget *TForm1::buildParameterGroup(QWidget *parent)
         grid->addWidget(label, id, 2);
         connect(bar, &QSlider::valueChanged, this, [this, id](int position) { trackBarChanged(id, position); });
     }
-    LabelSmoothTPSSignal = named(new QLabel(group), "LabelSmoothTPSSignal");
-    grid->addWidget(LabelSmoothTPSSignal, tbl::TrackBarCount, 0, 1, 3);
     grid->setColumnStretch(3, 1);
     return group;
 }
@@ -691,6 +727,7 @@ void TForm1::FormCreate()
     table_->setUpTableView(nullptr, true, false, mainFields_.get());
     table_->quickWriteHook = [this] { transfer::quickWrite(*table_, *channel_); };
     buildDashboardViews();
+    qApp->installEventFilter(this);
 
     // The log subscribes itself, after the channel.
     log_ = std::make_unique<Log>(tpsCalibration, *channel_, *broadcaster_, this);
@@ -723,6 +760,7 @@ void TForm1::FormCreate()
 
     table_->loadHistory();
     showReferenceVoltage();
+    showTpsCalibration();
 
     GroupBoxContactlessSettings->hide();
     MainPageControl->setTabVisible(MainPageControl->indexOf(TableTabSheet), false);
@@ -787,8 +825,8 @@ void TForm1::trackBarChanged(int id, int position)
 void TForm1::showTrackBarLabels(int id, int value)
 {
     trackBarLabels[size_t(id)]->setText(tbl::trackBarLabelText(id, value));
-    if (id == tbl::TrackBarMafSm)
-        LabelSmoothTPSSignal->setText(QStringLiteral("Smoothing: ") + tbl::trackBarEditText(value));
+    if (id == tbl::TrackBarMafSm && throttlePanel)
+        throttlePanel->setSmoothing(value);
 }
 
 void TForm1::paramEditChanged(int param)
@@ -815,7 +853,7 @@ void TForm1::paramEditChanged(int param)
 
 void TForm1::showReferenceVoltage()
 {
-    LabelRefVoltage->setText(tbl::refVoltageLabel(table_->referenceVoltage()));
+    throttlePanel->refreshValues();
 }
 
 void TForm1::fillPortList()
@@ -1165,6 +1203,27 @@ void TForm1::buildDashboardViews()
     dashboardView->factoryTestGroup()->show();
     gaugesPage->addStretch(1);
     dashboardChart->bind();
+    buildThrottlePanel();
+}
+
+void TForm1::buildThrottlePanel()
+{
+    throttlePanel = new ThrottlePanel(*table_, DashboardTabSheet);
+    auto *group = named(new QGroupBox(QStringLiteral("Throttle sensor"), DashboardTabSheet), "GroupBoxThrottlePanel");
+    auto *box = new QVBoxLayout(group);
+    box->setContentsMargins(2, 2, 2, 2);
+    box->addWidget(throttlePanel);
+    throttleArea_->addWidget(group);
+    LabelRefVoltage = throttlePanel->label(QStringLiteral("LabelRefVoltage"));
+    LabelSmoothTPSSignal = throttlePanel->label(QStringLiteral("LabelSmoothTPSSignal"));
+    ActionEdit = throttlePanel->editMenu()->menuAction();
+    menuBar()->insertMenu(menuBar()->actions().value(2), throttlePanel->editMenu());
+    connect(throttlePanel, &ThrottlePanel::modeSelected, this, &TForm1::editModeChosen);
+    throttlePanel->setSmoothing(trackBars[tbl::TrackBarMafSm]->value());
+    // The switch pictures toggle their inversion on a double click.
+    for (QLabel *picture : {dashboardView->IdleSwOnImage, dashboardView->IdleSwOffImage, dashboardView->FullSwOnImage,
+                            dashboardView->FullSwOffImage})
+        picture->installEventFilter(this);
 }
 
 // ---- correction window and correction value -------------------------------------
@@ -1232,8 +1291,11 @@ void TForm1::liveCorrectionChanged()
     const int value = UpDownCorrection->value();
     CorrPanel->setText(QString::number(value));
     // In the auxiliary-output modes the correction moves the auxiliary pair instead.
-    if (editMode_ == EditAuxMin || editMode_ == EditAuxMax)
+    if (editMode_ == EditAuxMin || editMode_ == EditAuxMax) {
+        kma::auxCorrection(*table_, editMode_, auxSnapshot_, value);
+        throttlePanel->refreshValues();
         return;
+    }
     log_->setCorrectionValue(value);
     table_->setLiveCorrection(value, TrackBarMafNach->value(), TrackBarMafKon->value());
     if (!channel_->isConnected())
@@ -1252,22 +1314,31 @@ void TForm1::TrackBarMafNachChange()
 {
     TWindowState w = windowState();
     w.setWindowStart(TrackBarMafNach->value());
-    {
-        const QSignalBlocker kon(TrackBarMafKon);
-        TrackBarMafKon->setValue(w.windowEnd);
-    }
-    correctionWindowChanged();
+    windowMoved(w);
 }
 
 void TForm1::TrackBarMafKonChange()
 {
     TWindowState w = windowState();
     w.setWindowEnd(TrackBarMafKon->value());
+    windowMoved(w);
+}
+
+void TForm1::windowMoved(TWindowState &w)
+{
+    // In the point modes the window is one point, held to its limits and
+    // written into the image (switch points, auxiliary pair).
+    kma::windowStartMoved(*table_, w);
     {
-        const QSignalBlocker nach(TrackBarMafNach);
+        const QSignalBlocker nach(TrackBarMafNach), kon(TrackBarMafKon);
         TrackBarMafNach->setValue(w.windowStart);
+        TrackBarMafKon->setValue(w.windowEnd);
     }
     correctionWindowChanged();
+    if (editMode_ >= EditIdleSw && editMode_ <= EditAuxMax) {
+        table_->refresh();
+        throttlePanel->refreshValues();
+    }
 }
 
 void TForm1::UpDownCorrectionChange()
@@ -1427,6 +1498,29 @@ void TForm1::StringGridO2TableSelectCell(int row, int column)
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && throttlePanel) {
+        // Keys reach the edits whatever control of this window has the focus.
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (widget && widget->window() == this && keyEvent(static_cast<QKeyEvent *>(event), event->type() == QEvent::KeyPress))
+            return true;
+    }
+    if (watched == CorrPanel)
+        return corrPanelEvent(event) || QMainWindow::eventFilter(watched, event);
+    if (watched == MafBordersSliderPanel && (event->type() == QEvent::MouseButtonDblClick
+                                             || event->type() == QEvent::MouseButtonPress
+                                             || event->type() == QEvent::MouseMove
+                                             || event->type() == QEvent::MouseButtonRelease))
+        return bordersPanelEvent(event);
+    if (event->type() == QEvent::MouseButtonDblClick && dashboardView) {
+        const bool idle = watched == dashboardView->IdleSwOnImage || watched == dashboardView->IdleSwOffImage;
+        const bool full = watched == dashboardView->FullSwOnImage || watched == dashboardView->FullSwOffImage;
+        if (idle || full) {
+            QCheckBox *box = idle ? CheckBoxIdleSwitch : CheckBoxFullSwitch;
+            box->toggle();
+            switchInversionClicked(idle);
+            return true;
+        }
+    }
     if (watched == MaskEditO2REF) {
         if (event->type() == QEvent::KeyPress) {
             // Keys that type a character are checked; editing keys such as
@@ -1441,4 +1535,269 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- throttle sensor panel ---------------------------------------------------------
+
+void TForm1::editModeChosen(int mode)
+{
+    editMode_ = mode;
+    if (kma::modeNeedsManualBorders(mode) && !SpeedButtonManualBorders->isChecked()) {
+        SpeedButtonManualBorders->setChecked(true);
+        SpeedButtonManualBordersClick();
+    }
+    if (const std::optional<int> position = kma::modeWindowPosition(*table_, mode)) {
+        // The point modes start from the point they edit; moving the bar
+        // there runs the window handling in the new mode.
+        if (TrackBarMafNach->value() != *position)
+            TrackBarMafNach->setValue(*position);
+        else
+            TrackBarMafNachChange();
+    }
+    if (mode == EditAuxMin || mode == EditAuxMax)
+        auxSnapshot_ = kma::auxSnapshot(*table_);
+    table_->refresh();
+    throttlePanel->refreshValues();
+}
+
+void TForm1::quickWrite()
+{
+    transfer::quickWrite(*table_, *channel_);
+}
+
+void TForm1::switchInversionClicked(bool idleSwitch)
+{
+    const QCheckBox *box = idleSwitch ? CheckBoxIdleSwitch : CheckBoxFullSwitch;
+    kma::setSwitchInversion(*table_, idleSwitch, box->isChecked());
+    table_->refresh();
+    quickWrite();
+}
+
+void TForm1::ComboBoxKmaSensorTypeChange()
+{
+    const kma::Preset p = kma::preset(ComboBoxKmaSensorType->currentIndex());
+    if (p.direction)
+        ComboBoxKmaDirection->setCurrentIndex(*p.direction);
+    if (p.calSide)
+        ComboBoxKmaCalAtMinOrMaxAngle->setCurrentIndex(*p.calSide);
+    // A box whose state changes acts as a click on it; one that stays sends nothing.
+    const std::pair<QCheckBox *, std::optional<bool>> switches[] = {{CheckBoxIdleSwitch, p.invertIdle},
+                                                                    {CheckBoxFullSwitch, p.invertFull}};
+    for (const auto &[box, inverted] : switches) {
+        if (inverted && box->isChecked() != *inverted) {
+            box->setChecked(*inverted);
+            switchInversionClicked(box == CheckBoxIdleSwitch);
+        }
+    }
+    QList<int> angles;
+    for (int i = 0; i < ComboBoxKmaAngleDegrees->count(); ++i)
+        angles.append(ComboBoxKmaAngleDegrees->itemData(i).toInt());
+    const int nearest = kma::nearestAngleIndex(angles, p.angle);
+    if (nearest >= 0)
+        ComboBoxKmaAngleDegrees->setCurrentIndex(nearest);
+}
+
+void TForm1::ButtonCalibrateKMAClick()
+{
+    // The record follows the lists whether or not the unit is there.
+    sensorRecord_.angle = ComboBoxKmaAngleDegrees->currentData().toInt();
+    sensorRecord_.typeCode = kma::kTypeCode;
+    sensorRecord_.direction = ComboBoxKmaDirection->currentIndex() & 1;
+    sensorRecord_.calibrationPoint =
+        ComboBoxKmaCalAtMinOrMaxAngle->currentIndex() == 1 ? kma::kCalibrateAtMax : kma::kCalibrateAtMin;
+    if (ComboBoxKmaAngleDegrees->currentIndex() < 0 || !channel_->isPortOpen())
+        return;
+    if (!runReported(*channel_, [this] { proto::sensorCalibration(*channel_, kma::encodeRecord(sensorRecord_)); }))
+        return;
+    // The unit needs its 15 seconds; the window waits under the countdown.
+    TCalibrationOverlayForm overlay(this);
+    overlay.countDown(calibrationSeconds, calibrationTickMs);
+}
+
+void TForm1::ButtonCalibrateClick()
+{
+    if (!channel_->isPortOpen())
+        return;
+    ActionStartExecute();
+    showMessage(QString::fromUtf8("Release accelerator pedal fully, then press OK\n\n"
+                                  "Поностью отпустите педаль акселератора и нажмите OK"));
+    showMessage(QString::fromUtf8("Depress accelerator pedal down to the floor , then press OK\n"
+                                  "To reset calibration to 0-255 values don't tuch accelerator pedal and press OK\n\n"
+                                  "Выжмите педаль акселератора до пола и нажмите ОК\n"
+                                  "Для сброса калибровок в значения0-255 не трогайте педаль акселератора и нажмите ОК"));
+    ActionStopExecute();
+    std::vector<int> samples;
+    samples.reserve(size_t(log_->count()));
+    for (int i = 0; i < log_->count(); ++i)
+        samples.push_back(log_->value(ColTps, i));
+    tpsCalibration = pedalCalibration(samples);
+    showTpsCalibration();
+}
+
+void TForm1::showTpsCalibration()
+{
+    LabelTpsMin->setText(QStringLiteral("Min=") + QString::number(tpsCalibration.tpsMin));
+    LabelTpsMax->setText(QStringLiteral("Max=") + QString::number(tpsCalibration.tpsMax));
+}
+
+bool TForm1::arrowKeyPressed(int key)
+{
+    const int mode = editMode_;
+    const bool horizontal = key == Qt::Key_Left || key == Qt::Key_Right;
+    const int sign = (key == Qt::Key_Right || key == Qt::Key_Up) ? 1 : -1;
+    QSlider *smoothing = trackBars[tbl::TrackBarMafSm];
+    if (mode == EditSmoothing) {
+        smoothing->setValue(kma::limitSmoothing(smoothing->value() + (horizontal ? 10 * sign : sign)));
+    } else if (mode == EditRefVoltage) {
+        setReferenceVoltage(table_->referenceVoltage() + (horizontal ? 1.0f : 0.01f) * float(sign));
+    } else if (horizontal) {
+        TrackBarMafNach->setValue(TrackBarMafNach->value() + sign);
+    } else {
+        if (mode == EditAuxMin || mode == EditAuxMax)
+            auxSnapshot_ = kma::auxSnapshot(*table_);
+        UpDownCorrection->setValue(UpDownCorrection->value() + sign);
+    }
+    return true;
+}
+
+void TForm1::editReleased(bool vertical)
+{
+    const int mode = editMode_;
+    if (mode == EditSmoothing || mode == EditRefVoltage) {
+        quickWrite();
+    } else if (mode == EditAuxMin || mode == EditAuxMax) {
+        if (vertical) {
+            auxSnapshot_ = kma::auxSnapshot(*table_);
+            quickWrite();
+            UpDownCorrection->setValue(0);
+        }
+    } else if (vertical && SpeedButtonAplToTable->isChecked()) {
+        SpeedButtonAplToTableClick();
+    }
+    throttlePanel->refreshValues();
+}
+
+void TForm1::setReferenceVoltage(float volts)
+{
+    table_->setReferenceVoltage(volts);
+    table_->refresh();
+    throttlePanel->refreshValues();
+}
+
+bool TForm1::corrPanelEvent(QEvent *event)
+{
+    const int mode = editMode_;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() != Qt::LeftButton)
+            return false;
+        drag_ = {true, UpDownCorrection->value(), trackBars[tbl::TrackBarMafSm]->value(),
+                 table_->referenceVoltage(), mouse->position().toPoint(), TrackBarMafNach->value()};
+        if (mode == EditAuxMin || mode == EditAuxMax)
+            auxSnapshot_ = kma::auxSnapshot(*table_);
+        return true;
+    }
+    case QEvent::MouseMove: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (!drag_.active || !(mouse->buttons() & Qt::LeftButton))
+            return false;
+        const QPoint at = mouse->position().toPoint();
+        const bool inside = CorrPanel->rect().contains(at);
+        const int steps = (drag_.pressAt.y() - at.y()) / 10; // one step per 10 px upwards
+        if (mode == EditSmoothing)
+            trackBars[tbl::TrackBarMafSm]->setValue(kma::limitSmoothing(inside ? drag_.smoothing + steps : drag_.smoothing));
+        else if (mode == EditRefVoltage)
+            setReferenceVoltage(inside ? drag_.ref + 0.01f * float(steps) : drag_.ref);
+        else
+            UpDownCorrection->setValue(inside ? drag_.correction + steps : 0);
+        return true;
+    }
+    case QEvent::MouseButtonRelease: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (!drag_.active || mouse->button() != Qt::LeftButton)
+            return false;
+        drag_.active = false;
+        if (CorrPanel->rect().contains(mouse->position().toPoint()))
+            editReleased(true);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+bool TForm1::bordersPanelEvent(QEvent *event)
+{
+    const int mode = editMode_;
+    auto *mouse = static_cast<QMouseEvent *>(event);
+    const QPoint at = mouse->position().toPoint();
+    switch (event->type()) {
+    case QEvent::MouseButtonDblClick: {
+        const int sign = at.x() >= MafBordersSliderPanel->width() / 2 ? 1 : -1;
+        if (mode == EditSmoothing) {
+            QSlider *bar = trackBars[tbl::TrackBarMafSm];
+            bar->setValue(kma::limitSmoothing(bar->value() + sign));
+        } else if (mode == EditRefVoltage) {
+            setReferenceVoltage(table_->referenceVoltage() + 0.01f * float(sign));
+        } else {
+            const int next = table_->nextLearnedPoint(TrackBarMafNach->value(), sign > 0);
+            TWindowState w = windowState();
+            w.setWindowStart(next);
+            w.setWindowEnd(next);
+            windowMoved(w);
+        }
+        return true;
+    }
+    case QEvent::MouseButtonPress:
+        if (mouse->button() != Qt::LeftButton)
+            return false;
+        drag_ = {true, UpDownCorrection->value(), trackBars[tbl::TrackBarMafSm]->value(), table_->referenceVoltage(),
+                 at, TrackBarMafNach->value()};
+        return true;
+    case QEvent::MouseMove: {
+        if (!drag_.active || !(mouse->buttons() & Qt::LeftButton))
+            return false;
+        const int steps = (at.x() - drag_.pressAt.x()) / 5; // one step per 5 px
+        if (mode == EditSmoothing) {
+            trackBars[tbl::TrackBarMafSm]->setValue(kma::limitSmoothing(drag_.smoothing + steps));
+        } else if (mode == EditRefVoltage) {
+            setReferenceVoltage(drag_.ref + float(steps));
+        } else {
+            TWindowState w = windowState();
+            const int start = tbl::clampCode(drag_.windowStart + steps);
+            w.setWindowStart(start);
+            w.setWindowEnd(start);
+            windowMoved(w);
+        }
+        return true;
+    }
+    case QEvent::MouseButtonRelease:
+        if (!drag_.active)
+            return false;
+        drag_.active = false;
+        if (mode == EditIdleSw || mode == EditFullSw || mode == EditSmoothing || mode == EditRefVoltage)
+            quickWrite();
+        throttlePanel->refreshValues();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TForm1::keyEvent(QKeyEvent *key, bool pressed)
+{
+    const int k = key->key();
+    if (k != Qt::Key_Left && k != Qt::Key_Right && k != Qt::Key_Up && k != Qt::Key_Down)
+        return false;
+    if (pressed) {
+        // The edits belong to the dashboard page; there Left and Right never reach a control.
+        if (MainPageControl->currentWidget() != DashboardTabSheet)
+            return false;
+        return arrowKeyPressed(k);
+    }
+    if (key->isAutoRepeat())
+        return true;
+    editReleased(k == Qt::Key_Up || k == Qt::Key_Down);
+    return true;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include <QMainWindow>
+#include <QPoint>
 
 #include "link/DeviceInfo.h"
 #include "link/Rxtx.h"
@@ -13,6 +14,7 @@
 #include "log/Xrpm_table.h"
 #include "table/Table_iat_ect_corr.h"
 #include "throttle/SensorRecord.h"
+#include "throttle/ThrottleSettings.h"
 #include "throttle/TpsCalibration.h"
 
 class QAction;
@@ -32,6 +34,11 @@ class QTabWidget;
 class QToolButton;
 class QWidget;
 class QHBoxLayout;
+class QVBoxLayout;
+class QFrame;
+class QKeyEvent;
+class QRadioButton;
+class ThrottlePanel;
 class ChartDashboard;
 class DashboardView;
 class Log;
@@ -128,6 +135,20 @@ public:
     QAction *FileOpenFirmware = nullptr;
     QAction *ActionUpgradeFirmwareOneToOne = nullptr;
     QAction *ActionAbout = nullptr;
+    QAction *ActionEdit = nullptr; // the edit-mode menu, captioned with the mode in force
+    // Throttle panel of the dashboard page (value labels and edit modes).
+    ThrottlePanel *throttlePanel = nullptr;
+    QFrame *MafBordersSliderPanel = nullptr;
+    // Pedal calibration on the firmware page.
+    QGroupBox *GroupBox4 = nullptr;
+    QPushButton *ButtonCalibrate = nullptr;
+    QLabel *LabelTpsMin = nullptr;
+    QLabel *LabelTpsMax = nullptr;
+    QRadioButton *RadioButtonTPSN = nullptr;
+    QRadioButton *RadioButtonTPSPercent = nullptr;
+    // The sensor calibration's countdown (tests shorten it).
+    int calibrationSeconds = 15;
+    int calibrationTickMs = 1000;
     QAction *LogFileOpen = nullptr;
     QAction *LogFileSave = nullptr;
     QAction *ActionReadCoverter = nullptr;
@@ -192,6 +213,10 @@ public slots:
     void ActionReadCoverterExecute();
     void ActionWriteConverterExecute();
     void FileOpenFirmwareClick();
+    void ComboBoxKmaSensorTypeChange();
+    void ButtonCalibrateKMAClick();
+    void ButtonCalibrateClick();
+    void editModeChosen(int mode);
     void ActionUpgradeFirmwareOneToOneExecute();
     void LogFileOpenExecute();
     void LogFileSaveExecute();
@@ -256,6 +281,18 @@ private:
     void releaseAutocorrection(bool quiet);
     void showReferenceVoltage();
     void trackBarChanged(int id, int position);
+    void buildThrottlePanel();
+    void windowMoved(TWindowState &w);
+    void quickWrite();
+    void switchInversionClicked(bool idleSwitch);
+    void showTpsCalibration();
+    void setReferenceVoltage(float volts);
+    bool arrowKeyPressed(int key);
+    // A key release or a CorrPanel release ends an edit: apply or send it.
+    void editReleased(bool vertical);
+    bool keyEvent(QKeyEvent *key, bool pressed);
+    bool corrPanelEvent(QEvent *event);
+    bool bordersPanelEvent(QEvent *event);
     void showTrackBarLabels(int id, int value);
     void paramEditChanged(int id);
 
@@ -274,6 +311,17 @@ private:
     bool closed_ = false;
     bool typedChoicePending_ = false;
     bool quietCorrection_ = false;
+    QVBoxLayout *throttleArea_ = nullptr;
+    kma::AuxSnapshot auxSnapshot_{};
+    // Values at the press of a drag on CorrPanel or MafBordersSliderPanel.
+    struct DragStart {
+        bool active = false;
+        int correction = 0;
+        int smoothing = 0;
+        float ref = 0;
+        QPoint pressAt;
+        int windowStart = 0;
+    } drag_;
     QString soundFolder_ = QStringLiteral("Sound/En/");
     // Window state the table operations keep between calls.
     int editMode_ = EditMain;

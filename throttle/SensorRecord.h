@@ -44,6 +44,14 @@ int nearestAngleIndex(const List &angles, int degrees)
     return best;
 }
 
+// The 5 bytes the calibration sends: angle, type code 135, direction bit,
+// calibration point high and low.
+inline std::array<std::uint8_t, 5> encodeRecord(const SensorRecord &r)
+{
+    return {std::uint8_t(r.angle), kTypeCode, std::uint8_t(r.direction & 1), std::uint8_t((r.calibrationPoint >> 8) & 0xFF),
+            std::uint8_t(r.calibrationPoint & 0xFF)};
+}
+
 // Calibration side for a read-back point: 0 "Min. α", 1 "Max. α", -1 unchanged.
 inline int calibrationSide(int point)
 {

@@ -18,3 +18,21 @@ int TTpsCalibration::percent(int raw)
     const float p = float(x - tpsMin) * 100.0f / float(tpsMax - tpsMin);
     return int(std::nearbyint(p));
 }
+
+TTpsCalibration pedalCalibration(const std::vector<int> &samples)
+{
+    TTpsCalibration c;
+    c.tpsMin = 255;
+    c.tpsMax = 0;
+    for (int v : samples) {
+        if (v < c.tpsMin)
+            c.tpsMin = v;
+        if (v > c.tpsMax)
+            c.tpsMax = v;
+    }
+    if (c.tpsMax - c.tpsMin < 20) {
+        c.tpsMin = 0;
+        c.tpsMax = 255;
+    }
+    return c;
+}

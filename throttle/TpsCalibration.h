@@ -3,6 +3,7 @@
 // 100 %. Owned by the main window; the dashboard, the log and autotuning turn
 // every raw reading into a percentage through it.
 #include <cstdint>
+#include <vector>
 
 struct TTpsCalibration {
     std::int32_t tpsMin = 0;
@@ -13,3 +14,8 @@ struct TTpsCalibration {
     // after the reading has been limited by the old values.
     int percent(int raw);
 };
+
+// The pedal calibration from the raw throttle samples of a recording: their
+// lowest and highest. A span below 20 (the pedal was not moved, or nothing
+// was recorded) resets the calibration to the full range 0..255.
+TTpsCalibration pedalCalibration(const std::vector<int> &samples);
