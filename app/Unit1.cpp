@@ -392,7 +392,7 @@ void TForm1::buildDashboard()
     grid->addWidget(TrackBarMafKon, 1, 1);
     grid->addWidget(LabelMafKon, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("Width"), correction), 2, 0);
-    grid->addWidget(LabelPulsations, 2, 1);
+    grid->addWidget(LabelPulsations, 2, 2);
     // Double click or drag here moves the window (or, in the smoothing and
     // Ref modes, those values) in small steps.
     MafBordersSliderPanel = named(new QFrame(correction), "MafBordersSliderPanel");
@@ -401,7 +401,7 @@ void TForm1::buildDashboard()
     MafBordersSliderPanel->setFixedHeight(14);
     MafBordersSliderPanel->setToolTip(QStringLiteral("Double click: a step left or right; drag: move"));
     MafBordersSliderPanel->installEventFilter(this);
-    grid->addWidget(MafBordersSliderPanel, 2, 1, 1, 2, Qt::AlignVCenter);
+    grid->addWidget(MafBordersSliderPanel, 2, 1, Qt::AlignVCenter);
 
     UpDownCorrection = named(new QSpinBox(correction), "UpDownCorrection");
     UpDownCorrection->setRange(-255, 255);
