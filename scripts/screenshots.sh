@@ -18,4 +18,8 @@ shot() {
 shot "$root/docs/main-page.png" 0
 shot "$root/docs/dashboard.png" 1 --live
 shot "$root/docs/firmware.png" 2 TabSheetFirmwareUpdate
+# The throttle panel in three edit modes: the labels of the mode stand out.
+shot "$root/docs/panel-kick.png" 1 --mode 7
+shot "$root/docs/panel-idle-switch.png" 1 --mode 1
+shot "$root/docs/panel-ref.png" 1 --mode 9
 ls "$root"/docs/*.png

@@ -1,8 +1,9 @@
 // Opens the main window, chooses the demo unit, shows a page and saves a
 // picture of the window (the README's screenshots come from here).
-// Usage: window_shot OUT.png [PAGE [INNER]] [--live]
+// Usage: window_shot OUT.png [PAGE [INNER]] [--live] [--mode N]
 // INNER names a page of an inner page control to show, even one whose tab is
-// hidden; --live starts live data and waits for the dashboard to fill.
+// hidden; --live starts live data and waits for the dashboard to fill;
+// --mode chooses the throttle panel's edit mode N.
 #include <QAction>
 #include <QApplication>
 #include <QStyleFactory>
@@ -11,6 +12,7 @@
 
 #include "app/Unit1.h"
 #include "app/Unit2.h"
+#include "ui/ThrottlePanel.h"
 #include "link/MessageSink.h"
 
 int main(int argc, char **argv)
@@ -18,6 +20,11 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const bool live = args.removeAll(QStringLiteral("--live")) > 0;
+    int mode = -1;
+    if (const int at = int(args.indexOf(QStringLiteral("--mode"))); at >= 0 && at + 1 < args.size()) {
+        mode = args.at(at + 1).toInt();
+        args.remove(at, 2);
+    }
     if (args.isEmpty())
         return 2;
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -48,6 +55,8 @@ int main(int argc, char **argv)
                 pages->setCurrentWidget(inner);
             }
         }
+        if (mode >= 0)
+            form.throttlePanel->chooseMode(mode);
         if (live)
             form.ActionStart->trigger();
         QTimer::singleShot(live ? 4000 : 300, &form, save);
