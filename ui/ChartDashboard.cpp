@@ -40,6 +40,12 @@ ChartDashboard::ChartDashboard(Table &table, TZiravBroadcaster &broadcaster, QWi
     setObjectName(QStringLiteral("ChartDashboard"));
     setDashboardColour(kIdleColour);
     legend->setVisible(true);
+    // A compact legend in the corner the characteristic rarely reaches.
+    QFont legendFont = font();
+    legendFont.setPointSize(std::max(7, legendFont.pointSize() - 1));
+    legend->setFont(legendFont);
+    legend->setIconSize(20, 10);
+    legend->setRowSpacing(0);
     axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
 
     // The live series and the input axis, whose title follows every tick,
