@@ -6,10 +6,12 @@
 
 #include <cmath>
 
+#include "table/TableCommon.h"
+
 int roundHalfEven(double x)
 {
-    // nearbyint rounds in the current rounding mode, which is to nearest, ties to even.
-    return static_cast<int>(std::nearbyint(x));
+    // The model's R, so a value shown on a chart is the value the table stores.
+    return tbl::roundEven(x);
 }
 
 namespace {

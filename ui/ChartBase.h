@@ -63,7 +63,7 @@ public:
     // Both axes back to their fixed ranges.
     virtual void undoZoom();
     bool zoomed() const;
-    // Set when a zoom animation finished (tests wait for it).
+    // While an animated zoom is under way (tests wait for its end).
     bool zoomAnimating() const { return zoomTimer_.isActive(); }
 
 signals:

@@ -40,6 +40,12 @@ ChartDashboard::ChartDashboard(Table &table, TZiravBroadcaster &broadcaster, QWi
     setObjectName(QStringLiteral("ChartDashboard"));
     setDashboardColour(kIdleColour);
     legend->setVisible(true);
+    // A compact legend in the corner the characteristic rarely reaches.
+    QFont legendFont = font();
+    legendFont.setPointSize(std::max(7, legendFont.pointSize() - 1));
+    legend->setFont(legendFont);
+    legend->setIconSize(20, 10);
+    legend->setRowSpacing(0);
     axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
 
     // The live series and the input axis, whose title follows every tick,
@@ -157,7 +163,7 @@ ChartDashboard::Picture ChartDashboard::currentPicture() const
 
 void ChartDashboard::refresh()
 {
-    if (!bound_)
+    if (!bound_ || batching_)
         return;
     Picture picture = currentPicture();
     if (drawn_ && *drawn_ == picture) {
@@ -333,15 +339,18 @@ void ChartDashboard::mouseMoveEvent(QMouseEvent *event)
 
     if (grabbed_ && pressLearned_ && (buttons & Qt::LeftButton)) {
         const int n = *pressLearned_;
-        if (std::abs(x - n) < 5) {
-            const int k = std::max(n, table_.learnedStart());
-            table_.editPoint(editedSeries_, k, y, false, false);
-            table_.learnedValues()[at(k)] = table_.slot(k);
-            if (table_.learnedStart() >= n)
-                table_.setBeginningAsLearned(k, 0, false);
-        }
-        table_.learnedInterpolation(table_.extrapolateEnds(), n, table_.descending());
-        table_.refresh();
+        batched([&] {
+            if (std::abs(x - n) < 5) {
+                const int k = std::max(n, table_.learnedStart());
+                table_.editPoint(editedSeries_, k, y, false, false);
+                // The point as stored: a pointer beyond 0..255 must not un-learn it.
+                table_.learnedValues()[at(k)] = table_.slot(k);
+                if (table_.learnedStart() >= n)
+                    table_.setBeginningAsLearned(k, 0, false);
+            }
+            table_.learnedInterpolation(table_.extrapolateEnds(), n, table_.descending());
+            table_.refresh();
+        });
         return;
     }
     refresh();
@@ -362,6 +371,7 @@ void ChartDashboard::mouseDoubleClickEvent(QMouseEvent *event)
         return;
     const int m = snappedInputAt(*press_);
     press_.reset();
+    batching_ = true;
     TImage &img = table_.image(1);
     TPointArray &learned = table_.learnedValues();
     bool clear = false;
@@ -397,9 +407,12 @@ void ChartDashboard::mouseDoubleClickEvent(QMouseEvent *event)
         break;
     }
     applyLimits();
+    batching_ = false;
     broadcastWindow(clear, m);
-    table_.learnedInterpolation(table_.extrapolateEnds(), pressLearned_.value_or(m), table_.descending());
-    table_.refresh();
+    batched([&] {
+        table_.learnedInterpolation(table_.extrapolateEnds(), pressLearned_.value_or(m), table_.descending());
+        table_.refresh();
+    });
     table_.takeSnapshot();
     // The unit works with what the chart shows.
     if (table_.quickWriteHook)

@@ -87,6 +87,16 @@ private:
     // Points below Min take Min's output, above Max take Max's, and lose
     // their learned mark; points strictly between Kick and Max lose it too.
     void applyLimits();
+    // Runs a chain of table operations, each of which refreshes the chart,
+    // and draws the chart once at the end.
+    template <typename F>
+    void batched(F &&operations)
+    {
+        batching_ = true;
+        operations();
+        batching_ = false;
+        refresh();
+    }
 
     Table &table_;
     TZiravBroadcaster &broadcaster_;
@@ -106,6 +116,7 @@ private:
     bool grabbed_ = false;
     std::optional<int> pressLearned_;
 
+    bool batching_ = false;
     int fullRedraws_ = 0;
     int liveRedraws_ = 0;
 };

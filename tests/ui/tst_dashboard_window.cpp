@@ -13,6 +13,7 @@
 #include "app/Unit1.h"
 #include "link/MessageSink.h"
 #include "log/SoundPlayer.h"
+#include "sim/Emulator.h"
 #include "table/TableCommon.h"
 #include "ui/ChartDashboard.h"
 #include "ui/DashboardView.h"
@@ -125,6 +126,37 @@ private slots:
         QCOMPARE(form.TrackBarMafKon->value(), 120);
         QCOMPARE(table.correctionWindowStart(), 120);
         QTest::mouseRelease(chart, Qt::LeftButton, {}, pos);
+    }
+
+    void dragOnTheChartReachesTheUnit()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        form.choosePort(QString::fromLatin1(TForm1::kDemoUnitEntry));
+        sim::Emulator *unit = form.demoUnit();
+        QVERIFY(unit && unit->waitForEvent("read", 2000));
+        form.MainPageControl->setCurrentWidget(form.DashboardTabSheet);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        ChartDashboard *chart = form.dashboardChart;
+        chart->replot();
+        Table &table = *form.mainTable();
+        const std::optional<int> n = chart->nearestLearned(128);
+        QVERIFY(n);
+        const int before = table.slot(*n);
+        const int after = before > 127 ? before - 40 : before + 40;
+        const QPoint press(qRound(chart->inputPixel(*n)), qRound(chart->valuePixel(before)));
+        const QPoint to(press.x(), qRound(chart->valuePixel(after)));
+        unit->clearLog();
+        QTest::mousePress(chart, Qt::LeftButton, {}, press);
+        QVERIFY(chart->grabbed());
+        QTest::mouseMove(chart, to);
+        QTest::mouseRelease(chart, Qt::LeftButton, {}, to);
+        QVERIFY(std::abs(table.slot(std::max(*n, table.learnedStart())) - after) <= 1);
+        QVERIFY(unit->waitForEvent("quick-write", 2000));
+        QVERIFY(sink.messages.isEmpty());
+        form.dashboardChart->setFocus(); // the port chooser keeps no focus while the window goes
     }
 
     void cueFilesArePresentAndSmall()
