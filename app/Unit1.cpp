@@ -884,6 +884,10 @@ void TForm1::choosePort(const QString &text)
 
 void TForm1::ComComboBox1Change()
 {
+    // Hiding a closed window can still make the chooser signal a choice; the
+    // channel is gone by then.
+    if (closed_)
+        return;
     const QString text = ComComboBox1->currentText().trimmed();
     if (text.isEmpty())
         return;
@@ -947,6 +951,8 @@ void TForm1::takeSensorRecord()
 
 void TForm1::SpeedButtonReconnectClick()
 {
+    if (closed_)
+        return;
     endLiveData();
     try {
         channel_->closePort();
@@ -1498,7 +1504,7 @@ void TForm1::StringGridO2TableSelectCell(int row, int column)
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
-    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && throttlePanel) {
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && throttlePanel && !closed_) {
         // Keys reach the edits whatever control of this window has the focus.
         auto *widget = qobject_cast<QWidget *>(watched);
         if (widget && widget->window() == this && keyEvent(static_cast<QKeyEvent *>(event), event->type() == QEvent::KeyPress))

@@ -267,6 +267,23 @@ private slots:
         QVERIFY(form.ActionStart->isEnabled());
     }
 
+    // Closing with the port chooser focused: hiding the window makes the
+    // chooser signal once more, after the channel is gone; nothing may use it.
+    void closeWithTheChooserFocused()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        auto form = std::make_unique<TForm1>();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->choosePort(QString::fromLatin1(TForm1::kDemoUnitEntry));
+        form->ComComboBox1->setFocus();
+        form->close();
+        QTest::keyClick(form->ComComboBox1, Qt::Key_Return);
+        form.reset();
+        QVERIFY2(sink.messages.isEmpty(), qPrintable(sink.messages.join('|')));
+    }
+
     // A unit still streaming from an earlier run is stopped and identified;
     // the table read gets its image, not frames.
     void unitLeftStreaming()
