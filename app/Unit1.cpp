@@ -472,6 +472,12 @@ void TForm1::buildDashboard()
     connect(TrackBarRefO2, &QSlider::valueChanged, this, &TForm1::TrackBarRefO2Change);
     connect(TrackBarMafNach, &QSlider::valueChanged, this, &TForm1::TrackBarMafNachChange);
     connect(TrackBarMafKon, &QSlider::valueChanged, this, &TForm1::TrackBarMafKonChange);
+    // The same for the track bars moved with the mouse.
+    for (QSlider *bar : {TrackBarMafNach, TrackBarMafKon})
+        connect(bar, &QSlider::sliderReleased, this, [this] {
+            if (editMode_ >= EditIdleSw && editMode_ <= EditAuxMax)
+                quickWrite();
+        });
     connect(UpDownCorrection, QOverload<int>::of(&QSpinBox::valueChanged), this, &TForm1::UpDownCorrectionChange);
     connect(SpeedButtonManualBorders, &QToolButton::clicked, this, &TForm1::SpeedButtonManualBordersClick);
     connect(SpeedButtonAutocorr, &QToolButton::clicked, this, &TForm1::SpeedButtonAutocorrClick);
@@ -1671,12 +1677,14 @@ void TForm1::editReleased(bool vertical)
     const int mode = editMode_;
     if (mode == EditSmoothing || mode == EditRefVoltage) {
         quickWrite();
-    } else if (mode == EditAuxMin || mode == EditAuxMax) {
-        if (vertical) {
-            auxSnapshot_ = kma::auxSnapshot(*table_);
-            quickWrite();
-            UpDownCorrection->setValue(0);
-        }
+    } else if ((mode == EditAuxMin || mode == EditAuxMax) && vertical) {
+        auxSnapshot_ = kma::auxSnapshot(*table_);
+        quickWrite();
+        UpDownCorrection->setValue(0);
+    } else if (mode >= EditIdleSw && mode <= EditAuxMax && !vertical) {
+        // A switch point or auxiliary end moved by the keys reaches the unit
+        // when the key comes up, as it does from the border panel.
+        quickWrite();
     } else if (vertical && SpeedButtonAplToTable->isChecked()) {
         SpeedButtonAplToTableClick();
     }

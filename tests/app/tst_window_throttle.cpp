@@ -134,8 +134,9 @@ private slots:
         QTest::addColumn<int>("slot");     // the slot that changes (277: Ref as a float)
         QTest::addColumn<double>("value"); // its value after the keys
         QTest::addColumn<int>("sends");    // quick writes for the keys
-        QTest::newRow("idle switch, Right twice") << int(EditIdleSw) << 30 << int(Qt::Key_Right) << 2 << 264 << 32.0 << 0;
-        QTest::newRow("full switch, Left") << int(EditFullSw) << 220 << int(Qt::Key_Left) << 1 << 267 << 219.0 << 0;
+        QTest::newRow("idle switch, Right twice") << int(EditIdleSw) << 30 << int(Qt::Key_Right) << 2 << 264 << 32.0 << 2;
+        QTest::newRow("full switch, Left") << int(EditFullSw) << 220 << int(Qt::Key_Left) << 1 << 267 << 219.0 << 1;
+        QTest::newRow("aux max, Right") << int(EditAuxMax) << 180 << int(Qt::Key_Right) << 1 << 275 << 181.0 << 1;
         QTest::newRow("aux min, Up once") << int(EditAuxMin) << 20 << int(Qt::Key_Up) << 1 << 274 << 101.0 << 1;
         QTest::newRow("aux max, Down three times") << int(EditAuxMax) << 180 << int(Qt::Key_Down) << 3 << 276 << 197.0 << 3;
         QTest::newRow("max, Left then Up applies") << int(EditMax) << 250 << int(Qt::Key_Left) << 4 << 270 << 250.0 << 0;
