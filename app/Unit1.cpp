@@ -38,6 +38,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include "app/Saveloadprogramstate.h"
 #include "app/Unit2.h"
 #include "ui/ThrottlePanel.h"
 #include "ui/Unit3.h"
@@ -239,6 +240,13 @@ void TForm1::buildControls()
     QMenu *fileMenu = menuBar()->addMenu(QStringLiteral("File"));
     fileMenu->addAction(LogFileOpen);
     fileMenu->addAction(LogFileSave);
+    fileMenu->addSeparator();
+    Nastroiki_FileOpen = makeAction(this, "Nastroiki_FileOpen", QString::fromUtf8("Открыть настройки"), true);
+    Nastroiki_FileSaveAs = makeAction(this, "Nastroiki_FileSaveAs", QString::fromUtf8("Сохранить настройки"), true);
+    fileMenu->addAction(Nastroiki_FileOpen);
+    fileMenu->addAction(Nastroiki_FileSaveAs);
+    connect(Nastroiki_FileOpen, &QAction::triggered, this, &TForm1::Nastroiki_FileOpenExecute);
+    connect(Nastroiki_FileSaveAs, &QAction::triggered, this, &TForm1::Nastroiki_FileSaveAsExecute);
     connect(LogFileOpen, &QAction::triggered, this, &TForm1::LogFileOpenExecute);
     connect(LogFileSave, &QAction::triggered, this, &TForm1::LogFileSaveExecute);
     QMenu *converter = menuBar()->addMenu(QStringLiteral("Converter"));
@@ -761,6 +769,8 @@ void TForm1::FormCreate()
     TrackBarRefO2Change();
     TrackBarBChange();
     TrackBarTChange();
+    // The user's choices of the last run; a first start has none and says nothing.
+    loadProgramState(QString::fromLatin1(programstate::kFileName), true);
     SpeedButtonToyotaClick();
     showWindowLabels();
 
@@ -808,9 +818,100 @@ void TForm1::FormClose()
     } catch (...) {
     }
     demoUnit_.reset();
+    programstate::save(programState(), QString::fromLatin1(programstate::kFileName));
     if (table_)
         table_->saveHistory();
     proto::setWaitHook({});
+}
+
+TProgramState TForm1::programState() const
+{
+    TProgramState s;
+    s.language = languageIndex_;
+    s.o2ShowVafr = o2ShowVafr_ ? 1 : 0;
+    s.descending = SpeedButtonToyota->isChecked() ? 1 : 0;
+    s.tpsShowRaw = RadioButtonTPSN->isChecked() ? 1 : 0;
+    s.words = {UpDown1->value(),
+               TrackBarRefO2->value(),
+               tpsCalibration.tpsMin,
+               tpsCalibration.tpsMax,
+               TrackBarB->value(),
+               TrackBarT->value(),
+               tbl::parseLeadingInt(MaskEditForcedIdleRpm->text()),
+               tbl::parseLeadingInt(MaskEditForcedIdleTps->text()),
+               mafWindowStart_,
+               spareSetting_,
+               trackBarBCopy_,
+               trackBarTCopy_};
+    return s;
+}
+
+void TForm1::loadProgramState(const QString &fileName, bool quietWhenMissing)
+{
+    TProgramState s;
+    const int fields = programstate::load(s, fileName, quietWhenMissing);
+    if (fields < 0)
+        return;
+    // Only the fields the file holds are applied, in the file's order.
+    auto has = [fields](int field) { return field < fields; };
+    auto word = [&s](TProgramState::Word w) { return s.words[size_t(w)]; };
+    if (has(0))
+        languageIndex_ = s.language;
+    if (has(1))
+        o2ShowVafr_ = s.o2ShowVafr != 0;
+    if (has(2))
+        SpeedButtonToyota->setChecked(s.descending != 0); // passed on by its own click
+    if (has(3))
+        (s.tpsShowRaw != 0 ? RadioButtonTPSN : RadioButtonTPSPercent)->setChecked(true);
+    if (has(4 + TProgramState::Delta)) {
+        const QSignalBlocker blocker(UpDown1);
+        UpDown1->setValue(word(TProgramState::Delta));
+    }
+    if (has(4 + TProgramState::RefO2))
+        TrackBarRefO2->setValue(word(TProgramState::RefO2));
+    if (has(4 + TProgramState::TpsMin))
+        tpsCalibration.tpsMin = word(TProgramState::TpsMin);
+    if (has(4 + TProgramState::TpsMax))
+        tpsCalibration.tpsMax = word(TProgramState::TpsMax);
+    if (has(4 + TProgramState::TrackBarB))
+        TrackBarB->setValue(word(TProgramState::TrackBarB));
+    if (has(4 + TProgramState::TrackBarT))
+        TrackBarT->setValue(word(TProgramState::TrackBarT));
+    if (has(4 + TProgramState::ForcedIdleRpm))
+        MaskEditForcedIdleRpm->setText(QString::number(word(TProgramState::ForcedIdleRpm)));
+    if (has(4 + TProgramState::ForcedIdleTps))
+        MaskEditForcedIdleTps->setText(QString::number(word(TProgramState::ForcedIdleTps)));
+    if (has(4 + TProgramState::MafWindowStart))
+        mafWindowStart_ = word(TProgramState::MafWindowStart);
+    if (has(4 + TProgramState::Spare))
+        spareSetting_ = word(TProgramState::Spare);
+    if (has(4 + TProgramState::TrackBarBCopy))
+        trackBarBCopy_ = word(TProgramState::TrackBarBCopy);
+    if (has(4 + TProgramState::TrackBarTCopy))
+        trackBarTCopy_ = word(TProgramState::TrackBarTCopy);
+    showTpsCalibration();
+}
+
+void TForm1::saveSettingsAs(const QString &fileName)
+{
+    // The extension is always added: "a.cfg" becomes "a.cfg.cfg".
+    programstate::save(programState(), fileName + QStringLiteral(".cfg"));
+}
+
+void TForm1::Nastroiki_FileOpenExecute()
+{
+    const QString name = QFileDialog::getOpenFileName(this, QString(), QString(),
+                                                      QStringLiteral("Autotuning Files (*.cfg)"));
+    if (!name.isEmpty())
+        loadProgramState(name);
+}
+
+void TForm1::Nastroiki_FileSaveAsExecute()
+{
+    const QString name = QFileDialog::getSaveFileName(this, QString(), QStringLiteral("config"),
+                                                      QStringLiteral("Autotuning Files (*.cfg)"));
+    if (!name.isEmpty())
+        saveSettingsAs(name);
 }
 
 void TForm1::closeEvent(QCloseEvent *event)

@@ -39,6 +39,7 @@ class QFrame;
 class QKeyEvent;
 class QRadioButton;
 class ThrottlePanel;
+struct TProgramState;
 class ChartDashboard;
 class DashboardView;
 class Log;
@@ -87,6 +88,12 @@ public:
     // Runs the firmware update from a file, as after the file dialog; true
     // when the unit took the whole firmware.
     bool updateFirmwareFrom(const QString &fileName);
+    // The program state of the window's controls, and reading it from a file
+    // (a short file's missing fields keep their values).
+    TProgramState programState() const;
+    void loadProgramState(const QString &fileName, bool quietWhenMissing = false);
+    // The save-settings command with its name chosen: ".cfg" is appended.
+    void saveSettingsAs(const QString &fileName);
     // Update, then a one-to-one table written to the unit and live data started.
     void upgradeFirmwareOneToOneFrom(const QString &fileName);
     // Folder the sound cues are played from, relative to the working folder.
@@ -135,6 +142,8 @@ public:
     QAction *FileOpenFirmware = nullptr;
     QAction *ActionUpgradeFirmwareOneToOne = nullptr;
     QAction *ActionAbout = nullptr;
+    QAction *Nastroiki_FileOpen = nullptr;
+    QAction *Nastroiki_FileSaveAs = nullptr;
     QAction *ActionEdit = nullptr; // the edit-mode menu, captioned with the mode in force
     // Throttle panel of the dashboard page (value labels and edit modes).
     ThrottlePanel *throttlePanel = nullptr;
@@ -213,6 +222,8 @@ public slots:
     void ActionReadCoverterExecute();
     void ActionWriteConverterExecute();
     void FileOpenFirmwareClick();
+    void Nastroiki_FileOpenExecute();
+    void Nastroiki_FileSaveAsExecute();
     void ComboBoxKmaSensorTypeChange();
     void ButtonCalibrateKMAClick();
     void ButtonCalibrateClick();
@@ -311,6 +322,11 @@ private:
     bool closed_ = false;
     bool typedChoicePending_ = false;
     bool quietCorrection_ = false;
+    // Kept in the program state: the language (English until the texts can
+    // be switched), the oxygen display choice and a spare setting.
+    int languageIndex_ = 1;
+    bool o2ShowVafr_ = true;
+    int spareSetting_ = 10;
     QVBoxLayout *throttleArea_ = nullptr;
     kma::AuxSnapshot auxSnapshot_{};
     // Values at the press of a drag on CorrPanel or MafBordersSliderPanel.

@@ -17,6 +17,7 @@
 #include <QAction>
 
 #include "app/Unit1.h"
+#include "app/WindowTestHelpers.h"
 #include "app/Unit2.h"
 #include "link/MessageSink.h"
 #include "link/TableTransfer.h"
@@ -30,7 +31,7 @@ class TestWindow : public QObject {
 private slots:
     // The window keeps its history in the working folder.
     void initTestCase() { QVERIFY(QDir::setCurrent(workDir_.path())); }
-    void init() { transfer::firmwareGeneration() = 0; }
+    void init() { startAfresh(); }
 
     void createdWithThreePagesAndStoppedActions()
     {

@@ -75,7 +75,7 @@ class TestWindowLink : public QObject {
 
 private slots:
     void initTestCase() { QVERIFY(QDir::setCurrent(workDir_.path())); }
-    void init() { transfer::firmwareGeneration() = 0; }
+    void init() { startAfresh(); }
 
     // However live data stops, the unit gets its correction 0 before the
     // stream stop, the autocorrection button comes up and the MAF limit locks.

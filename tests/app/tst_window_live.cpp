@@ -71,7 +71,7 @@ class TestWindowLive : public QObject {
 private slots:
     // The window keeps its history in the working folder.
     void initTestCase() { QVERIFY(QDir::setCurrent(workDir_.path())); }
-    void init() { transfer::firmwareGeneration() = 0; }
+    void init() { startAfresh(); }
 
     void createdWithLiveControls()
     {

@@ -97,7 +97,7 @@ class TestWindowThrottle : public QObject {
 
 private slots:
     void initTestCase() { QVERIFY(QDir::setCurrent(workDir_.path())); }
-    void init() { transfer::firmwareGeneration() = 0; }
+    void init() { startAfresh(); }
 
     // "Nissan" inverts both switches and sends the image once per box;
     // "Korvel" calibrates at the minimum angle of 90 degrees and sends nothing.

@@ -332,7 +332,10 @@ private slots:
         QCOMPARE(int(proto::sendFirmwareBlock(rig.channel, block, 3).outcome), int(proto::BlockOutcome::Accepted));
         QCOMPARE(rig.unit.received(), cat(ascii("fiud"), Bytes(block, block + 3)));
         const std::vector<double> at = rig.unit.receivedTimes();
-        QVERIFY2(at[4] - at[3] >= 299.0, qPrintable(QString::number(at[4] - at[3])));
+        // The emulator stamps a byte when it reads it, which a busy machine
+        // may delay for "fiud" by some milliseconds; a missing or shortened
+        // pause still shows.
+        QVERIFY2(at[4] - at[3] >= 250.0, qPrintable(QString::number(at[4] - at[3])));
     }
 
     void recoveryEntrySendsNothing()

@@ -11,6 +11,7 @@
 
 #include "app/SoundEffectPlayer.h"
 #include "app/Unit1.h"
+#include "app/WindowTestHelpers.h"
 #include "link/MessageSink.h"
 #include "log/SoundPlayer.h"
 #include "sim/Emulator.h"
@@ -25,6 +26,7 @@ class TestDashboardWindow : public QObject {
 
 private slots:
     void initTestCase() { QVERIFY(QDir::setCurrent(workDir_.path())); }
+    void init() { startAfresh(); }
 
     void controlsByNameOnTheirPages()
     {

@@ -1,0 +1,159 @@
+// The program state file: its 28-byte layout, what files of every length
+// leave in force at start, the bytes written at close, and the settings
+// commands.
+#include <QtTest>
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include "app/Saveloadprogramstate.h"
+#include "app/Unit1.h"
+#include "link/MessageSink.h"
+
+namespace {
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// What a new window writes: English, volts, F9 up, percent, then the design
+// positions (delta 10, O2 reference 127, TPS 0..0, B and T 1000, 1200 rpm,
+// 2 %, window start 0, spare 10, the two copies).
+const QByteArray kDefaults = QByteArray::fromHex("01010000" "000a" "007f" "0000" "0000" "03e8" "03e8" "04b0" "0002"
+                                                 "0000" "000a" "03e8" "03e8");
+// Every field different from its default.
+const QByteArray kChosen = QByteArray::fromHex("00000101" "0014" "0050" "0023" "00dc" "01f4" "0064" "05dc" "0004"
+                                               "0030" "0007" "01f4" "0064");
+} // namespace
+
+class TestProgramState : public QObject {
+    Q_OBJECT
+private slots:
+    // Each field at its own bytes, high byte first; the language byte is signed.
+    void layoutByteByByte()
+    {
+        TProgramState s;
+        s.language = 1;
+        s.o2ShowVafr = 0;
+        s.descending = 1;
+        s.tpsShowRaw = 1;
+        for (int k = 0; k < TProgramState::kWords; ++k)
+            s.words[size_t(k)] = ((0x11 * (k + 1)) << 8) | (0x80 + k);
+        const QByteArray bytes = QByteArray::fromHex("01000101" "1180" "2281" "3382" "4483" "5584" "6685" "7786"
+                                                     "8887" "9988" "aa89" "bb8a" "cc8b");
+        QCOMPARE(s.encode(), bytes);
+        TProgramState back;
+        back.language = 7;
+        QCOMPARE(back.decode(bytes), 16);
+        QCOMPARE(back.encode(), bytes);
+        QCOMPARE(back.decode(QByteArray::fromHex("ff")), 1);
+        QCOMPARE(back.language, -1);
+    }
+
+    // A missing, empty, short, long or odd file never stops the start; the
+    // fields it holds are taken, the others keep the window's values, and
+    // the close writes a whole file.
+    void filesAtStart_data()
+    {
+        QTest::addColumn<bool>("present");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<int>("delta");
+        QTest::addColumn<int>("trackBarB");
+        QTest::addColumn<QString>("forcedIdleRpm");
+        QTest::addColumn<bool>("f9");
+        QTest::addColumn<QString>("tpsMax");
+        QTest::newRow("missing") << false << QByteArray() << kDefaults << 10 << 1000 << "1200" << false << "Max=0";
+        QTest::newRow("0 bytes") << true << QByteArray() << kDefaults << 10 << 1000 << "1200" << false << "Max=0";
+        QTest::newRow("5 bytes: flags only") << true << kChosen.left(5) << kChosen.left(4) + kDefaults.mid(4) << 10
+                                             << 1000 << "1200" << true << "Max=0";
+        // The last copy is not in the file; moving TrackBarT set it.
+        QTest::newRow("27 bytes") << true << kChosen.left(27) << kChosen << 20 << 500 << "1500" << true << "Max=220";
+        QTest::newRow("28 bytes") << true << kChosen << kChosen << 20 << 500 << "1500" << true << "Max=220";
+        QTest::newRow("100 bytes") << true << kChosen + QByteArray(72, '\x55') << kChosen << 20 << 500 << "1500"
+                                   << true << "Max=220";
+        QByteArray odd = kChosen;
+        odd[0] = char(0xff);              // no language selected
+        odd.replace(4, 2, QByteArray("\x07\xd0", 2));  // delta 2000: the up-down keeps at most 255
+        odd.replace(12, 2, QByteArray("\x13\x88", 2)); // TrackBarB 5000: the bar keeps at most 1000
+        QByteArray oddWritten = odd;
+        oddWritten.replace(4, 2, QByteArray("\x00\xff", 2));
+        oddWritten.replace(12, 2, QByteArray("\x03\xe8", 2));
+        QTest::newRow("out of range") << true << odd << oddWritten << 255 << 1000 << "1500" << true << "Max=220";
+    }
+    void filesAtStart()
+    {
+        QFETCH(bool, present);
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArray, written);
+        QFETCH(int, delta);
+        QFETCH(int, trackBarB);
+        QFETCH(QString, forcedIdleRpm);
+        QFETCH(bool, f9);
+        QFETCH(QString, tpsMax);
+        QTemporaryDir dir;
+        QVERIFY(QDir::setCurrent(dir.path()));
+        if (present)
+            QVERIFY(writeFile("config.cfg", file));
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        {
+            TForm1 form;
+            QCOMPARE(form.UpDown1->value(), delta);
+            QCOMPARE(form.TrackBarB->value(), trackBarB);
+            QCOMPARE(form.MaskEditForcedIdleRpm->text(), forcedIdleRpm);
+            QCOMPARE(form.SpeedButtonToyota->isChecked(), f9);
+            QCOMPARE(form.mainTable()->descending(), f9); // start-up passes F9 on
+            QCOMPARE(form.LabelTpsMax->text(), tpsMax);
+            form.close();
+        }
+        QCOMPARE(readFile("config.cfg").toHex(), written.toHex());
+        QVERIFY2(sink.messages.isEmpty(), qPrintable(sink.messages.join('|')));
+    }
+
+    void settingsCommands()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir::setCurrent(dir.path()));
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        QVERIFY(form.findChild<QAction *>("Nastroiki_FileOpen"));
+        QVERIFY(form.findChild<QAction *>("Nastroiki_FileSaveAs"));
+        form.saveSettingsAs(dir.filePath("mine"));
+        form.saveSettingsAs(dir.filePath("mine.cfg"));
+        QCOMPARE(readFile(dir.filePath("mine.cfg")), kDefaults);
+        QVERIFY(QFile::exists(dir.filePath("mine.cfg.cfg")));
+        // Loading a saved set: F9 shows down, but the tables keep their
+        // characteristic until the button is clicked.
+        QVERIFY(writeFile(dir.filePath("chosen.cfg"), kChosen));
+        form.loadProgramState(dir.filePath("chosen.cfg"));
+        QVERIFY(form.SpeedButtonToyota->isChecked());
+        QVERIFY(!form.mainTable()->descending());
+        QCOMPARE(form.LabelTpsMin->text(), QStringLiteral("Min=35"));
+        QVERIFY(sink.messages.isEmpty());
+        // A file that cannot be read or written says so.
+        QVERIFY(QDir(dir.path()).mkdir("folder.cfg"));
+        form.loadProgramState(dir.filePath("folder.cfg"));
+        form.saveSettingsAs(dir.filePath("no/such/place"));
+        QCOMPARE(sink.messages, (QStringList{dir.filePath("folder.cfg") + " Config file load error",
+                                             "Config file save error"}));
+        QCOMPARE(form.UpDown1->value(), 20); // the failed load changed nothing
+    }
+};
+
+QTEST_MAIN(TestProgramState)
+#include "tst_program_state.moc"
