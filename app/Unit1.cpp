@@ -1862,6 +1862,9 @@ bool TForm1::bordersPanelEvent(QEvent *event)
             w.setWindowEnd(next);
             windowMoved(w);
         }
+        // The release that follows ends the gesture (and sends, in the modes that do).
+        drag_ = {true, UpDownCorrection->value(), trackBars[tbl::TrackBarMafSm]->value(), table_->referenceVoltage(),
+                 at, TrackBarMafNach->value()};
         return true;
     }
     case QEvent::MouseButtonPress:

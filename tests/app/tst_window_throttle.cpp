@@ -260,6 +260,31 @@ private slots:
         QVERIFY(rig.writes(1));
     }
 
+    // The border panel: in Ref mode a double click in the right half raises
+    // Ref by 0.01 V and the release sends it; in the main mode a double click
+    // moves the window to the next learned point that way.
+    void borderPanelGestures()
+    {
+        Rig rig;
+        QVERIFY(rig.ok);
+        QWidget *panel = rig.form->MafBordersSliderPanel;
+        const QPoint right(panel->width() * 3 / 4, panel->height() / 2);
+        rig.form->throttlePanel->chooseMode(EditRefVoltage);
+        QTest::mouseDClick(panel, Qt::LeftButton, {}, right);
+        QTest::mouseRelease(panel, Qt::LeftButton, {}, right);
+        QVERIFY(rig.writes(1));
+        QCOMPARE(double(ramRef(rig.unit)), double(12.01f));
+        QCOMPARE(rig.form->LabelRefVoltage->text(), QStringLiteral("Ref: 12.01V"));
+
+        rig.form->throttlePanel->chooseMode(EditMain);
+        Table &t = *rig.form->mainTable();
+        QCOMPARE(t.nextLearnedPoint(0, true) > 0, true);
+        const int next = t.nextLearnedPoint(rig.form->TrackBarMafNach->value(), true);
+        QTest::mouseDClick(panel, Qt::LeftButton, {}, right);
+        QCOMPARE(rig.form->TrackBarMafNach->value(), next);
+        QCOMPARE(rig.form->TrackBarMafKon->value(), next);
+    }
+
     // The calibration sends "se" and the record from the lists, and counts
     // down over the window until it closes.
     void sensorCalibration_data()
