@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QRadioButton>
+#include <QPlainTextEdit>
 #include <QMouseEvent>
 #include <QApplication>
 #include <QFileDialog>
@@ -38,6 +39,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include "app/Language.h"
 #include "app/Saveloadprogramstate.h"
 #include "app/Unit2.h"
 #include "ui/ThrottlePanel.h"
@@ -205,8 +207,10 @@ void TForm1::buildControls()
     LabelFirmware = named(new QLabel(QStringLiteral("FW_Version:"), central), "LabelFirmware");
     LabelHwVersion = named(new QLabel(central), "LabelHwVersion");
     LabelFOsc = named(new QLabel(central), "LabelFOsc");
-    portRow->addWidget(new QLabel(QStringLiteral("Port:"), central));
+    portRow->addWidget(named(new QLabel(QStringLiteral("COM port"), central), "LabelPort"));
     portRow->addWidget(ComComboBox1);
+    ComboBoxLanguage = named(new QComboBox(central), "ComboBoxLanguage");
+    ComboBoxLanguage->addItems({QString::fromUtf8("Русский"), QStringLiteral("English")});
     portRow->addWidget(SpeedButtonReconnect);
     portRow->addSpacing(16);
     portRow->addWidget(LabelFirmware);
@@ -215,6 +219,8 @@ void TForm1::buildControls()
     portRow->addSpacing(12);
     portRow->addWidget(LabelFOsc);
     portRow->addStretch(1);
+    portRow->addWidget(new QLabel(QStringLiteral("Язык/Language"), central));
+    portRow->addWidget(ComboBoxLanguage);
     column->addLayout(portRow);
 
     MainPageControl = named(new QTabWidget(central), "MainPageControl");
@@ -238,6 +244,7 @@ void TForm1::buildControls()
     LogFileOpen = makeAction(this, "LogFileOpen", QStringLiteral("Open log..."), true);
     LogFileSave = makeAction(this, "LogFileSave", QStringLiteral("Save log..."), true);
     QMenu *fileMenu = menuBar()->addMenu(QStringLiteral("File"));
+    fileMenu->setObjectName(QStringLiteral("MenuFile"));
     fileMenu->addAction(LogFileOpen);
     fileMenu->addAction(LogFileSave);
     fileMenu->addSeparator();
@@ -250,12 +257,14 @@ void TForm1::buildControls()
     connect(LogFileOpen, &QAction::triggered, this, &TForm1::LogFileOpenExecute);
     connect(LogFileSave, &QAction::triggered, this, &TForm1::LogFileSaveExecute);
     QMenu *converter = menuBar()->addMenu(QStringLiteral("Converter"));
+    converter->setObjectName(QStringLiteral("MenuConverter"));
     converter->addAction(ActionReadCoverter);
     converter->addAction(ActionWriteConverter);
     converter->addSeparator();
     converter->addAction(ActionStart);
     converter->addAction(ActionStop);
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("MenuHelp"));
     ActionAbout = makeAction(this, "ActionAbout", QStringLiteral("About Tarvix configurator..."), true);
     help->addAction(ActionAbout);
     connect(ActionAbout, &QAction::triggered, this, [] { showMessage(aboutText()); });
@@ -315,6 +324,10 @@ void TForm1::buildControls()
     connect(ButtonCalibrate, &QPushButton::clicked, this, &TForm1::ButtonCalibrateClick);
     firmwareColumn->addStretch(1);
     setupColumn->addWidget(SetupPageControl);
+    auto *helpPage = makePage(SetupPageControl, "TabSheetHelp", QStringLiteral("Keys"));
+    Memo1 = named(new QPlainTextEdit(helpPage), "Memo1");
+    Memo1->setReadOnly(true);
+    (new QVBoxLayout(helpPage))->addWidget(Memo1);
     buildAutotuningSetup();
 
     buildDashboard();
@@ -367,7 +380,7 @@ void TForm1::buildDashboard()
     liveRow->addWidget(Button2);
     liveRow->addWidget(Button6);
     liveRow->addSpacing(16);
-    liveRow->addWidget(new QLabel(QStringLiteral("O2 sensor:"), page));
+    liveRow->addWidget(named(new QLabel(QStringLiteral("O2 sensor:"), page), "LabelO2Type"));
     liveRow->addWidget(ComboBoxO2);
     liveRow->addStretch(1);
     column->addLayout(liveRow);
@@ -393,13 +406,13 @@ void TForm1::buildDashboard()
     // new layout makes the page control repaint the whole window.
     for (QLabel *label : {LabelMafNach, LabelMafKon, LabelPulsations})
         label->setFixedSize(40, label->sizeHint().height());
-    grid->addWidget(new QLabel(QStringLiteral("Start"), correction), 0, 0);
+    grid->addWidget(named(new QLabel(QStringLiteral("Start"), correction), "LabelMafBeg"), 0, 0);
     grid->addWidget(TrackBarMafNach, 0, 1);
     grid->addWidget(LabelMafNach, 0, 2);
-    grid->addWidget(new QLabel(QStringLiteral("End"), correction), 1, 0);
+    grid->addWidget(named(new QLabel(QStringLiteral("End"), correction), "LabelMafEnd"), 1, 0);
     grid->addWidget(TrackBarMafKon, 1, 1);
     grid->addWidget(LabelMafKon, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Width"), correction), 2, 0);
+    grid->addWidget(named(new QLabel(QStringLiteral("Width"), correction), "LabelWidth"), 2, 0);
     grid->addWidget(LabelPulsations, 2, 2);
     // Double click or drag here moves the window (or, in the smoothing and
     // Ref modes, those values) in small steps.
@@ -425,7 +438,7 @@ void TForm1::buildDashboard()
     corrRow->addWidget(UpDownCorrection);
     corrRow->addWidget(CorrPanel);
     corrRow->addStretch(1);
-    grid->addWidget(new QLabel(QStringLiteral("Correction"), correction), 3, 0);
+    grid->addWidget(named(new QLabel(QStringLiteral("Correction"), correction), "LabelCorrection"), 3, 0);
     grid->addLayout(corrRow, 3, 1, 1, 2);
 
     auto *buttons = new QHBoxLayout;
@@ -769,6 +782,13 @@ void TForm1::FormCreate()
     TrackBarRefO2Change();
     TrackBarBChange();
     TrackBarTChange();
+    applyLanguage(lang::kEnglish);
+    {
+        const QSignalBlocker blocker(ComboBoxLanguage);
+        ComboBoxLanguage->setCurrentIndex(lang::kEnglish);
+    }
+    connect(ComboBoxLanguage, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &TForm1::ComboBoxLanguageChange);
     // The user's choices of the last run; a first start has none and says nothing.
     loadProgramState(QString::fromLatin1(programstate::kFileName), true);
     SpeedButtonToyotaClick();
@@ -827,7 +847,7 @@ void TForm1::FormClose()
 TProgramState TForm1::programState() const
 {
     TProgramState s;
-    s.language = languageIndex_;
+    s.language = ComboBoxLanguage->currentIndex();
     s.o2ShowVafr = o2ShowVafr_ ? 1 : 0;
     s.descending = SpeedButtonToyota->isChecked() ? 1 : 0;
     s.tpsShowRaw = RadioButtonTPSN->isChecked() ? 1 : 0;
@@ -855,8 +875,12 @@ void TForm1::loadProgramState(const QString &fileName, bool quietWhenMissing)
     // Only the fields the file holds are applied, in the file's order.
     auto has = [fields](int field) { return field < fields; };
     auto word = [&s](TProgramState::Word w) { return s.words[size_t(w)]; };
-    if (has(0))
-        languageIndex_ = s.language;
+    if (has(0)) {
+        // The change runs even for the entry already shown, so the texts follow.
+        const QSignalBlocker blocker(ComboBoxLanguage);
+        ComboBoxLanguage->setCurrentIndex(s.language);
+        ComboBoxLanguageChange();
+    }
     if (has(1))
         o2ShowVafr_ = s.o2ShowVafr != 0;
     if (has(2))
@@ -1918,4 +1942,24 @@ bool TForm1::keyEvent(QKeyEvent *key, bool pressed)
         return true;
     editReleased(k == Qt::Key_Up || k == Qt::Key_Down);
     return true;
+}
+
+// ---- language ----------------------------------------------------------------------
+
+void TForm1::ComboBoxLanguageChange()
+{
+    applyLanguage(ComboBoxLanguage->currentIndex());
+}
+
+void TForm1::applyLanguage(int language)
+{
+    lang::applyCaptions(this, language);
+    Memo1->clear();
+    for (const QString &line : lang::helpLines(language))
+        Memo1->appendPlainText(line);
+    soundFolder_ = lang::soundFolder(language, soundFolder_);
+    // The smoothing label and, in the smoothing mode, the edit menu follow.
+    throttlePanel->setRussian(!lang::isEnglish(language));
+    if (throttlePanel->mode() == EditSmoothing)
+        throttlePanel->chooseMode(EditSmoothing);
 }

@@ -38,6 +38,7 @@ class QVBoxLayout;
 class QFrame;
 class QKeyEvent;
 class QRadioButton;
+class QPlainTextEdit;
 class ThrottlePanel;
 struct TProgramState;
 class ChartDashboard;
@@ -142,6 +143,8 @@ public:
     QAction *FileOpenFirmware = nullptr;
     QAction *ActionUpgradeFirmwareOneToOne = nullptr;
     QAction *ActionAbout = nullptr;
+    QComboBox *ComboBoxLanguage = nullptr;
+    QPlainTextEdit *Memo1 = nullptr; // the shortcut help
     QAction *Nastroiki_FileOpen = nullptr;
     QAction *Nastroiki_FileSaveAs = nullptr;
     QAction *ActionEdit = nullptr; // the edit-mode menu, captioned with the mode in force
@@ -223,6 +226,7 @@ public slots:
     void ActionWriteConverterExecute();
     void FileOpenFirmwareClick();
     void Nastroiki_FileOpenExecute();
+    void ComboBoxLanguageChange();
     void Nastroiki_FileSaveAsExecute();
     void ComboBoxKmaSensorTypeChange();
     void ButtonCalibrateKMAClick();
@@ -293,6 +297,10 @@ private:
     void showReferenceVoltage();
     void trackBarChanged(int id, int position);
     void buildThrottlePanel();
+    // Rewrites every caption, the help and the sound folder for a language
+    // (0 Russian, 1 English; any other index: Russian captions, no help,
+    // the sound folder kept).
+    void applyLanguage(int language);
     void windowMoved(TWindowState &w);
     void quickWrite();
     void switchInversionClicked(bool idleSwitch);
@@ -322,9 +330,7 @@ private:
     bool closed_ = false;
     bool typedChoicePending_ = false;
     bool quietCorrection_ = false;
-    // Kept in the program state: the language (English until the texts can
-    // be switched), the oxygen display choice and a spare setting.
-    int languageIndex_ = 1;
+    // Kept in the program state: the oxygen display choice and a spare setting.
     bool o2ShowVafr_ = true;
     int spareSetting_ = 10;
     QVBoxLayout *throttleArea_ = nullptr;

@@ -1,0 +1,156 @@
+#include "app/Language.h"
+
+#include <vector>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QTabWidget>
+#include <QWidget>
+
+namespace lang {
+
+const std::vector<Caption> &captions()
+{
+    static const std::vector<Caption> kCaptions = {
+        // pages and the contactless settings
+        {"TableTabSheet", "Conversion Table", "Таблица Замены"},
+        {"LogTabSheet", "Log Graph", "Графики лога"},
+        {"DashboardTabSheet", "Dashboard", "Панель приборов"},
+        {"SetupTabSheet", "Options/Setup", "Настройки"},
+        {"TabSheetTableGraph", "Table Graph", "График таблицы"},
+        {"TabSheetTableCompare", "Comparison", "Утилита сранения таблиц"},
+        {"TabSheetAutotuningSetup", "Autotuning options", "Настройки автокоррекции"},
+        {"TabSheetFirmwareUpdate", "Firmware Update", "Обновление прошивки"},
+        {"TabSheetHelp", "Keys", "Клавиши"},
+        {"CheckBoxFirmwareRecovery", "Firmware Recovery", "Восстановление прошивки"},
+        {"GroupBoxContactlessSettings", "Contactless sensor settings", "Настройки бесконтактного датчика"},
+        {"LabelType", "Sensor type", "Тип датчика"},
+        {"LabelAngle", "Angle", "Раб. угол"},
+        {"LabelDirection", "Direction", "Направл-е"},
+        {"LabelCalibration", "Calibrate at", "Калибровка"},
+        {"ButtonCalibrateKMA", "Run calibration", "Калибровать датчик"},
+        {"LabelInvertSwitches", "Invert", "Инвертировать"},
+        {"CheckBoxIdleSwitch", "Idle switch", "Концевик ХХ"},
+        {"CheckBoxFullSwitch", "Full load switch", "Концевик полной нагрузки"},
+        // menus
+        {"MenuFile", "File", "Файл"},
+        {"LogFileOpen", "Open log...", "Открыть лог..."},
+        {"LogFileSave", "Save log...", "Сохранить лог..."},
+        {"Nastroiki_FileOpen", "Open settings...", "Открыть настройки"},
+        {"Nastroiki_FileSaveAs", "Save settings...", "Сохранить настройки"},
+        {"MenuConverter", "Converter", "Конвертер"},
+        {"ActionReadCoverter", "Read from converter", "Считать из конвертера"},
+        {"ActionWriteConverter", "Write to converter", "Записать в конвертер"},
+        {"ActionStart", "Start", "Старт"},
+        {"ActionStop", "Stop", "Стоп"},
+        {"FileOpenFirmware", "Update from file", "Обновить из файла"},
+        {"ActionUpgradeFirmwareOneToOne", "Update from file with table 1:1", "Обновить с заменой таблицы 1:1"},
+        {"MenuHelp", "Help", "Справка"},
+        {"ActionAbout", "About Tarvix configurator...", "О программе..."},
+        // signal borders and the correction
+        {"GroupBoxCorrection", "Angle", "Угол"},
+        {"LabelMafBeg", "α Min V", "α Min V"},
+        {"LabelMafEnd", "α Max V", "α Max V"},
+        {"LabelWidth", "Width", "Ширина"},
+        {"LabelCorrection", "Correction", "Коррекция"},
+        {"GroupBoxThrottlePanel", "Throttle sensor", "Датчик дросселя"},
+        {"GroupBoxParameters", "Signal processing", "Обработка сигнала"},
+        // oxygen and TPS display
+        {"GroupBoxO2Reference", "O2 reference", "Опорное O2"},
+        {"LabelO2Type", "O2 sensor:", "Датчик O2:"},
+        {"ButtonCalibrate", "Calibration", "Калибровка"},
+        {"RadioButtonTPSN", "Show in N", "Отображать в N"},
+        {"RadioButtonTPSPercent", "Show in %", "Отображать в %"},
+        {"ButtonFillLoadTableWithO2RefValue", "Fill with O2Ref", "Заполнить O2Ref"},
+        // port row
+        {"LabelPort", "COM port", "COM порт"},
+        {"SpeedButtonReconnect", "Reconnect", "Переподключить"},
+        // firmware notes
+        {"LabelFollowFUpgrade", "Follow firmware upgrade instructions carefully",
+         "Строго соблюдайте инструкцию по обновлению прошивки устройства"},
+        // progress window
+        {"Form2", "Writing table", "Запись таблицы"},
+    };
+    return kCaptions;
+}
+
+bool isEnglish(int language)
+{
+    return language == kEnglish;
+}
+
+QStringList helpLines(int language)
+{
+    if (language == kEnglish)
+        return {QStringLiteral("'1,2,3'- switching between tabs"), QString(),
+                QStringLiteral("'S' - Start/stop the dashboard"), QString(),
+                QStringLiteral("'CTRL+S' - Save table)"), QStringLiteral("'CTRL+O' - Open table)"),
+                QStringLiteral("'CTRL+Z' - Undo last action"), QStringLiteral("'CTRL+SHIFT+Z' - Redo last action"),
+                QString(), QString::fromUtf8("'↑↓','←/→' - Change parameters, change table point"), QString(),
+                QStringLiteral("DEL - Delete status of trained point"), QString(),
+                QStringLiteral("'A' - Auto-boundaries on/off"),
+                QStringLiteral("'O' - Reset the trained points within the angle boundaries")};
+    if (language == kRussian)
+        return {QString::fromUtf8("'1,2,3'- Переключение между вкладками"), QString(),
+                QString::fromUtf8("'S'- Старт/стоп панели приборов"), QString(),
+                QString::fromUtf8("'CTRL+S' - Сохранить таблицу"), QString::fromUtf8("'CTRL+O' - Открыть таблицу"),
+                QString::fromUtf8("'CTRL+Z' - Отмена последнего действия"),
+                QString::fromUtf8("'CTRL+SHIFT+Z' -Повтор последнего действия"), QString(),
+                QString::fromUtf8("'↑↓','←/→'- Изменение параметров, изменение точки таблицы"), QString(),
+                QString::fromUtf8("DEL - удалить статус  обученности точки"), QString(),
+                QString::fromUtf8("'A'- Автограницы вкл-выкл"),
+                QString::fromUtf8("'O'- Сброс обученных точек в пределах границ угла")};
+    return {};
+}
+
+QString soundFolder(int language, const QString &previous)
+{
+    if (language == kEnglish)
+        return QStringLiteral("Sound/En/");
+    if (language == kRussian)
+        return QStringLiteral("Sound/Ru/");
+    return previous;
+}
+
+namespace {
+void setCaption(QObject *object, const QString &text)
+{
+    if (auto *action = qobject_cast<QAction *>(object)) {
+        action->setText(text);
+    } else if (auto *menu = qobject_cast<QMenu *>(object)) {
+        menu->setTitle(text);
+    } else if (auto *group = qobject_cast<QGroupBox *>(object)) {
+        group->setTitle(text);
+    } else if (auto *button = qobject_cast<QAbstractButton *>(object)) {
+        button->setText(text);
+    } else if (auto *label = qobject_cast<QLabel *>(object)) {
+        label->setText(text);
+    } else if (auto *widget = qobject_cast<QWidget *>(object)) {
+        // A page of a page control takes the caption on its tab; a window its title.
+        QWidget *stack = widget->parentWidget();
+        auto *pages = stack ? qobject_cast<QTabWidget *>(stack->parentWidget()) : nullptr;
+        if (pages && pages->indexOf(widget) >= 0)
+            pages->setTabText(pages->indexOf(widget), text);
+        else if (widget->isWindow())
+            widget->setWindowTitle(text);
+    }
+}
+} // namespace
+
+void applyCaptions(QObject *root, int language)
+{
+    const bool english = isEnglish(language);
+    for (const Caption &c : captions()) {
+        const QString name = QString::fromLatin1(c.object);
+        const QString text = QString::fromUtf8(english ? c.english : c.russian);
+        if (root->objectName() == name)
+            setCaption(root, text);
+        for (QObject *object : root->findChildren<QObject *>(name))
+            setCaption(object, text);
+    }
+}
+
+} // namespace lang

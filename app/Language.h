@@ -1,0 +1,37 @@
+#pragma once
+// English and Russian texts of the window: captions by the object name of
+// their control, the shortcut help, the progress window's caption and the
+// folder of the sound cues. Applying a language rewrites every caption at
+// once; controls that do not exist (yet) are passed over.
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+class QObject;
+
+namespace lang {
+
+constexpr int kRussian = 0;
+constexpr int kEnglish = 1;
+
+struct Caption {
+    const char *object;
+    const char *english;
+    const char *russian;
+};
+// Every localised caption, in the order they are applied.
+const std::vector<Caption> &captions();
+// The shortcut help, one entry per line ("" for an empty line); empty for
+// a language that is neither.
+QStringList helpLines(int language);
+// "Sound/En/" or "Sound/Ru/"; any other index keeps the previous folder.
+QString soundFolder(int language, const QString &previous);
+// English for 1, Russian for any other index (-1 included).
+bool isEnglish(int language);
+// Sets each caption on the object of that name under root (a tab page's
+// caption on its tab, a menu's title, a group box's title, an action's or a
+// button's or a label's text, a window's title).
+void applyCaptions(QObject *root, int language);
+
+} // namespace lang

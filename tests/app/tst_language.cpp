@@ -1,0 +1,138 @@
+// Switching the language rewrites every caption at once, the help and the
+// sound folder; the state file's language byte selects it at start.
+#include <QtTest>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTemporaryDir>
+
+#include "app/Language.h"
+#include "app/Unit1.h"
+#include "app/Unit2.h"
+#include "app/WindowTestHelpers.h"
+#include "link/MessageSink.h"
+#include "ui/ThrottlePanel.h"
+
+namespace {
+// Every caption the window shows: texts of labels, buttons, group boxes,
+// actions, menus and tabs, and window titles.
+QStringList shownTexts(QWidget *root)
+{
+    QStringList texts{root->windowTitle()};
+    for (QObject *o : root->findChildren<QObject *>()) {
+        if (auto *l = qobject_cast<QLabel *>(o))
+            texts << l->text();
+        else if (auto *b = qobject_cast<QAbstractButton *>(o))
+            texts << b->text();
+        else if (auto *g = qobject_cast<QGroupBox *>(o))
+            texts << g->title();
+        else if (auto *a = qobject_cast<QAction *>(o))
+            texts << a->text();
+        else if (auto *m = qobject_cast<QMenu *>(o))
+            texts << m->title();
+        else if (auto *t = qobject_cast<QTabWidget *>(o))
+            for (int i = 0; i < t->count(); ++i)
+                texts << t->tabText(i);
+        if (auto *w = qobject_cast<QWidget *>(o); w && w->isWindow())
+            texts << w->windowTitle();
+    }
+    return texts;
+}
+
+// Captions of the other language that differ from this one's.
+QStringList foreignCaptions(int language)
+{
+    QStringList out;
+    for (const lang::Caption &c : lang::captions()) {
+        const QString en = QString::fromUtf8(c.english), ru = QString::fromUtf8(c.russian);
+        if (en != ru)
+            out << (lang::isEnglish(language) ? ru : en);
+    }
+    return out;
+}
+} // namespace
+
+class TestLanguage : public QObject {
+    Q_OBJECT
+    QTemporaryDir workDir_;
+
+private slots:
+    void initTestCase() { QVERIFY(QDir::setCurrent(workDir_.path())); }
+    void init() { startAfresh(); }
+
+    void switchingRewritesEveryCaption()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        TForm2 progress(&form);
+        form.setProgressWindow(&progress);
+        QCOMPARE(form.ComboBoxLanguage->currentIndex(), lang::kEnglish);
+        for (int language : {lang::kRussian, lang::kEnglish, lang::kRussian}) {
+            form.ComboBoxLanguage->setCurrentIndex(language);
+            const QStringList shown = shownTexts(&form);
+            for (const QString &foreign : foreignCaptions(language))
+                QVERIFY2(!shown.contains(foreign), qPrintable(foreign));
+            QCOMPARE(form.soundFolder(), language == lang::kEnglish ? QStringLiteral("Sound/En/")
+                                                                    : QStringLiteral("Sound/Ru/"));
+            // The help is rewritten, not added to.
+            QCOMPARE(form.Memo1->toPlainText().split('\n'), lang::helpLines(language));
+        }
+        QCOMPARE(form.MainPageControl->tabText(form.MainPageControl->indexOf(form.DashboardTabSheet)),
+                 QString::fromUtf8("Панель приборов"));
+        QCOMPARE(progress.windowTitle(), QString::fromUtf8("Запись таблицы"));
+    }
+
+    // In the smoothing mode the edit menu and the smoothing label follow the language.
+    void smoothingCaptionFollows()
+    {
+        TForm1 form;
+        form.throttlePanel->chooseMode(EditSmoothing);
+        form.ComboBoxLanguage->setCurrentIndex(lang::kRussian);
+        QCOMPARE(form.ActionEdit->text(), QString::fromUtf8("Сглаживание сигнала TPS"));
+        QVERIFY(form.LabelSmoothTPSSignal->text().startsWith(QString::fromUtf8("Сглаживание  сигнала датчика: ")));
+        form.ComboBoxLanguage->setCurrentIndex(lang::kEnglish);
+        QCOMPARE(form.ActionEdit->text(), QStringLiteral("TPS signal smoothing"));
+        QCOMPARE(form.LabelSmoothTPSSignal->text(), QStringLiteral("TPS signal smoothing: 100"));
+    }
+
+    // The state file's language byte: 0 starts in Russian, 255 (-1) applies
+    // Russian captions with no help and keeps the English sound folder.
+    void languageFromTheStateFile_data()
+    {
+        QTest::addColumn<int>("byte");
+        QTest::addColumn<QString>("dashboard");
+        QTest::addColumn<QString>("sounds");
+        QTest::addColumn<bool>("help");
+        QTest::newRow("Russian") << 0 << QString::fromUtf8("Панель приборов") << "Sound/Ru/" << true;
+        QTest::newRow("English") << 1 << "Dashboard" << "Sound/En/" << true;
+        QTest::newRow("no selection") << 255 << QString::fromUtf8("Панель приборов") << "Sound/En/" << false;
+    }
+    void languageFromTheStateFile()
+    {
+        QFETCH(int, byte);
+        QFETCH(QString, dashboard);
+        QFETCH(QString, sounds);
+        QFETCH(bool, help);
+        QFile f("config.cfg");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(1, char(byte)));
+        f.close();
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        QCOMPARE(form.MainPageControl->tabText(form.MainPageControl->indexOf(form.DashboardTabSheet)), dashboard);
+        QCOMPARE(form.soundFolder(), sounds);
+        QCOMPARE(form.Memo1->toPlainText().isEmpty(), !help);
+        QCOMPARE(form.ComboBoxLanguage->currentIndex(), byte == 255 ? -1 : byte);
+    }
+};
+
+QTEST_MAIN(TestLanguage)
+#include "tst_language.moc"
