@@ -1,8 +1,7 @@
-#include <QStyleFactory>
-
 #include "app/Application.h"
 #include "app/MessageBoxSink.h"
 #include "app/SoundEffectPlayer.h"
+#include "app/Theme.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
 
@@ -11,8 +10,7 @@ int main(int argc, char *argv[])
     TApplication app(argc, argv);
     TApplication::setApplicationName(QStringLiteral("Tarvix"));
     TApplication::setApplicationDisplayName(QStringLiteral("Tarvix configurator"));
-    if (QStyle *style = QStyleFactory::create(QStringLiteral("Fusion")))
-        TApplication::setStyle(style);
+    applyTheme(app);
     MessageBoxSink sink;
     ScopedMessageSink installed(&sink);
     try {

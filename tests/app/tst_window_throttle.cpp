@@ -19,6 +19,7 @@
 
 #include <cstring>
 
+#include "app/Theme.h"
 #include "app/Unit1.h"
 #include "app/WindowTestHelpers.h"
 #include "link/MessageSink.h"
@@ -220,6 +221,32 @@ private slots:
             }
         }
         QCOMPARE(form.ActionEdit->text(), kma::editCaption(mode));
+    }
+
+    // Under the program's theme the highlight still shows: the Kick value is
+    // drawn in red, Max is not.
+    void highlightVisibleUnderTheTheme()
+    {
+        applyTheme(*qApp);
+        TForm1 form;
+        form.resize(1366, 740);
+        form.MainPageControl->setCurrentWidget(form.DashboardTabSheet);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.throttlePanel->chooseMode(EditKick);
+        auto redPixels = [](QLabel *label) {
+            const QImage image = label->grab().toImage();
+            int n = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    n += c.red() > 180 && c.green() < 90 && c.blue() < 90;
+                }
+            return n;
+        };
+        QVERIFY(redPixels(form.throttlePanel->label("LabelKick")) > 5);
+        QCOMPARE(redPixels(form.throttlePanel->label("LabelMainMax")), 0);
+        qApp->setStyleSheet(QString());
     }
 
     // Label gestures choose modes: a click on a caption, a double click on a value.

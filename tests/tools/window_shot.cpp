@@ -10,6 +10,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "app/Theme.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
 #include "ui/ThrottlePanel.h"
@@ -27,7 +28,7 @@ int main(int argc, char **argv)
     }
     if (args.isEmpty())
         return 2;
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    applyTheme(app);
     RecordingSink sink;
     ScopedMessageSink scoped(&sink);
     TForm1 form;
