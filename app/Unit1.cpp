@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QRadioButton>
+#include <QAbstractSpinBox>
 #include <QPlainTextEdit>
 #include <QMouseEvent>
 #include <QApplication>
@@ -1638,7 +1639,8 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
     if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && throttlePanel && !closed_) {
         // Keys reach the edits whatever control of this window has the focus.
         auto *widget = qobject_cast<QWidget *>(watched);
-        if (widget && widget->window() == this && keyEvent(static_cast<QKeyEvent *>(event), event->type() == QEvent::KeyPress))
+        if (widget && widget->window() == this
+            && keyEvent(watched, static_cast<QKeyEvent *>(event), event->type() == QEvent::KeyPress))
             return true;
     }
     if (watched == CorrPanel)
@@ -1927,21 +1929,110 @@ bool TForm1::bordersPanelEvent(QEvent *event)
     }
 }
 
-bool TForm1::keyEvent(QKeyEvent *key, bool pressed)
+bool TForm1::keyEvent(QObject *receiver, QKeyEvent *key, bool pressed)
 {
     const int k = key->key();
-    if (k != Qt::Key_Left && k != Qt::Key_Right && k != Qt::Key_Up && k != Qt::Key_Down)
+    const bool ctrl = key->modifiers() & Qt::ControlModifier;
+    // Text typed into a field (a port path, a number) stays there, with the
+    // keys that edit it; the window's own keys are for everywhere else.
+    const bool textField = qobject_cast<QLineEdit *>(receiver) || qobject_cast<QPlainTextEdit *>(receiver);
+    if (textField && !ctrl)
         return false;
-    if (pressed) {
-        // The edits belong to the dashboard page; there Left and Right never reach a control.
-        if (MainPageControl->currentWidget() != DashboardTabSheet)
-            return false;
-        return arrowKeyPressed(k);
+    const bool arrow = k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Up || k == Qt::Key_Down;
+    const bool onDashboard = MainPageControl->currentWidget() == DashboardTabSheet;
+    if (!pressed) {
+        if (key->isAutoRepeat())
+            return arrow;
+        if (arrow) {
+            editReleased(k == Qt::Key_Up || k == Qt::Key_Down);
+            return true;
+        }
+        // The result of an undo or a redo reaches the unit.
+        if (k == Qt::Key_Z && (key->modifiers() & Qt::ControlModifier))
+            quickWrite();
+        return false;
     }
-    if (key->isAutoRepeat())
+    if (arrow) {
+        // Left and Right never reach a control; Up and Down do off the dashboard.
+        if (onDashboard)
+            return arrowKeyPressed(k);
+        return k == Qt::Key_Left || k == Qt::Key_Right;
+    }
+    // A spin box keeps the digits typed into it.
+    if (qobject_cast<QAbstractSpinBox *>(receiver) && !ctrl && k >= Qt::Key_0 && k <= Qt::Key_9)
+        return false;
+    switch (k) {
+    case Qt::Key_Delete:
+    case Qt::Key_O:
+        if (k == Qt::Key_O && ctrl)
+            return false; // opening a table belongs to the table page
+        clearCorrectionWindow();
         return true;
-    editReleased(k == Qt::Key_Up || k == Qt::Key_Down);
-    return true;
+    case Qt::Key_0: case Qt::Key_1: case Qt::Key_2: case Qt::Key_3: case Qt::Key_4:
+    case Qt::Key_5: case Qt::Key_6: case Qt::Key_7: case Qt::Key_8: case Qt::Key_9: {
+        // The N-th page whose tab shows.
+        int n = k - Qt::Key_0;
+        for (int i = 0; n > 0 && i < MainPageControl->count(); ++i) {
+            if (!MainPageControl->isTabVisible(i))
+                continue;
+            if (--n == 0)
+                MainPageControl->setCurrentIndex(i);
+        }
+        return true;
+    }
+    case Qt::Key_A:
+        if (SpeedButtonAutocorr->isVisible()) {
+            SpeedButtonAutocorr->toggle();
+            SpeedButtonAutocorrClick();
+        }
+        return true;
+    case Qt::Key_S:
+        if (ctrl)
+            return false;
+        if (ActionStart->isEnabled())
+            ActionStartExecute();
+        else
+            ActionStopExecute();
+        return true;
+    case Qt::Key_Z:
+        if (!ctrl)
+            return false;
+        if (key->modifiers() & Qt::ShiftModifier)
+            table_->redo();
+        else
+            table_->undo();
+        afterUndoOrRedo();
+        return true;
+    case Qt::Key_F8:
+    case Qt::Key_F9:
+        if (onDashboard) {
+            QToolButton *button = k == Qt::Key_F8 ? SpeedButtonManualBorders : SpeedButtonToyota;
+            button->toggle();
+            if (k == Qt::Key_F8)
+                SpeedButtonManualBordersClick();
+            else
+                SpeedButtonToyotaClick();
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+void TForm1::clearCorrectionWindow()
+{
+    TWindowState w = windowState();
+    table_->clearCorrectionWindowCommand(w);
+    showWindowState(w);
+}
+
+void TForm1::afterUndoOrRedo()
+{
+    // The window shows what the restored image holds.
+    table_->showParameters(1);
+    CheckBoxIdleSwitch->setChecked(table_->slot(tbl::kSlotIdleInvert) != 0);
+    CheckBoxFullSwitch->setChecked(table_->slot(tbl::kSlotFullInvert) != 0);
+    throttlePanel->refreshValues();
 }
 
 // ---- language ----------------------------------------------------------------------

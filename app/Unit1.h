@@ -309,7 +309,10 @@ private:
     bool arrowKeyPressed(int key);
     // A key release or a CorrPanel release ends an edit: apply or send it.
     void editReleased(bool vertical);
-    bool keyEvent(QKeyEvent *key, bool pressed);
+    // The window's keys, whatever control has the focus; true when consumed.
+    bool keyEvent(QObject *receiver, QKeyEvent *key, bool pressed);
+    void clearCorrectionWindow();
+    void afterUndoOrRedo();
     bool corrPanelEvent(QEvent *event);
     bool bordersPanelEvent(QEvent *event);
     void showTrackBarLabels(int id, int value);

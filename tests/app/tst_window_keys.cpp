@@ -1,0 +1,152 @@
+// The window's keys, sent as real key events to a control of the window:
+// which command runs, and whether the control still sees the key.
+#include <QtTest>
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include "app/Unit1.h"
+#include "app/WindowTestHelpers.h"
+#include "link/MessageSink.h"
+#include "log/Log_iat_ect_corr.h"
+#include "table/Table_iat_ect_corr.h"
+
+namespace {
+// A control of the window that counts the key presses reaching it.
+class KeyProbe : public QWidget {
+public:
+    explicit KeyProbe(QWidget *parent) : QWidget(parent) { setFocusPolicy(Qt::StrongFocus); }
+    int presses = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        ++presses;
+        event->accept();
+    }
+};
+const QString kPortMessage = QString::fromUtf8("Please choose right COM port\n\n Пожалуйста выберите правильный COM порт");
+} // namespace
+
+class TestWindowKeys : public QObject {
+    Q_OBJECT
+    QTemporaryDir workDir_;
+
+private slots:
+    void initTestCase() { QVERIFY(QDir::setCurrent(workDir_.path())); }
+    void init() { startAfresh(); }
+
+    void keys_data()
+    {
+        QTest::addColumn<bool>("dashboard"); // the page in front
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("consumed");
+        QTest::addColumn<QString>("effect");
+        const int none = Qt::NoModifier;
+        QTest::newRow("2 shows the dashboard") << false << int(Qt::Key_2) << none << true << "dashboard";
+        QTest::newRow("3 shows the settings") << true << int(Qt::Key_3) << none << true << "settings";
+        QTest::newRow("4 does nothing") << false << int(Qt::Key_4) << none << true << "main";
+        QTest::newRow("0 does nothing") << false << int(Qt::Key_0) << none << true << "main";
+        QTest::newRow("Left off the dashboard is consumed") << false << int(Qt::Key_Left) << none << true << "window 0";
+        QTest::newRow("Up off the dashboard passes on") << false << int(Qt::Key_Up) << none << false << "correction 0";
+        QTest::newRow("Up on the dashboard") << true << int(Qt::Key_Up) << none << true << "correction 1";
+        QTest::newRow("Right on the dashboard") << true << int(Qt::Key_Right) << none << true << "window 1";
+        QTest::newRow("S runs Start") << false << int(Qt::Key_S) << none << true << "port message";
+        QTest::newRow("F9 on the dashboard") << true << int(Qt::Key_F9) << none << false << "descending";
+        QTest::newRow("F9 elsewhere does nothing") << false << int(Qt::Key_F9) << none << false << "ascending";
+        QTest::newRow("F8 on the dashboard") << true << int(Qt::Key_F8) << none << false << "manual borders";
+        QTest::newRow("A without manual borders") << true << int(Qt::Key_A) << none << true << "no autotuning";
+        QTest::newRow("Delete") << true << int(Qt::Key_Delete) << none << true << "";
+        QTest::newRow("O") << true << int(Qt::Key_O) << none << true << "";
+        QTest::newRow("an unlisted key passes on") << true << int(Qt::Key_K) << none << false << "";
+    }
+    void keys()
+    {
+        QFETCH(bool, dashboard);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(bool, consumed);
+        QFETCH(QString, effect);
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        auto *probe = new KeyProbe(form.MainTabSheet);
+        form.MainPageControl->setCurrentWidget(dashboard ? form.DashboardTabSheet : form.MainTabSheet);
+        // What the press does, seen before the release (which may apply it).
+        QTest::keyPress(probe, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(probe->presses, consumed ? 0 : 1);
+        QWidget *page = form.MainPageControl->currentWidget();
+        if (effect == "dashboard")
+            QCOMPARE(page, form.DashboardTabSheet);
+        else if (effect == "settings")
+            QCOMPARE(page, form.SetupTabSheet);
+        else if (effect == "main")
+            QCOMPARE(page, form.MainTabSheet);
+        else if (effect.startsWith("window "))
+            QCOMPARE(form.TrackBarMafNach->value(), effect.mid(7).toInt());
+        else if (effect.startsWith("correction "))
+            QCOMPARE(form.UpDownCorrection->value(), effect.mid(11).toInt());
+        else if (effect == "port message")
+            QCOMPARE(sink.messages, QStringList{kPortMessage});
+        else if (effect == "descending" || effect == "ascending")
+            QCOMPARE(form.mainTable()->descending(), effect == "descending");
+        else if (effect == "manual borders")
+            QVERIFY(form.SpeedButtonManualBorders->isChecked());
+        else if (effect == "no autotuning")
+            QVERIFY(!form.SpeedButtonAutocorr->isChecked());
+        if (effect != "port message")
+            QVERIFY(sink.messages.isEmpty());
+        QTest::keyRelease(probe, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    }
+
+    // A with manual borders down switches autotuning on and off.
+    void autotuningKey()
+    {
+        TForm1 form;
+        form.show();
+        form.MainPageControl->setCurrentWidget(form.DashboardTabSheet);
+        form.SpeedButtonManualBorders->click();
+        QTest::keyClick(form.TrackBarMafNach, Qt::Key_A);
+        QVERIFY(form.SpeedButtonAutocorr->isChecked());
+        QVERIFY(form.log()->settings().autocorrection);
+        QTest::keyClick(form.TrackBarMafNach, Qt::Key_A);
+        QVERIFY(!form.log()->settings().autocorrection);
+    }
+
+    // Ctrl+Z undoes and Ctrl+Shift+Z redoes the exact image.
+    void undoAndRedoKeys()
+    {
+        TForm1 form;
+        Table &t = *form.mainTable();
+        t.takeSnapshot(); // the history may hold an earlier run's states
+        const QByteArray before = t.imageBytes(1);
+        t.editPoint(TableSeries::Tab1, 40, 200, false, false);
+        const QByteArray after = t.imageBytes(1);
+        QVERIFY(after != before);
+        QTest::keyClick(form.TrackBarMafNach, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(t.imageBytes(1), before);
+        QTest::keyClick(form.TrackBarMafNach, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(t.imageBytes(1), after);
+    }
+
+    // A path typed into the port chooser keeps its letters and digits.
+    void typingStaysInTextFields()
+    {
+        TForm1 form;
+        QLineEdit *edit = form.ComComboBox1->lineEdit();
+        edit->clear();
+        QTest::keyClicks(edit, QStringLiteral("/dev/ttyS2"));
+        QCOMPARE(edit->text(), QStringLiteral("/dev/ttyS2"));
+        QCOMPARE(form.MainPageControl->currentWidget(), form.MainTabSheet);
+        QVERIFY(form.ActionStart->isEnabled()); // S did not start anything
+    }
+};
+
+QTEST_MAIN(TestWindowKeys)
+#include "tst_window_keys.moc"
