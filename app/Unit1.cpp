@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QRadioButton>
+#include <QStyle>
 #include <QAbstractSpinBox>
 #include <QPlainTextEdit>
 #include <QMouseEvent>
@@ -231,6 +232,17 @@ void TForm1::buildControls()
     TableTabSheet = makePage(MainPageControl, "TableTabSheet", QStringLiteral("Table"));
     LogTabSheet = makePage(MainPageControl, "LogTabSheet", QStringLiteral("Log"));
     TabSheet1 = makePage(MainPageControl, "TabSheet1", QStringLiteral("Gauges"));
+    // Tabs at the bottom, each with its picture; the main page shows only its picture.
+    MainPageControl->setTabPosition(QTabWidget::South);
+    MainPageControl->setIconSize(QSize(22, 22));
+    const std::pair<QWidget *, QStyle::StandardPixmap> pictures[] = {
+        {MainTabSheet, QStyle::SP_ComputerIcon},           {DashboardTabSheet, QStyle::SP_MediaPlay},
+        {SetupTabSheet, QStyle::SP_FileDialogDetailedView}, {TableTabSheet, QStyle::SP_FileDialogContentsView},
+        {LogTabSheet, QStyle::SP_FileDialogInfoView},       {TabSheet1, QStyle::SP_DriveHDIcon}};
+    for (const auto &[page, picture] : pictures)
+        MainPageControl->setTabIcon(MainPageControl->indexOf(page), style()->standardIcon(picture));
+    MainPageControl->setTabText(MainPageControl->indexOf(MainTabSheet), QString());
+    MainPageControl->setTabToolTip(MainPageControl->indexOf(MainTabSheet), QStringLiteral("Main page"));
     column->addWidget(MainPageControl, 1);
     setCentralWidget(central);
 
@@ -1342,6 +1354,9 @@ void TForm1::buildDashboardViews()
     gaugesPage->addStretch(1);
     dashboardChart->bind();
     buildThrottlePanel();
+    // Track bars give the focus away: the arrow keys belong to the window's edits.
+    for (QSlider *bar : findChildren<QSlider *>())
+        bar->setFocusPolicy(Qt::NoFocus);
 }
 
 void TForm1::buildThrottlePanel()
