@@ -716,7 +716,9 @@ QWidget *TForm1::buildParameterGroup(QWidget *parent)
         label->setMinimumWidth(56);
         trackBars[size_t(id)] = bar;
         trackBarLabels[size_t(id)] = label;
-        grid->addWidget(new QLabel(QString::fromLatin1(kTrackBarCaptions[size_t(id)]), group), id, 0);
+        auto *caption = new QLabel(QString::fromLatin1(kTrackBarCaptions[size_t(id)]), group);
+        caption->setObjectName(QStringLiteral("Caption") + QString::fromLatin1(info.trackBar));
+        grid->addWidget(caption, id, 0);
         grid->addWidget(bar, id, 1);
         grid->addWidget(label, id, 2);
         connect(bar, &QSlider::valueChanged, this, [this, id](int position) { trackBarChanged(id, position); });
@@ -735,7 +737,9 @@ QWidget *TForm1::buildCompareView(QWidget *parent)
         const QString stem = QString::fromLatin1(kCompareEditStems[size_t(param)]);
         compareParamEdits1[size_t(param)] = paramEdit(group, stem.arg(1));
         compareParamEdits2[size_t(param)] = paramEdit(group, stem.arg(2));
-        grid->addWidget(new QLabel(QString::fromLatin1(kParamCaptions[size_t(param)]), group), param + 1, 0);
+        auto *caption = new QLabel(QString::fromLatin1(kParamCaptions[size_t(param)]), group);
+        caption->setObjectName(QStringLiteral("CaptionCompareParam%1").arg(param));
+        grid->addWidget(caption, param + 1, 0);
         grid->addWidget(compareParamEdits1[size_t(param)], param + 1, 1);
         grid->addWidget(compareParamEdits2[size_t(param)], param + 1, 2);
     }
