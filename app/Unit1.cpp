@@ -44,6 +44,7 @@
 #include "app/Language.h"
 #include "app/Saveloadprogramstate.h"
 #include "app/Unit2.h"
+#include "ui/ThrottleEditor.h"
 #include "ui/ThrottlePanel.h"
 #include "ui/Unit3.h"
 #include "link/Firmware.h"
@@ -434,7 +435,6 @@ void TForm1::buildDashboard()
     MafBordersSliderPanel->setFrameShadow(QFrame::Sunken);
     MafBordersSliderPanel->setFixedHeight(14);
     MafBordersSliderPanel->setToolTip(QStringLiteral("Double click: a step left or right; drag: move"));
-    MafBordersSliderPanel->installEventFilter(this);
     grid->addWidget(MafBordersSliderPanel, 2, 1, Qt::AlignVCenter);
 
     UpDownCorrection = named(new QSpinBox(correction), "UpDownCorrection");
@@ -446,7 +446,6 @@ void TForm1::buildDashboard()
     CorrPanel->setAlignment(Qt::AlignCenter);
     CorrPanel->setFixedSize(60, CorrPanel->sizeHint().height());
     CorrPanel->setToolTip(QStringLiteral("Drag up or down to change the value"));
-    CorrPanel->installEventFilter(this);
     auto *corrRow = new QHBoxLayout;
     corrRow->addWidget(UpDownCorrection);
     corrRow->addWidget(CorrPanel);
@@ -1376,6 +1375,24 @@ void TForm1::buildThrottlePanel()
     ActionEdit = throttlePanel->editMenu()->menuAction();
     menuBar()->insertMenu(menuBar()->actions().value(2), throttlePanel->editMenu());
     connect(throttlePanel, &ThrottlePanel::modeSelected, this, &TForm1::editModeChosen);
+    ThrottleEditorControls controls;
+    controls.windowStart = TrackBarMafNach;
+    controls.smoothing = trackBars[tbl::TrackBarMafSm];
+    controls.correction = UpDownCorrection;
+    controls.applyToTable = SpeedButtonAplToTable;
+    controls.corrPanel = CorrPanel;
+    controls.bordersPanel = MafBordersSliderPanel;
+    ThrottleEditorActions actions;
+    actions.editMode = [this] { return editMode_; };
+    actions.moveWindowTo = [this](int position) {
+        TWindowState w = windowState();
+        w.setWindowStart(position);
+        w.setWindowEnd(position);
+        windowMoved(w);
+    };
+    actions.applyToTable = [this] { SpeedButtonAplToTableClick(); };
+    actions.quickWrite = [this] { quickWrite(); };
+    throttleEditor = new ThrottleEditor(*table_, *throttlePanel, controls, std::move(actions), this);
     throttlePanel->setSmoothing(trackBars[tbl::TrackBarMafSm]->value());
     // The switch pictures toggle their inversion on a double click.
     for (QLabel *picture : {dashboardView->IdleSwOnImage, dashboardView->IdleSwOffImage, dashboardView->FullSwOnImage,
@@ -1449,7 +1466,7 @@ void TForm1::liveCorrectionChanged()
     CorrPanel->setText(QString::number(value));
     // In the auxiliary-output modes the correction moves the auxiliary pair instead.
     if (editMode_ == EditAuxMin || editMode_ == EditAuxMax) {
-        kma::auxCorrection(*table_, editMode_, auxSnapshot_, value);
+        kma::auxCorrection(*table_, editMode_, throttleEditor->auxSnapshot(), value);
         throttlePanel->refreshValues();
         return;
     }
@@ -1662,13 +1679,6 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
             && keyEvent(watched, static_cast<QKeyEvent *>(event), event->type() == QEvent::KeyPress))
             return true;
     }
-    if (watched == CorrPanel)
-        return corrPanelEvent(event) || QMainWindow::eventFilter(watched, event);
-    if (watched == MafBordersSliderPanel && (event->type() == QEvent::MouseButtonDblClick
-                                             || event->type() == QEvent::MouseButtonPress
-                                             || event->type() == QEvent::MouseMove
-                                             || event->type() == QEvent::MouseButtonRelease))
-        return bordersPanelEvent(event);
     if (event->type() == QEvent::MouseButtonDblClick && dashboardView) {
         const bool idle = watched == dashboardView->IdleSwOnImage || watched == dashboardView->IdleSwOffImage;
         const bool full = watched == dashboardView->FullSwOnImage || watched == dashboardView->FullSwOffImage;
@@ -1713,7 +1723,7 @@ void TForm1::editModeChosen(int mode)
             TrackBarMafNachChange();
     }
     if (mode == EditAuxMin || mode == EditAuxMax)
-        auxSnapshot_ = kma::auxSnapshot(*table_);
+        throttleEditor->takeAuxSnapshot();
     table_->refresh();
     throttlePanel->refreshValues();
 }
@@ -1798,156 +1808,6 @@ void TForm1::showTpsCalibration()
     LabelTpsMax->setText(QStringLiteral("Max=") + QString::number(tpsCalibration.tpsMax));
 }
 
-bool TForm1::arrowKeyPressed(int key)
-{
-    const int mode = editMode_;
-    const bool horizontal = key == Qt::Key_Left || key == Qt::Key_Right;
-    const int sign = (key == Qt::Key_Right || key == Qt::Key_Up) ? 1 : -1;
-    QSlider *smoothing = trackBars[tbl::TrackBarMafSm];
-    if (mode == EditSmoothing) {
-        smoothing->setValue(kma::limitSmoothing(smoothing->value() + (horizontal ? 10 * sign : sign)));
-    } else if (mode == EditRefVoltage) {
-        setReferenceVoltage(table_->referenceVoltage() + (horizontal ? 1.0f : 0.01f) * float(sign));
-    } else if (horizontal) {
-        TrackBarMafNach->setValue(TrackBarMafNach->value() + sign);
-    } else {
-        if (mode == EditAuxMin || mode == EditAuxMax)
-            auxSnapshot_ = kma::auxSnapshot(*table_);
-        UpDownCorrection->setValue(UpDownCorrection->value() + sign);
-    }
-    return true;
-}
-
-void TForm1::editReleased(bool vertical)
-{
-    const int mode = editMode_;
-    if (mode == EditSmoothing || mode == EditRefVoltage) {
-        quickWrite();
-    } else if ((mode == EditAuxMin || mode == EditAuxMax) && vertical) {
-        auxSnapshot_ = kma::auxSnapshot(*table_);
-        quickWrite();
-        UpDownCorrection->setValue(0);
-    } else if (mode >= EditIdleSw && mode <= EditAuxMax && !vertical) {
-        // A switch point or auxiliary end moved by the keys reaches the unit
-        // when the key comes up, as it does from the border panel.
-        quickWrite();
-    } else if (vertical && SpeedButtonAplToTable->isChecked()) {
-        SpeedButtonAplToTableClick();
-    }
-    throttlePanel->refreshValues();
-}
-
-void TForm1::setReferenceVoltage(float volts)
-{
-    table_->setReferenceVoltage(volts);
-    table_->refresh();
-    throttlePanel->refreshValues();
-}
-
-bool TForm1::corrPanelEvent(QEvent *event)
-{
-    const int mode = editMode_;
-    switch (event->type()) {
-    case QEvent::MouseButtonPress: {
-        auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() != Qt::LeftButton)
-            return false;
-        drag_ = {true, UpDownCorrection->value(), trackBars[tbl::TrackBarMafSm]->value(),
-                 table_->referenceVoltage(), mouse->position().toPoint(), TrackBarMafNach->value()};
-        if (mode == EditAuxMin || mode == EditAuxMax)
-            auxSnapshot_ = kma::auxSnapshot(*table_);
-        return true;
-    }
-    case QEvent::MouseMove: {
-        auto *mouse = static_cast<QMouseEvent *>(event);
-        if (!drag_.active || !(mouse->buttons() & Qt::LeftButton))
-            return false;
-        const QPoint at = mouse->position().toPoint();
-        const bool inside = CorrPanel->rect().contains(at);
-        const int steps = (drag_.pressAt.y() - at.y()) / 10; // one step per 10 px upwards
-        if (mode == EditSmoothing)
-            trackBars[tbl::TrackBarMafSm]->setValue(kma::limitSmoothing(inside ? drag_.smoothing + steps : drag_.smoothing));
-        else if (mode == EditRefVoltage)
-            setReferenceVoltage(inside ? drag_.ref + 0.01f * float(steps) : drag_.ref);
-        else
-            UpDownCorrection->setValue(inside ? drag_.correction + steps : 0);
-        return true;
-    }
-    case QEvent::MouseButtonRelease: {
-        auto *mouse = static_cast<QMouseEvent *>(event);
-        if (!drag_.active || mouse->button() != Qt::LeftButton)
-            return false;
-        drag_.active = false;
-        if (CorrPanel->rect().contains(mouse->position().toPoint()))
-            editReleased(true);
-        return true;
-    }
-    default:
-        return false;
-    }
-}
-
-bool TForm1::bordersPanelEvent(QEvent *event)
-{
-    const int mode = editMode_;
-    auto *mouse = static_cast<QMouseEvent *>(event);
-    const QPoint at = mouse->position().toPoint();
-    switch (event->type()) {
-    case QEvent::MouseButtonDblClick: {
-        const int sign = at.x() >= MafBordersSliderPanel->width() / 2 ? 1 : -1;
-        if (mode == EditSmoothing) {
-            QSlider *bar = trackBars[tbl::TrackBarMafSm];
-            bar->setValue(kma::limitSmoothing(bar->value() + sign));
-        } else if (mode == EditRefVoltage) {
-            setReferenceVoltage(table_->referenceVoltage() + 0.01f * float(sign));
-        } else {
-            const int next = table_->nextLearnedPoint(TrackBarMafNach->value(), sign > 0);
-            TWindowState w = windowState();
-            w.setWindowStart(next);
-            w.setWindowEnd(next);
-            windowMoved(w);
-        }
-        // The release that follows ends the gesture (and sends, in the modes that do).
-        drag_ = {true, UpDownCorrection->value(), trackBars[tbl::TrackBarMafSm]->value(), table_->referenceVoltage(),
-                 at, TrackBarMafNach->value()};
-        return true;
-    }
-    case QEvent::MouseButtonPress:
-        if (mouse->button() != Qt::LeftButton)
-            return false;
-        drag_ = {true, UpDownCorrection->value(), trackBars[tbl::TrackBarMafSm]->value(), table_->referenceVoltage(),
-                 at, TrackBarMafNach->value()};
-        return true;
-    case QEvent::MouseMove: {
-        if (!drag_.active || !(mouse->buttons() & Qt::LeftButton))
-            return false;
-        const int steps = (at.x() - drag_.pressAt.x()) / 5; // one step per 5 px
-        if (mode == EditSmoothing) {
-            trackBars[tbl::TrackBarMafSm]->setValue(kma::limitSmoothing(drag_.smoothing + steps));
-        } else if (mode == EditRefVoltage) {
-            setReferenceVoltage(drag_.ref + float(steps));
-        } else {
-            TWindowState w = windowState();
-            const int start = tbl::clampCode(drag_.windowStart + steps);
-            w.setWindowStart(start);
-            w.setWindowEnd(start);
-            windowMoved(w);
-        }
-        return true;
-    }
-    case QEvent::MouseButtonRelease:
-        if (!drag_.active)
-            return false;
-        drag_.active = false;
-        if (mode == EditIdleSw || mode == EditFullSw || mode == EditSmoothing || mode == EditRefVoltage)
-            quickWrite();
-        throttlePanel->refreshValues();
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool TForm1::keyEvent(QObject *receiver, QKeyEvent *key, bool pressed)
 {
     const int k = key->key();
@@ -1963,7 +1823,7 @@ bool TForm1::keyEvent(QObject *receiver, QKeyEvent *key, bool pressed)
         if (key->isAutoRepeat())
             return arrow;
         if (arrow) {
-            editReleased(k == Qt::Key_Up || k == Qt::Key_Down);
+            throttleEditor->released(k == Qt::Key_Up || k == Qt::Key_Down);
             return true;
         }
         // The result of an undo or a redo reaches the unit.
@@ -1973,8 +1833,10 @@ bool TForm1::keyEvent(QObject *receiver, QKeyEvent *key, bool pressed)
     }
     if (arrow) {
         // Left and Right never reach a control; Up and Down do off the dashboard.
-        if (onDashboard)
-            return arrowKeyPressed(k);
+        if (onDashboard) {
+            throttleEditor->arrowPressed(k);
+            return true;
+        }
         return k == Qt::Key_Left || k == Qt::Key_Right;
     }
     // A spin box keeps the digits typed into it.

@@ -40,6 +40,7 @@ class QKeyEvent;
 class QRadioButton;
 class QPlainTextEdit;
 class ThrottlePanel;
+class ThrottleEditor;
 struct TProgramState;
 class ChartDashboard;
 class DashboardView;
@@ -150,6 +151,7 @@ public:
     QAction *ActionEdit = nullptr; // the edit-mode menu, captioned with the mode in force
     // Throttle panel of the dashboard page (value labels and edit modes).
     ThrottlePanel *throttlePanel = nullptr;
+    ThrottleEditor *throttleEditor = nullptr; // what keys and the two panels edit
     QFrame *MafBordersSliderPanel = nullptr;
     // Pedal calibration on the firmware page.
     QGroupBox *GroupBox4 = nullptr;
@@ -305,16 +307,11 @@ private:
     void quickWrite();
     void switchInversionClicked(bool idleSwitch);
     void showTpsCalibration();
-    void setReferenceVoltage(float volts);
-    bool arrowKeyPressed(int key);
-    // A key release or a CorrPanel release ends an edit: apply or send it.
-    void editReleased(bool vertical);
     // The window's keys, whatever control has the focus; true when consumed.
     bool keyEvent(QObject *receiver, QKeyEvent *key, bool pressed);
     void clearCorrectionWindow();
     void afterUndoOrRedo();
-    bool corrPanelEvent(QEvent *event);
-    bool bordersPanelEvent(QEvent *event);
+
     void showTrackBarLabels(int id, int value);
     void paramEditChanged(int id);
 
@@ -337,16 +334,6 @@ private:
     bool o2ShowVafr_ = true;
     int spareSetting_ = 10;
     QVBoxLayout *throttleArea_ = nullptr;
-    kma::AuxSnapshot auxSnapshot_{};
-    // Values at the press of a drag on CorrPanel or MafBordersSliderPanel.
-    struct DragStart {
-        bool active = false;
-        int correction = 0;
-        int smoothing = 0;
-        float ref = 0;
-        QPoint pressAt;
-        int windowStart = 0;
-    } drag_;
     QString soundFolder_ = QStringLiteral("Sound/En/");
     // Window state the table operations keep between calls.
     int editMode_ = EditMain;
