@@ -39,6 +39,10 @@
 #include <QTimer>
 
 #include "app/Unit2.h"
+#include "ui/AdvancedPages.h"
+#include "ui/ChartTableGraph.h"
+#include "ui/TableCommands.h"
+#include "ui/TablePage.h"
 #include "ui/ThrottlePanel.h"
 #include "ui/Unit3.h"
 #include "link/Firmware.h"
@@ -177,6 +181,8 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("Form1"));
     buildControls();
     FormCreate();
+    buildTableCommands();
+    buildAdvancedPages();
 }
 
 TForm1::~TForm1()
@@ -314,8 +320,10 @@ void TForm1::buildControls()
 
     // Table page: the compare view's two sets of parameter boxes.
     auto *tableColumn = new QVBoxLayout(TableTabSheet);
-    tableColumn->addWidget(buildCompareView(TableTabSheet));
-    tableColumn->addStretch(1);
+    tablePage = new TablePage(TableTabSheet);
+    tablePage->setCompareParameters(buildCompareView(tablePage));
+    tableColumn->addWidget(tablePage);
+    connect(MainPageControl, &QTabWidget::currentChanged, tablePage, &TablePage::releaseLatched);
 
     // A pick from the list chooses at once; a typed path is chosen with Enter.
     connect(ComComboBox1, QOverload<int>::of(&QComboBox::activated), this, [this](int) { ComComboBox1Change(); });
@@ -436,6 +444,10 @@ void TForm1::buildDashboard()
                                       QStringLiteral("Autotuning (A)"));
     SpeedButtonAplToTable = speedButton("SpeedButtonAplToTable", QStringLiteral("Table"),
                                         QStringLiteral("Apply the correction to the table"));
+    SpeedButtonApplyCorrToIat = speedButton("SpeedButtonApplyCorrToIat", QStringLiteral("IAT"),
+                                            QStringLiteral("Apply the correction to the IAT correction"));
+    SpeedButtonApplyCorrToECT = speedButton("SpeedButtonApplyCorrToECT", QStringLiteral(" ECT"),
+                                            QStringLiteral("Apply the correction to the ECT correction"));
     SpeedButtonToyota = speedButton("SpeedButtonToyota", QStringLiteral("F9"),
                                     QStringLiteral("Descending characteristic"));
     buttons->addStretch(1);
@@ -443,6 +455,10 @@ void TForm1::buildDashboard()
     auto *targets = new QButtonGroup(this);
     targets->setExclusive(true);
     targets->addButton(SpeedButtonAplToTable);
+    targets->addButton(SpeedButtonApplyCorrToIat);
+    targets->addButton(SpeedButtonApplyCorrToECT);
+    connect(SpeedButtonApplyCorrToIat, &QToolButton::clicked, this, [this] { applyCorrToTemperature(TempTarget::IAT); });
+    connect(SpeedButtonApplyCorrToECT, &QToolButton::clicked, this, [this] { applyCorrToTemperature(TempTarget::ECT); });
     SpeedButtonAplToTable->setChecked(true);
     SpeedButtonAutocorr->setVisible(false);
     grid->addLayout(buttons, 4, 0, 1, 3);
@@ -730,7 +746,7 @@ void TForm1::FormCreate()
 
     mainFields_ = std::make_unique<LineEditFields>(mainParamEdits);
     table_ = std::make_unique<Table>();
-    table_->setUpTableView(nullptr, true, false, mainFields_.get());
+    table_->setUpTableView(tablePage->graph()->bindTable(*table_, true), true, false, mainFields_.get());
     table_->quickWriteHook = [this] { transfer::quickWrite(*table_, *channel_); };
     buildDashboardViews();
     qApp->installEventFilter(this);
@@ -747,8 +763,9 @@ void TForm1::FormCreate()
     compareFields1_ = std::make_unique<LineEditFields>(compareParamEdits1);
     compareFields2_ = std::make_unique<LineEditFields>(compareParamEdits2);
     compare_ = std::make_unique<Table>();
-    compare_->setUpTableView(nullptr, false, false, compareFields1_.get());
+    compare_->setUpTableView(tablePage->compare()->bindTable(*compare_, false), false, false, compareFields1_.get());
     compare_->setUpSecondImage(compareFields2_.get());
+    tablePage->compare()->addSecondImage();
 
     mafWindowStart_ = 0;
     {
@@ -1216,6 +1233,61 @@ void TForm1::buildDashboardViews()
     gaugesPage->addStretch(1);
     dashboardChart->bind();
     buildThrottlePanel();
+}
+
+void TForm1::applyCorrToTemperature(TempTarget target)
+{
+    TWindowState w = windowState();
+    table_->applyTemperatureCorrection(target, UpDownCorrection->value(), w);
+    showWindowState(w);
+}
+
+void TForm1::buildTableCommands()
+{
+    tableCommands = new TableCommands(*table_, *compare_, this);
+    tableCommands->proposedName = [] { return proposedDateTimeName(QDateTime::currentDateTime(), QLocale::system()); };
+    tableCommands->oneToOneHandler = [this](std::optional<float> volts) {
+        TWindowState w = windowState();
+        table_->oneToOne(w, volts);
+        showWindowState(w);
+        showReferenceVoltage();
+    };
+    menuBar()->insertMenu(menuBar()->actions().value(1), tableCommands->tableMenu());
+    auto *row = new QHBoxLayout;
+    row->addWidget(tableCommands->makeUndoButton(DashboardTabSheet, QStringLiteral("SpeedButtonUndo1")));
+    row->addWidget(tableCommands->makeRedoButton(DashboardTabSheet, QStringLiteral("SpeedButtonRedo1")));
+    row->addWidget(tableCommands->makeExtrapolateButton(DashboardTabSheet));
+    row->addStretch(1);
+    throttleArea_->addLayout(row);
+    QWidget *graph = tablePage->graphSheet();
+    tablePage->addGraphTool(tableCommands->makeUndoButton(graph, QStringLiteral("SpeedButtonUndo3")));
+    tablePage->addGraphTool(tableCommands->makeRedoButton(graph, QStringLiteral("SpeedButtonRedo3")));
+    tablePage->addGraphTool(tableCommands->makeButton1(graph));
+    tablePage->addGraphTool(tableCommands->makeExtrapolateSwitch(graph));
+    connect(tableCommands, &TableCommands::historyMoved, this, [this] { showReferenceVoltage(); });
+}
+
+void TForm1::buildAdvancedPages()
+{
+    advancedPages = new AdvancedPages(this);
+    auto *view = new QMenu(QStringLiteral("View"), this);
+    view->setObjectName(QStringLiteral("MenuView"));
+    view->addAction(advancedPages->action());
+    menuBar()->insertMenu(menuBar()->actions().constLast(), view);
+    for (QAction *entry : menuBar()->actions()) {
+        if (entry->menu() && entry->menu()->actions().contains(ActionStart)) {
+            entry->menu()->addSeparator();
+            entry->menu()->addAction(ActionUpgradeFirmwareOneToOne);
+        }
+    }
+    advancedPages->addPage(MainPageControl, TableTabSheet);
+    advancedPages->addPage(MainPageControl, LogTabSheet);
+    advancedPages->addPage(MainPageControl, TabSheet1);
+    advancedPages->addPage(SetupPageControl, TabSheetAutotuningSetup);
+    advancedPages->addCommand(ActionUpgradeFirmwareOneToOne);
+    menuBar()->insertMenu(view->menuAction(), tableCommands->compareMenu());
+    advancedPages->addCommand(tableCommands->compareMenu()->menuAction());
+    advancedPages->restore();
 }
 
 void TForm1::buildThrottlePanel()
@@ -1687,6 +1759,10 @@ void TForm1::editReleased(bool vertical)
         quickWrite();
     } else if (vertical && SpeedButtonAplToTable->isChecked()) {
         SpeedButtonAplToTableClick();
+    } else if (vertical && SpeedButtonApplyCorrToECT->isChecked()) {
+        applyCorrToTemperature(TempTarget::ECT);
+    } else if (vertical && SpeedButtonApplyCorrToIat->isChecked()) {
+        applyCorrToTemperature(TempTarget::IAT);
     }
     throttlePanel->refreshValues();
 }

@@ -39,6 +39,9 @@ class QFrame;
 class QKeyEvent;
 class QRadioButton;
 class ThrottlePanel;
+class AdvancedPages;
+class TableCommands;
+class TablePage;
 class ChartDashboard;
 class DashboardView;
 class Log;
@@ -138,6 +141,12 @@ public:
     QAction *ActionEdit = nullptr; // the edit-mode menu, captioned with the mode in force
     // Throttle panel of the dashboard page (value labels and edit modes).
     ThrottlePanel *throttlePanel = nullptr;
+    // View > "Advanced pages": the hidden pages and the commands serving them.
+    AdvancedPages *advancedPages = nullptr;
+    // Tab files, one-to-one, null, copy, undo and redo of the tables.
+    TableCommands *tableCommands = nullptr;
+    // The table page: ChartTableGraph and the comparison view ChartCompare.
+    TablePage *tablePage = nullptr;
     QFrame *MafBordersSliderPanel = nullptr;
     // Pedal calibration on the firmware page.
     QGroupBox *GroupBox4 = nullptr;
@@ -173,6 +182,8 @@ public:
     QToolButton *SpeedButtonManualBorders = nullptr;
     QToolButton *SpeedButtonAutocorr = nullptr;
     QToolButton *SpeedButtonAplToTable = nullptr;
+    QToolButton *SpeedButtonApplyCorrToIat = nullptr;
+    QToolButton *SpeedButtonApplyCorrToECT = nullptr;
     QToolButton *SpeedButtonToyota = nullptr;
     // Autotuning options (settings page, tab hidden).
     QWidget *TabSheetAutotuningSetup = nullptr;
@@ -282,6 +293,9 @@ private:
     void showReferenceVoltage();
     void trackBarChanged(int id, int position);
     void buildThrottlePanel();
+    void buildAdvancedPages();
+    void buildTableCommands();
+    void applyCorrToTemperature(TempTarget target);
     void windowMoved(TWindowState &w);
     void quickWrite();
     void switchInversionClicked(bool idleSwitch);

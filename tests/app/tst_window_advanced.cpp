@@ -1,0 +1,343 @@
+// The advanced pages of the window: the option, and the table commands.
+#include <QtTest>
+
+#include <QAction>
+#include <QMenuBar>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTemporaryDir>
+
+#include "app/Unit1.h"
+#include "link/MessageSink.h"
+#include "table/Table_iat_ect_corr.h"
+#include "ui/AdvancedPages.h"
+#include "ui/ChartTableGraph.h"
+#include "ui/FileDialogs.h"
+#include "ui/TableCommands.h"
+
+#include <QPushButton>
+#include <QRadioButton>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QToolButton>
+
+namespace {
+QStringList visiblePages(QTabWidget *tabs)
+{
+    QStringList names;
+    for (int i = 0; i < tabs->count(); ++i)
+        if (tabs->isTabVisible(i))
+            names.append(tabs->widget(i)->objectName());
+    return names;
+}
+
+// Answers the window's file dialogs with prepared names and keeps what was asked.
+struct FakeDialogs : FileDialogs {
+    struct Asked {
+        bool save;
+        FileDialogRequest request;
+    };
+    QList<Asked> asked;
+    QString answer;
+    QString openFileName(QWidget *, const FileDialogRequest &r) override
+    {
+        asked.append({false, r});
+        return answer;
+    }
+    QString saveFileName(QWidget *, const FileDialogRequest &r) override
+    {
+        asked.append({true, r});
+        return answer;
+    }
+};
+
+// 392 bytes where the conversion points, parameters and both corrections differ.
+QByteArray fixtureImage(int seed)
+{
+    QByteArray bytes(392, 0);
+    for (int i = 0; i < 392; ++i)
+        bytes[i] = char((i * 7 + seed) & 0xFF);
+    bytes[263] = char(255); // the parameter the unit always holds at 255
+    return bytes;
+}
+
+QByteArray readAll(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList menuPath(QMenuBar *bar, QAction *action)
+{
+    for (QAction *top : bar->actions())
+        if (top->menu() && top->menu()->actions().contains(action))
+            return {top->text(), action->text()};
+    return {};
+}
+} // namespace
+
+class TestWindowAdvanced : public QObject {
+    Q_OBJECT
+    QTemporaryDir workDir_;
+    QTemporaryDir settingsDir_;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(QDir::setCurrent(workDir_.path()));
+        // The user's own settings stay untouched.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir_.path());
+    }
+
+    void advancedPagesOffByDefaultAndRemembered()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        const QStringList basic{"MainTabSheet", "DashboardTabSheet", "SetupTabSheet"};
+        {
+            TForm1 form;
+            QAction *option = form.findChild<QAction *>(QStringLiteral("ActionAdvancedPages"));
+            QVERIFY(option);
+            QCOMPARE(menuPath(form.menuBar(), option), QStringList({"View", "Advanced pages"}));
+            QVERIFY(option->isCheckable());
+            QVERIFY(!option->isChecked());
+            QCOMPARE(visiblePages(form.MainPageControl), basic);
+            QCOMPARE(visiblePages(form.SetupPageControl), QStringList({"TabSheetFirmwareUpdate"}));
+            QVERIFY(!form.ActionUpgradeFirmwareOneToOne->isVisible());
+            QVERIFY(!menuPath(form.menuBar(), form.ActionUpgradeFirmwareOneToOne).isEmpty());
+
+            option->trigger();
+            QCOMPARE(visiblePages(form.MainPageControl),
+                     basic + QStringList({"TableTabSheet", "LogTabSheet", "TabSheet1"}));
+            QCOMPARE(visiblePages(form.SetupPageControl),
+                     QStringList({"TabSheetFirmwareUpdate", "TabSheetAutotuningSetup"}));
+            QVERIFY(form.ActionUpgradeFirmwareOneToOne->isVisible());
+            form.MainPageControl->setCurrentWidget(form.LogTabSheet);
+        }
+        {
+            // The next run starts with the option on; config.cfg has nothing to do with it.
+            QFile::remove(QStringLiteral("config.cfg"));
+            TForm1 form;
+            QAction *option = form.findChild<QAction *>(QStringLiteral("ActionAdvancedPages"));
+            QVERIFY(option->isChecked());
+            QVERIFY(form.MainPageControl->isTabVisible(form.MainPageControl->indexOf(form.TableTabSheet)));
+            form.MainPageControl->setCurrentWidget(form.TableTabSheet);
+            option->trigger();
+            QCOMPARE(visiblePages(form.MainPageControl), basic);
+            // The hidden page does not stay the current one.
+            QCOMPARE(form.MainPageControl->currentWidget(), form.MainTabSheet);
+        }
+        {
+            TForm1 form;
+            QVERIFY(!form.findChild<QAction *>(QStringLiteral("ActionAdvancedPages"))->isChecked());
+            QCOMPARE(visiblePages(form.MainPageControl), basic);
+        }
+        QSettings settings(QString::fromLatin1(AdvancedPages::kOrganisation),
+                           QString::fromLatin1(AdvancedPages::kApplication));
+        QCOMPARE(settings.value(QString::fromLatin1(AdvancedPages::kSettingsKey)), QVariant(false));
+        QVERIFY(sink.messages.isEmpty());
+    }
+
+    void tabFileDialogs_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("compare");
+        QTest::addColumn<int>("which");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("filter");
+        QTest::newRow("main") << "TabFile" << false << 1 << "" << "Tab files (*.tab)|Tab Files (*.tab)";
+        QTest::newRow("compare Tab1") << "FileOpenCompare|FileSaveAsCompare" << true << 1 << ""
+                                      << "Tab files (*.tab)|Tab Files (*.tab)";
+        QTest::newRow("compare Tab2") << "FileOpenCompare2|FileSaveAsCompare2" << true << 2 << "Tab2"
+                                      << "Tab File (*.tab)|Tab File (*.tab)";
+    }
+
+    // Open, then save under a name without extension: the file holds the
+    // image loaded, byte for byte, and the other image is left alone.
+    void tabFileDialogs()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, compare);
+        QFETCH(int, which);
+        QFETCH(QString, caption);
+        QFETCH(QString, filter);
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        FakeDialogs dialogs;
+        form.tableCommands->setDialogs(&dialogs);
+        Table &table = compare ? *form.compareTable() : *form.mainTable();
+        const QStringList names = action == "TabFile" ? QStringList({"TabFileOpen", "TabFileSave"}) : action.split('|');
+        const QByteArray other = table.imageBytes(which == 2 ? 1 : 2);
+
+        const QByteArray fixture = fixtureImage(which * 3 + (compare ? 1 : 0));
+        {
+            QFile file(QStringLiteral("in.tab"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(fixture);
+        }
+        dialogs.answer = QDir::current().absoluteFilePath(QStringLiteral("in.tab"));
+        form.findChild<QAction *>(names[0])->trigger();
+        QCOMPARE(table.imageBytes(which), fixture);
+        QCOMPARE(table.imageBytes(which == 2 ? 1 : 2), other);
+
+        QFile::remove(QStringLiteral("out.tab"));
+        dialogs.answer = QDir::current().absoluteFilePath(QStringLiteral("out"));
+        form.findChild<QAction *>(names[1])->trigger();
+        QCOMPARE(readAll(QStringLiteral("out.tab")), fixture);
+
+        QCOMPARE(dialogs.asked.size(), 2);
+        QVERIFY(!dialogs.asked[0].save);
+        QVERIFY(dialogs.asked[1].save);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(dialogs.asked[i].request.caption, caption);
+            QCOMPARE(dialogs.asked[i].request.filter, filter.section('|', i, i));
+            QCOMPARE(dialogs.asked[i].request.defaultSuffix, QStringLiteral("tab"));
+        }
+        // The save dialog proposes the date and time; the open dialog nothing.
+        QVERIFY(dialogs.asked[0].request.proposedName.isEmpty());
+        QVERIFY(QRegularExpression(QStringLiteral("^D\\d")).match(dialogs.asked[1].request.proposedName).hasMatch());
+        QVERIFY(sink.messages.isEmpty());
+    }
+
+    void cancelledDialogChangesNothing()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        FakeDialogs dialogs;
+        form.tableCommands->setDialogs(&dialogs);
+        const QByteArray before = form.mainTable()->imageBytes(1);
+        const int snapshots = form.mainTable()->history().count();
+        form.tableCommands->TabFileOpen->trigger();
+        form.tableCommands->TabFileSave->trigger();
+        QCOMPARE(form.mainTable()->imageBytes(1), before);
+        QCOMPARE(form.mainTable()->history().count(), snapshots);
+        QVERIFY(sink.messages.isEmpty());
+    }
+
+    // Undo and redo from every pair of buttons restore the whole state, and
+    // the parameter boxes follow the restored image.
+    void undoRedoButtonsRestoreTheExactImage_data()
+    {
+        QTest::addColumn<QString>("undo");
+        QTest::addColumn<QString>("redo");
+        QTest::newRow("dashboard") << "SpeedButtonUndo1" << "SpeedButtonRedo1";
+        QTest::newRow("table page") << "SpeedButtonUndo3" << "SpeedButtonRedo3";
+    }
+    void undoRedoButtonsRestoreTheExactImage()
+    {
+        QFETCH(QString, undo);
+        QFETCH(QString, redo);
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        Table &table = *form.mainTable();
+        FakeDialogs dialogs;
+        form.tableCommands->setDialogs(&dialogs);
+        {
+            QFile file(QStringLiteral("undo.tab"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(fixtureImage(11));
+        }
+        dialogs.answer = QDir::current().absoluteFilePath(QStringLiteral("undo.tab"));
+        form.tableCommands->TabFileOpen->trigger();
+        const TBufUndoRedo loaded = table.currentState();
+        const QString loadedParam = form.mainParamEdits[0]->text();
+        form.tableCommands->oneToOne[4]->trigger(); // Ref=12V
+        const TBufUndoRedo oneToOne = table.currentState();
+        QVERIFY(oneToOne.image1 != loaded.image1);
+        QCOMPARE(table.imageBytes(1).mid(277, 4), QByteArray::fromHex("00004041"));
+        QVERIFY(form.mainParamEdits[0]->text() != loadedParam);
+
+        form.findChild<QToolButton *>(undo)->click();
+        QCOMPARE(table.currentState().image1, loaded.image1);
+        QCOMPARE(table.currentState().learned, loaded.learned);
+        QCOMPARE(form.mainParamEdits[0]->text(), loadedParam);
+        form.findChild<QToolButton *>(redo)->click();
+        QCOMPARE(table.currentState().image1, oneToOne.image1);
+        QCOMPARE(table.imageBytes(1).mid(277, 4), QByteArray::fromHex("00004041"));
+        QVERIFY(sink.messages.isEmpty());
+    }
+
+    void copyNullDefaultsAndExtrapolateSwitch()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        Table &compare = *form.compareTable();
+        compare.editPoint(TableSeries::Tab1, 40, 200, false, false);
+        compare.editPoint(TableSeries::IATCorr, 8, -7, false, false);
+        form.tableCommands->ActionCopyOneToTwo->trigger();
+        QCOMPARE(compare.imageBytes(2), compare.imageBytes(1));
+        compare.editPoint(TableSeries::Tab2, 41, 9, false, false);
+        form.tableCommands->ActionCopyTwoToOne->trigger();
+        QCOMPARE(compare.image(1).at(41), 9);
+
+        Table &table = *form.mainTable();
+        form.tableCommands->oneToOne[2]->trigger(); // Ref=8V
+        const float volts = table.referenceVoltage();
+        form.tableCommands->ActionNullTable->trigger();
+        for (int i = 0; i < 256; ++i)
+            QCOMPARE(table.image(1).at(size_t(i)), 0);
+        QCOMPARE(table.referenceVoltage(), volts);
+
+        table.setSlot(256, 77);
+        form.findChild<QPushButton *>(QStringLiteral("Button1"))->click();
+        QCOMPARE(table.slot(256), 4);
+
+        QToolButton *f6 = form.tableCommands->SpeedButtonExtrapolate;
+        QVERIFY(!table.extrapolateEnds());
+        f6->click();
+        QVERIFY(form.tableCommands->RadioButtonIntEndsOn->isChecked());
+        QVERIFY(table.extrapolateEnds());
+        QVERIFY(compare.extrapolateEnds());
+        form.tableCommands->RadioButtonIntEndsOff->click();
+        QVERIFY(!f6->isChecked());
+        QVERIFY(!table.extrapolateEnds() && !compare.extrapolateEnds());
+    }
+
+    // Without live recording the temperature targets only release autotuning.
+    void temperatureTargetsWithoutRecordingChangeNothing()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        const QByteArray before = form.mainTable()->imageBytes(1);
+        form.UpDownCorrection->setValue(5);
+        form.SpeedButtonApplyCorrToIat->click();
+        QVERIFY(form.SpeedButtonApplyCorrToIat->isChecked());
+        QVERIFY(!form.SpeedButtonAplToTable->isChecked());
+        QVERIFY(!form.SpeedButtonAutocorr->isEnabled());
+        form.SpeedButtonApplyCorrToECT->click();
+        QVERIFY(!form.SpeedButtonApplyCorrToIat->isChecked());
+        QCOMPARE(form.mainTable()->imageBytes(1), before);
+    }
+
+    // The table page's charts draw the main and the compare table; a page
+    // change lets go of the latched modifiers.
+    void tablePageCharts()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        auto *graph = form.findChild<ChartTableGraph *>(QStringLiteral("ChartTableGraph"));
+        auto *compare = form.findChild<ChartTableGraph *>(QStringLiteral("ChartCompare"));
+        QVERIFY(graph && compare);
+        form.mainTable()->editPoint(TableSeries::Tab1, 7, 99, false, false);
+        QCOMPARE(graph->series(ChartTableGraph::Tab1)->data()->at(7)->value, 99.0);
+        form.compareTable()->editPoint(TableSeries::Tab2, 9, 33, false, false);
+        QCOMPARE(compare->seriesCount(), 9);
+        QCOMPARE(compare->series(ChartTableGraph::Tab2)->data()->at(9)->value, 33.0);
+        QCOMPARE(graph->series(ChartTableGraph::Tab1)->data()->at(9)->value,
+                 double(form.mainTable()->slot(9)));
+        graph->shiftButton()->setChecked(true);
+        compare->altButton()->setChecked(true);
+        form.MainPageControl->setCurrentWidget(form.DashboardTabSheet);
+        QVERIFY(!graph->shiftButton()->isChecked());
+        QVERIFY(!compare->altButton()->isChecked());
+    }
+};
+
+QTEST_MAIN(TestWindowAdvanced)
+#include "tst_window_advanced.moc"
