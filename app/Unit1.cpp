@@ -40,7 +40,9 @@
 
 #include "app/Unit2.h"
 #include "ui/AdvancedPages.h"
+#include "ui/ChartLog.h"
 #include "ui/ChartTableGraph.h"
+#include "ui/LogPage.h"
 #include "ui/TableCommands.h"
 #include "ui/TablePage.h"
 #include "ui/ThrottlePanel.h"
@@ -636,7 +638,8 @@ void TForm1::buildLogPage()
     column->addWidget(LogLimitTrackBar, 0, Qt::AlignHCenter);
     column->addWidget(Label30, 0, Qt::AlignHCenter);
     row->addWidget(limit, 0, Qt::AlignTop);
-    row->addStretch(1);
+    logPage = new LogPage(LogTabSheet);
+    row->addWidget(logPage, 1);
 
     connect(LockLogLimitSpeedButton, &QToolButton::clicked, this, &TForm1::LockLogLimitSpeedButtonClick);
     connect(LogLimitTrackBar, &QSlider::valueChanged, this, &TForm1::LogLimitTrackBarChange);
@@ -753,7 +756,7 @@ void TForm1::FormCreate()
 
     // The log subscribes itself, after the channel.
     log_ = std::make_unique<Log>(tpsCalibration, *channel_, *broadcaster_, this);
-    log_->setUpView(nullptr, table_.get());
+    log_->setUpView(logPage->chart()->bindLog(*log_), table_.get());
     // No message box for a stream that ends by itself; the status line says why.
     connect(log_.get(), &Log::streamStopped, this, [this](const QString &reason) {
         statusBar()->showMessage(QStringLiteral("Live data stopped: ") + reason);
@@ -1264,7 +1267,17 @@ void TForm1::buildTableCommands()
     tablePage->addGraphTool(tableCommands->makeRedoButton(graph, QStringLiteral("SpeedButtonRedo3")));
     tablePage->addGraphTool(tableCommands->makeButton1(graph));
     tablePage->addGraphTool(tableCommands->makeExtrapolateSwitch(graph));
-    connect(tableCommands, &TableCommands::historyMoved, this, [this] { showReferenceVoltage(); });
+    connect(tableCommands, &TableCommands::historyMoved, this, [this] {
+        showReferenceVoltage();
+        logPage->redraw();
+    });
+    logPage->addTool(tableCommands->makeUndoButton(logPage, QStringLiteral("SpeedButtonUndo2")));
+    logPage->addTool(tableCommands->makeRedoButton(logPage, QStringLiteral("SpeedButtonRedo2")));
+    connect(logPage, &LogPage::magicLearnRequested, this, [this] {
+        log_->magicLearn(ComboBoxO2->currentIndex(), SpeedButtonToyota->isChecked());
+        logPage->redraw();
+    });
+    connect(MainPageControl, &QTabWidget::currentChanged, logPage->chart(), &ChartLog::releaseLatched);
 }
 
 void TForm1::buildAdvancedPages()
@@ -1287,6 +1300,10 @@ void TForm1::buildAdvancedPages()
     advancedPages->addCommand(ActionUpgradeFirmwareOneToOne);
     menuBar()->insertMenu(view->menuAction(), tableCommands->compareMenu());
     advancedPages->addCommand(tableCommands->compareMenu()->menuAction());
+    logPage->menu()->insertAction(logPage->exportCsvAction(), LogFileOpen);
+    logPage->menu()->insertAction(logPage->exportCsvAction(), LogFileSave);
+    menuBar()->insertMenu(view->menuAction(), logPage->menu());
+    advancedPages->addCommand(logPage->menu()->menuAction());
     advancedPages->restore();
 }
 

@@ -42,6 +42,7 @@ class ThrottlePanel;
 class AdvancedPages;
 class TableCommands;
 class TablePage;
+class LogPage;
 class ChartDashboard;
 class DashboardView;
 class Log;
@@ -147,6 +148,8 @@ public:
     TableCommands *tableCommands = nullptr;
     // The table page: ChartTableGraph and the comparison view ChartCompare.
     TablePage *tablePage = nullptr;
+    // The log page: ChartLog, magic learn, CSV export.
+    LogPage *logPage = nullptr;
     QFrame *MafBordersSliderPanel = nullptr;
     // Pedal calibration on the firmware page.
     QGroupBox *GroupBox4 = nullptr;

@@ -213,7 +213,9 @@ void ChartTableGraph::refresh()
         fill(ECTCorr2, [](int b) { return 4 * b; },
              [&t](int b) { return tbl::signedByte(t.image(2)[size_t(tbl::kEctBase + b)]); }, tbl::kCorrBins);
     }
-    replot(rpQueuedReplot);
+    // A hidden page is drawn when it is shown (its page refreshes then).
+    if (isVisible())
+        replot(rpQueuedReplot);
 }
 
 void ChartTableGraph::undoZoom()

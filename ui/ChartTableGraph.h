@@ -61,6 +61,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override
+    {
+        ChartBase::showEvent(event);
+        replot(rpQueuedReplot); // series filled while hidden were not drawn
+    }
 
 private:
     QPushButton *addSeriesButton(int seriesIndex, int top);

@@ -11,7 +11,10 @@
 #include "link/MessageSink.h"
 #include "table/Table_iat_ect_corr.h"
 #include "ui/AdvancedPages.h"
+#include "log/Log_iat_ect_corr.h"
+#include "ui/ChartLog.h"
 #include "ui/ChartTableGraph.h"
+#include "ui/LogPage.h"
 #include "ui/FileDialogs.h"
 #include "ui/TableCommands.h"
 
@@ -336,6 +339,50 @@ private slots:
         form.MainPageControl->setCurrentWidget(form.DashboardTabSheet);
         QVERIFY(!graph->shiftButton()->isChecked());
         QVERIFY(!compare->altButton()->isChecked());
+    }
+
+    // A loaded log is drawn, exported through the dialog seam, and magic
+    // learn from its button changes the table and the "Tab" curve.
+    void logPageChartExportAndMagicLearn()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        Log &log = *form.log();
+        auto *chart = form.findChild<ChartLog *>(QStringLiteral("ChartLog"));
+        QVERIFY(chart);
+        for (int i = 0; i < 500; ++i) {
+            TLogRecord r{};
+            r[ColMaf] = 200;
+            r[ColConverter] = 90;
+            r[ColO2SM] = 255; // lean against any reference below 255
+            QVERIFY(log.addRecord(r));
+        }
+        QVERIFY(log.saveToFile(QStringLiteral("page.log")));
+        QVERIFY(log.loadFromFile(QStringLiteral("page.log")));
+        QVERIFY(chart->series(ChartLog::Maf)->data()->size() > 0);
+
+        FakeDialogs dialogs;
+        form.logPage->setDialogs(&dialogs);
+        dialogs.answer = QDir::current().absoluteFilePath(QStringLiteral("page.csv"));
+        form.logPage->exportCsvAction()->trigger();
+        const QList<QByteArray> lines = readAll(QStringLiteral("page.csv")).split('\n');
+        QCOMPARE(lines.size(), 502); // header, 500 records, the last line end
+        QVERIFY(lines[0].startsWith("Time_s,Converter,Marker"));
+        QCOMPARE(lines[1], QByteArray("0.00,90,0,0,200,0,0,0,0,0,0,,,255,0"));
+        QCOMPARE(dialogs.asked.constFirst().request.filter, QStringLiteral("CSV files (*.csv)"));
+
+        form.mainTable()->editPoint(TableSeries::Tab1, 200, 150, false, false);
+        const int before = 150;
+        QVERIFY(log.settings().mafLimit < 200);
+        form.logPage->magicLearnButton()->click();
+        QCOMPARE(form.mainTable()->slot(200), before + 1);
+        QCOMPARE(chart->series(ChartLog::Tab)->data()->at(0)->value, double(before + 1));
+        // Undo from the log page's button redraws the curve with the old point.
+        form.findChild<QToolButton *>(QStringLiteral("SpeedButtonUndo2"))->click();
+        QCOMPARE(form.mainTable()->slot(200), before);
+        QCOMPARE(chart->series(ChartLog::Tab)->data()->at(0)->value, double(before));
+        QVERIFY(sink.messages.isEmpty());
     }
 };
 
