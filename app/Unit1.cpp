@@ -1260,6 +1260,40 @@ void TForm1::buildTableCommands()
     row->addWidget(tableCommands->makeUndoButton(DashboardTabSheet, QStringLiteral("SpeedButtonUndo1")));
     row->addWidget(tableCommands->makeRedoButton(DashboardTabSheet, QStringLiteral("SpeedButtonRedo1")));
     row->addWidget(tableCommands->makeExtrapolateButton(DashboardTabSheet));
+    auto commandButton = [&](const char *name, const QString &text, const QString &tip) {
+        auto *button = named(new QToolButton(DashboardTabSheet), name);
+        button->setText(text);
+        button->setToolTip(tip);
+        row->addWidget(button);
+        return button;
+    };
+    QToolButton *f7 = commandButton("SpeedButtonSetBeginOfTableAsLearned", QStringLiteral("F7"),
+                                    QStringLiteral("Set the beginning of the table up to the window start as learned"));
+    connect(f7, &QToolButton::clicked, this, [this] {
+        // The operation works on a window of one point; the end comes back afterwards.
+        const int end = TrackBarMafKon->value();
+        TrackBarMafKon->setValue(TrackBarMafNach->value());
+        TWindowState w = windowState();
+        table_->setBeginOfTableAsLearnedCommand(w);
+        showWindowState(w);
+        TrackBarMafKon->setValue(end);
+    });
+    QToolButton *clearWindow = commandButton("SpeedButtonClrCorrWindow", QStringLiteral("O"),
+                                             QStringLiteral("Clear the learned points of the correction window"));
+    connect(clearWindow, &QToolButton::clicked, this, [this] {
+        TWindowState w = windowState();
+        if (table_->clearCorrectionWindowCommand(w))
+            showWindowState(w);
+    });
+    QToolButton *clearAll = commandButton("ButtonClrAllLearned", QStringLiteral("P"),
+                                          QStringLiteral("Clear every learned point above the learned beginning"));
+    clearAll->hide();
+    clearAll->setEnabled(false);
+    connect(clearAll, &QToolButton::clicked, this, [this] {
+        TWindowState w = windowState();
+        table_->clearAllLearnedCommand(w);
+        showWindowState(w);
+    });
     row->addStretch(1);
     throttleArea_->addLayout(row);
     QWidget *graph = tablePage->graphSheet();
@@ -1298,6 +1332,8 @@ void TForm1::buildAdvancedPages()
     advancedPages->addPage(MainPageControl, TabSheet1);
     advancedPages->addPage(SetupPageControl, TabSheetAutotuningSetup);
     advancedPages->addCommand(ActionUpgradeFirmwareOneToOne);
+    // The full-throttle smoothing option is offered with the autotuning options.
+    connect(advancedPages, &AdvancedPages::toggled, CheckBoxWotCorr, &QWidget::setVisible);
     menuBar()->insertMenu(view->menuAction(), tableCommands->compareMenu());
     advancedPages->addCommand(tableCommands->compareMenu()->menuAction());
     logPage->menu()->insertAction(logPage->exportCsvAction(), LogFileOpen);

@@ -64,7 +64,7 @@ ChartLog::ChartLog(QWidget *parent) : ChartBase(parent)
 {
     setObjectName(QStringLiteral("ChartLog"));
     setMouseTracking(true);
-    setMiddleColour(Qt::black);
+    setBackground(QPixmap());
     setBackground(QBrush(Qt::black));
     styleDark(xAxis);
     styleDark(yAxis);
@@ -251,6 +251,9 @@ void ChartLog::placeButtons()
 void ChartLog::resizeEvent(QResizeEvent *event)
 {
     ChartBase::resizeEvent(event);
+    // Plain black instead of the base's gradient picture.
+    setBackground(QPixmap());
+    setBackground(QBrush(Qt::black));
     placeButtons();
 }
 

@@ -107,6 +107,7 @@ private slots:
             QCOMPARE(visiblePages(form.MainPageControl), basic);
             QCOMPARE(visiblePages(form.SetupPageControl), QStringList({"TabSheetFirmwareUpdate"}));
             QVERIFY(!form.ActionUpgradeFirmwareOneToOne->isVisible());
+            QVERIFY(!form.CheckBoxWotCorr->isVisibleTo(form.TabSheetAutotuningSetup));
             QVERIFY(!menuPath(form.menuBar(), form.ActionUpgradeFirmwareOneToOne).isEmpty());
 
             option->trigger();
@@ -115,6 +116,8 @@ private slots:
             QCOMPARE(visiblePages(form.SetupPageControl),
                      QStringList({"TabSheetFirmwareUpdate", "TabSheetAutotuningSetup"}));
             QVERIFY(form.ActionUpgradeFirmwareOneToOne->isVisible());
+            QVERIFY(form.CheckBoxWotCorr->isVisibleTo(form.TabSheetAutotuningSetup));
+            QVERIFY(!form.CheckBoxWotCorr->isChecked());
             form.MainPageControl->setCurrentWidget(form.LogTabSheet);
         }
         {
@@ -298,6 +301,36 @@ private slots:
         form.tableCommands->RadioButtonIntEndsOff->click();
         QVERIFY(!f6->isChecked());
         QVERIFY(!table.extrapolateEnds() && !compare.extrapolateEnds());
+    }
+
+    // F7 sets the beginning up to the window start as learned at the level
+    // of that point plus the correction, and leaves the window end where it was.
+    void f7AndClearWindowButtons()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        Table &table = *form.mainTable();
+        form.tableCommands->oneToOne[0]->trigger();
+        form.TrackBarMafNach->setValue(30);
+        form.TrackBarMafKon->setValue(90);
+        form.UpDownCorrection->setValue(5);
+        form.findChild<QToolButton *>(QStringLiteral("SpeedButtonSetBeginOfTableAsLearned"))->click();
+        for (int i : {0, 17, 30})
+            QCOMPARE(table.slot(i), 35);
+        QCOMPARE(table.learnedValues()[30], 35);
+        QCOMPARE(table.learnedStart(), 30);
+        QCOMPARE(form.UpDownCorrection->value(), 0);
+        QCOMPARE(form.TrackBarMafKon->value(), 90);
+
+        // "O" clears the learned points of the window (never Min, Max or Kick).
+        table.learnedValues()[60] = table.slot(60);
+        form.TrackBarMafNach->setValue(50);
+        form.TrackBarMafKon->setValue(70);
+        form.findChild<QToolButton *>(QStringLiteral("SpeedButtonClrCorrWindow"))->click();
+        QCOMPARE(table.learnedValues()[60], 0);
+        QVERIFY(form.findChild<QToolButton *>(QStringLiteral("ButtonClrAllLearned"))->isHidden());
+        QVERIFY(sink.messages.isEmpty());
     }
 
     // Without live recording the temperature targets only release autotuning.
