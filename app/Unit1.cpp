@@ -638,6 +638,9 @@ void TForm1::buildLogPage()
     column->addWidget(LogLimitTrackBar, 0, Qt::AlignHCenter);
     column->addWidget(Label30, 0, Qt::AlignHCenter);
     row->addWidget(limit, 0, Qt::AlignTop);
+    // The O2 target is a line of the log chart and belongs beside it.
+    if (auto *target = findChild<QGroupBox *>(QStringLiteral("GroupBoxO2Target")))
+        row->addWidget(target, 0, Qt::AlignTop);
     logPage = new LogPage(LogTabSheet);
     row->addWidget(logPage, 1);
 

@@ -64,6 +64,10 @@ ChartLog::ChartLog(QWidget *parent) : ChartBase(parent)
 {
     setObjectName(QStringLiteral("ChartLog"));
     setMouseTracking(true);
+    // A decimated log zigzags across the whole height; stroked as one wide
+    // polyline such a curve takes the raster engine hundreds of milliseconds,
+    // as separate segments a millisecond or two.
+    setPlottingHint(QCP::phFastPolylines, true);
     setBackground(QPixmap());
     setBackground(QBrush(Qt::black));
     styleDark(xAxis);

@@ -317,6 +317,7 @@ void ChartTableGraph::mousePressEvent(QMouseEvent *event)
         return;
     }
     pressed_ = true;
+    pressRemembered_ = true;
     pressAt_ = pos;
     pressCode_ = snappedInputAt(pos);
     grabbed_ = false;
@@ -378,9 +379,11 @@ void ChartTableGraph::mouseReleaseEvent(QMouseEvent *event)
 
 void ChartTableGraph::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    const QPoint pos = event->position().toPoint();
-    if (table_ && inPlotArea(pos))
-        edit(snappedInputAt(pos), outputAt(pos), modifiers(event));
+    // The position of the press before it is edited, once: a second double
+    // click without a new press changes nothing.
+    if (table_ && pressRemembered_ && inPlotArea(pressAt_))
+        edit(snappedInputAt(pressAt_), outputAt(pressAt_), modifiers(event));
+    pressRemembered_ = false;
     pressed_ = false;
     grabbed_ = false;
     event->accept();

@@ -101,5 +101,7 @@ private:
     bool pressed_ = false;
     bool grabbed_ = false;
     QPoint pressAt_;
+    // The press a double click edits at; forgotten once used.
+    bool pressRemembered_ = false;
     int pressCode_ = 0;
 };

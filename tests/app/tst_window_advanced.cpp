@@ -15,6 +15,8 @@
 #include "ui/ChartLog.h"
 #include "ui/ChartTableGraph.h"
 #include "ui/LogPage.h"
+#include "ui/TablePage.h"
+#include "sim/Emulator.h"
 #include "ui/FileDialogs.h"
 #include "ui/TableCommands.h"
 
@@ -416,6 +418,85 @@ private slots:
         QCOMPARE(form.mainTable()->slot(200), before);
         QCOMPARE(chart->series(ChartLog::Tab)->data()->at(0)->value, double(before));
         QVERIFY(sink.messages.isEmpty());
+    }
+
+    // With the demo unit: a table from a file edited on the chart, compared
+    // with a second file, undone, redone and saved; a recording drawn,
+    // zoomed and learned from.
+    void demoUnitSession()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        form.resize(1200, 760);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.findChild<QAction *>(QStringLiteral("ActionAdvancedPages"))->trigger();
+        form.choosePort(QString::fromLatin1(TForm1::kDemoUnitEntry));
+        QVERIFY(form.demoUnit() && form.demoUnit()->waitForEvent("read", 3000));
+        FakeDialogs dialogs;
+        form.tableCommands->setDialogs(&dialogs);
+
+        {
+            QFile file(QStringLiteral("session.tab"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(fixtureImage(5));
+        }
+        dialogs.answer = QDir::current().absoluteFilePath(QStringLiteral("session.tab"));
+        form.tableCommands->TabFileOpen->trigger();
+        Table &table = *form.mainTable();
+        QCOMPARE(table.imageBytes(1), fixtureImage(5));
+
+        form.MainPageControl->setCurrentWidget(form.TableTabSheet);
+        ChartTableGraph *graph = form.tablePage->graph();
+        QTRY_VERIFY(graph->isVisible());
+        graph->replot();
+        const QPoint at(qRound(graph->inputPixel(100)), qRound(graph->valuePixel(200)));
+        // What a real double click delivers to the chart: press, release,
+        // double click, release (straight to the chart, so that no double
+        // click is made up from the test's own timestamps).
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
+                                  QEvent::MouseButtonRelease}) {
+            QMouseEvent e(type, at, graph->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(graph, &e);
+        }
+        QVERIFY(qAbs(table.slot(100) - 200) <= 1);
+        const QByteArray edited = table.imageBytes(1);
+
+        dialogs.answer = QDir::current().absoluteFilePath(QStringLiteral("session.tab"));
+        form.tableCommands->FileOpenCompare->trigger();
+        form.tableCommands->FileOpenCompare2->trigger();
+        QCOMPARE(form.compareTable()->imageBytes(2), fixtureImage(5));
+
+        form.findChild<QToolButton *>(QStringLiteral("SpeedButtonUndo3"))->click();
+        QCOMPARE(table.imageBytes(1), fixtureImage(5));
+        form.findChild<QToolButton *>(QStringLiteral("SpeedButtonRedo3"))->click();
+        QCOMPARE(table.imageBytes(1), edited);
+        dialogs.answer = QDir::current().absoluteFilePath(QStringLiteral("session-saved"));
+        form.tableCommands->TabFileSave->trigger();
+        QCOMPARE(readAll(QStringLiteral("session-saved.tab")), edited);
+
+        form.ActionStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(form.log()->count() > 400, 10000);
+        form.ActionStop->trigger();
+        QVERIFY(form.ActionStart->isEnabled());
+        form.MainPageControl->setCurrentWidget(form.LogTabSheet);
+        ChartLog *chart = form.logPage->chart();
+        QTRY_VERIFY(chart->isVisible());
+        QVERIFY(chart->series(ChartLog::Maf)->data()->size() > 0);
+        QCOMPARE(form.log()->viewHistory().size(), size_t(1));
+        chart->zoomToRecords(100, 300);
+        QCOMPARE(form.log()->viewHistory().size(), size_t(2));
+        QCOMPARE(form.log()->decimationStep(), 1);
+        chart->undoZoom();
+        QCOMPARE(form.log()->viewHistory().size(), size_t(1));
+        const int snapshots = table.history().count();
+        form.logPage->magicLearnButton()->click();
+        QVERIFY(table.history().count() >= snapshots);
+        QVERIFY(sink.messages.isEmpty());
+        // Closed as the program closes it, before the window goes.
+        form.close();
     }
 };
 

@@ -147,6 +147,13 @@ private slots:
         QCOMPARE(f.chart.hint(), QStringLiteral("MAF=%1  OUT=%2").arg(code).arg(stored));
         QTest::mouseRelease(&f.chart, Qt::LeftButton, {}, pos);
         QCOMPARE(f.chart.hint(), QString());
+        // The press is forgotten: a double click without a new press edits nothing.
+        const int snapshots = f.table.history().count();
+        QMouseEvent again(QEvent::MouseButtonDblClick, f.at(input + 5, value), f.chart.mapToGlobal(f.at(input + 5, value)),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&f.chart, &again);
+        QCOMPARE(f.points(), expected);
+        QCOMPARE(f.table.history().count(), snapshots);
     }
 
     // Shift makes every edit an anchor and interpolates between anchors;
