@@ -1339,6 +1339,7 @@ void TForm1::buildAdvancedPages()
     connect(advancedPages, &AdvancedPages::toggled, CheckBoxWotCorr, &QWidget::setVisible);
     menuBar()->insertMenu(view->menuAction(), tableCommands->compareMenu());
     advancedPages->addCommand(tableCommands->compareMenu()->menuAction());
+    advancedPages->addCommand(tableCommands->ActionNullTable);
     logPage->menu()->insertAction(logPage->exportCsvAction(), LogFileOpen);
     logPage->menu()->insertAction(logPage->exportCsvAction(), LogFileSave);
     menuBar()->insertMenu(view->menuAction(), logPage->menu());

@@ -39,14 +39,14 @@ class QFrame;
 class QKeyEvent;
 class QRadioButton;
 class ThrottlePanel;
-class AdvancedPages;
-class TableCommands;
-class TablePage;
-class LogPage;
 class ChartDashboard;
 class DashboardView;
 class Log;
 class TForm2;
+class AdvancedPages;
+class TableCommands;
+class TablePage;
+class LogPage;
 
 namespace sim {
 class Emulator;
@@ -268,6 +268,9 @@ private:
     void buildDashboard();
     void buildAutotuningSetup();
     void buildLogPage();
+    void buildAdvancedPages();
+    void buildTableCommands();
+    void applyCorrToTemperature(TempTarget target);
     // The controls the table operations read, and the write-back of what they changed.
     TWindowState windowState() const;
     void showWindowState(const TWindowState &w);
@@ -296,9 +299,6 @@ private:
     void showReferenceVoltage();
     void trackBarChanged(int id, int position);
     void buildThrottlePanel();
-    void buildAdvancedPages();
-    void buildTableCommands();
-    void applyCorrToTemperature(TempTarget target);
     void windowMoved(TWindowState &w);
     void quickWrite();
     void switchInversionClicked(bool idleSwitch);

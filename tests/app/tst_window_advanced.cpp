@@ -2,6 +2,7 @@
 #include <QtTest>
 
 #include <QAction>
+#include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
 #include <QTabWidget>
@@ -110,6 +111,10 @@ private slots:
             QCOMPARE(visiblePages(form.SetupPageControl), QStringList({"TabSheetFirmwareUpdate"}));
             QVERIFY(!form.ActionUpgradeFirmwareOneToOne->isVisible());
             QVERIFY(!form.CheckBoxWotCorr->isVisibleTo(form.TabSheetAutotuningSetup));
+            // The table menu of the default window: open, save and the one-to-one tables.
+            QVERIFY(form.tableCommands->TabFileOpen->isVisible());
+            QVERIFY(!form.tableCommands->ActionNullTable->isVisible());
+            QVERIFY(!form.tableCommands->compareMenu()->menuAction()->isVisible());
             QVERIFY(!menuPath(form.menuBar(), form.ActionUpgradeFirmwareOneToOne).isEmpty());
 
             option->trigger();
@@ -119,6 +124,8 @@ private slots:
                      QStringList({"TabSheetFirmwareUpdate", "TabSheetAutotuningSetup"}));
             QVERIFY(form.ActionUpgradeFirmwareOneToOne->isVisible());
             QVERIFY(form.CheckBoxWotCorr->isVisibleTo(form.TabSheetAutotuningSetup));
+            QVERIFY(form.tableCommands->ActionNullTable->isVisible());
+            QVERIFY(form.tableCommands->compareMenu()->menuAction()->isVisible());
             QVERIFY(!form.CheckBoxWotCorr->isChecked());
             form.MainPageControl->setCurrentWidget(form.LogTabSheet);
         }

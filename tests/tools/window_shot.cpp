@@ -8,12 +8,11 @@
 // advanced pages on (in a settings folder of its own).
 #include <QAction>
 #include <QApplication>
+#include <QSettings>
 #include <QStyleFactory>
 #include <QTabWidget>
-#include <QTimer>
-
-#include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "app/Unit1.h"
 #include "app/Unit2.h"
