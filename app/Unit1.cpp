@@ -39,12 +39,6 @@
 #include <QTimer>
 
 #include "app/Unit2.h"
-#include "ui/AdvancedPages.h"
-#include "ui/ChartLog.h"
-#include "ui/ChartTableGraph.h"
-#include "ui/LogPage.h"
-#include "ui/TableCommands.h"
-#include "ui/TablePage.h"
 #include "ui/ThrottlePanel.h"
 #include "ui/Unit3.h"
 #include "link/Firmware.h"
@@ -60,6 +54,12 @@
 #include "table/Table_iat_ect_corr.h"
 #include "ui/ChartDashboard.h"
 #include "ui/DashboardView.h"
+#include "ui/AdvancedPages.h"
+#include "ui/ChartLog.h"
+#include "ui/ChartTableGraph.h"
+#include "ui/LogPage.h"
+#include "ui/TableCommands.h"
+#include "ui/TablePage.h"
 
 const char *const TForm1::kDemoUnitEntry = "Demo unit (emulated)";
 

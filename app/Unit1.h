@@ -142,14 +142,6 @@ public:
     QAction *ActionEdit = nullptr; // the edit-mode menu, captioned with the mode in force
     // Throttle panel of the dashboard page (value labels and edit modes).
     ThrottlePanel *throttlePanel = nullptr;
-    // View > "Advanced pages": the hidden pages and the commands serving them.
-    AdvancedPages *advancedPages = nullptr;
-    // Tab files, one-to-one, null, copy, undo and redo of the tables.
-    TableCommands *tableCommands = nullptr;
-    // The table page: ChartTableGraph and the comparison view ChartCompare.
-    TablePage *tablePage = nullptr;
-    // The log page: ChartLog, magic learn, CSV export.
-    LogPage *logPage = nullptr;
     QFrame *MafBordersSliderPanel = nullptr;
     // Pedal calibration on the firmware page.
     QGroupBox *GroupBox4 = nullptr;
@@ -220,6 +212,14 @@ public:
     std::array<QLineEdit *, 8> mainParamEdits{};
     std::array<QLineEdit *, 8> compareParamEdits1{};
     std::array<QLineEdit *, 8> compareParamEdits2{};
+    // View > "Advanced pages": the hidden pages and the commands serving them.
+    AdvancedPages *advancedPages = nullptr;
+    // Tab files, one-to-one, null, copy, undo and redo of the tables.
+    TableCommands *tableCommands = nullptr;
+    // The table page: ChartTableGraph and the comparison view ChartCompare.
+    TablePage *tablePage = nullptr;
+    // The log page: ChartLog, magic learn, CSV export.
+    LogPage *logPage = nullptr;
 
 public slots:
     void ComComboBox1Change();

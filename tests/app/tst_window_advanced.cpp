@@ -342,6 +342,47 @@ private slots:
         QVERIFY(sink.messages.isEmpty());
     }
 
+    // While recording, a correction dragged on CorrPanel and released goes to
+    // the IAT correction bin of the current IAT code when that target is down.
+    void correctionPanelAppliesToIat()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        // Closed as the program closes it, before the window goes, whatever the outcome.
+        auto closeFirst = qScopeGuard([&form] { form.close(); });
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.MainPageControl->setCurrentWidget(form.DashboardTabSheet);
+        form.choosePort(QString::fromLatin1(TForm1::kDemoUnitEntry));
+        QVERIFY(form.demoUnit() && form.demoUnit()->waitForEvent("read", 3000));
+        form.ActionStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(form.log()->count() > 30, 5000);
+        form.SpeedButtonApplyCorrToIat->click();
+        Table &table = *form.mainTable();
+        const int code = table.operatingPoint().iatCode;
+        const int slot = Table::correctionSlot(TempTarget::IAT, code);
+        table.setSlot(slot, 0);
+        QLabel *panel = form.CorrPanel;
+        const int x = panel->width() / 2;
+        auto send = [panel](QEvent::Type type, const QPoint &at, Qt::MouseButtons held) {
+            QMouseEvent e(type, at, panel->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                          held, Qt::NoModifier);
+            QApplication::sendEvent(panel, &e);
+        };
+        // 10 pixels upwards inside the panel: one step.
+        QVERIFY(panel->height() > 11);
+        send(QEvent::MouseButtonPress, QPoint(x, panel->height() - 1), Qt::LeftButton);
+        send(QEvent::MouseMove, QPoint(x, panel->height() - 11), Qt::LeftButton);
+        QCOMPARE(form.UpDownCorrection->value(), 1);
+        send(QEvent::MouseButtonRelease, QPoint(x, panel->height() - 11), Qt::NoButton);
+        QCOMPARE(table.operatingPoint().iatCode / 4, code / 4);
+        QCOMPARE(table.slot(slot), 1);
+        QCOMPARE(form.UpDownCorrection->value(), 0);
+        form.ActionStop->trigger();
+        QVERIFY2(sink.messages.isEmpty(), qPrintable(sink.messages.join('|')));
+    }
+
     // Without live recording the temperature targets only release autotuning.
     void temperatureTargetsWithoutRecordingChangeNothing()
     {
