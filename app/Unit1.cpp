@@ -60,6 +60,12 @@
 #include "table/Table_iat_ect_corr.h"
 #include "ui/ChartDashboard.h"
 #include "ui/DashboardView.h"
+#include "ui/AdvancedPages.h"
+#include "ui/ChartLog.h"
+#include "ui/ChartTableGraph.h"
+#include "ui/LogPage.h"
+#include "ui/TableCommands.h"
+#include "ui/TablePage.h"
 
 const char *const TForm1::kDemoUnitEntry = "Demo unit (emulated)";
 
@@ -183,11 +189,16 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("Form1"));
     buildControls();
     FormCreate();
+    buildTableCommands();
+    buildAdvancedPages();
 }
 
 TForm1::~TForm1()
 {
     FormClose();
+    // Taking the window apart can still make the port chooser signal a choice.
+    ComComboBox1->disconnect(this);
+    ComComboBox1->lineEdit()->disconnect(this);
 }
 
 void TForm1::buildControls()
@@ -300,7 +311,13 @@ void TForm1::buildControls()
     mainRow->addStretch(1);
     mainColumn->addLayout(mainRow);
     mainColumn->addWidget(buildParameterGroup(MainTabSheet));
-    mainColumn->addStretch(1);
+    // The shortcut help, in the language chosen.
+    auto *hotKeys = named(new QGroupBox(QStringLiteral("Hot keys"), MainTabSheet), "GroupBoxHotKeys");
+    Memo1 = named(new QPlainTextEdit(hotKeys), "Memo1");
+    Memo1->setReadOnly(true);
+    Memo1->setMinimumHeight(120);
+    (new QVBoxLayout(hotKeys))->addWidget(Memo1);
+    mainColumn->addWidget(hotKeys, 1);
 
     // Settings page: firmware update.
     auto *setupColumn = new QVBoxLayout(SetupTabSheet);
@@ -338,10 +355,7 @@ void TForm1::buildControls()
     connect(ButtonCalibrate, &QPushButton::clicked, this, &TForm1::ButtonCalibrateClick);
     firmwareColumn->addStretch(1);
     setupColumn->addWidget(SetupPageControl);
-    auto *helpPage = makePage(SetupPageControl, "TabSheetHelp", QStringLiteral("Keys"));
-    Memo1 = named(new QPlainTextEdit(helpPage), "Memo1");
-    Memo1->setReadOnly(true);
-    (new QVBoxLayout(helpPage))->addWidget(Memo1);
+
     buildAutotuningSetup();
 
     buildDashboard();
@@ -349,8 +363,10 @@ void TForm1::buildControls()
 
     // Table page: the compare view's two sets of parameter boxes.
     auto *tableColumn = new QVBoxLayout(TableTabSheet);
-    tableColumn->addWidget(buildCompareView(TableTabSheet));
-    tableColumn->addStretch(1);
+    tablePage = new TablePage(TableTabSheet);
+    tablePage->setCompareParameters(buildCompareView(tablePage));
+    tableColumn->addWidget(tablePage);
+    connect(MainPageControl, &QTabWidget::currentChanged, tablePage, &TablePage::releaseLatched);
 
     // A pick from the list chooses at once; a typed path is chosen with Enter.
     connect(ComComboBox1, QOverload<int>::of(&QComboBox::activated), this, [this](int) { ComComboBox1Change(); });
@@ -469,6 +485,10 @@ void TForm1::buildDashboard()
                                       QStringLiteral("Autotuning (A)"));
     SpeedButtonAplToTable = speedButton("SpeedButtonAplToTable", QStringLiteral("Table"),
                                         QStringLiteral("Apply the correction to the table"));
+    SpeedButtonApplyCorrToIat = speedButton("SpeedButtonApplyCorrToIat", QStringLiteral("IAT"),
+                                            QStringLiteral("Apply the correction to the IAT correction"));
+    SpeedButtonApplyCorrToECT = speedButton("SpeedButtonApplyCorrToECT", QStringLiteral(" ECT"),
+                                            QStringLiteral("Apply the correction to the ECT correction"));
     SpeedButtonToyota = speedButton("SpeedButtonToyota", QStringLiteral("F9"),
                                     QStringLiteral("Descending characteristic"));
     buttons->addStretch(1);
@@ -476,6 +496,10 @@ void TForm1::buildDashboard()
     auto *targets = new QButtonGroup(this);
     targets->setExclusive(true);
     targets->addButton(SpeedButtonAplToTable);
+    targets->addButton(SpeedButtonApplyCorrToIat);
+    targets->addButton(SpeedButtonApplyCorrToECT);
+    connect(SpeedButtonApplyCorrToIat, &QToolButton::clicked, this, [this] { applyCorrToTemperature(TempTarget::IAT); });
+    connect(SpeedButtonApplyCorrToECT, &QToolButton::clicked, this, [this] { applyCorrToTemperature(TempTarget::ECT); });
     SpeedButtonAplToTable->setChecked(true);
     SpeedButtonAutocorr->setVisible(false);
     grid->addLayout(buttons, 4, 0, 1, 3);
@@ -653,7 +677,11 @@ void TForm1::buildLogPage()
     column->addWidget(LogLimitTrackBar, 0, Qt::AlignHCenter);
     column->addWidget(Label30, 0, Qt::AlignHCenter);
     row->addWidget(limit, 0, Qt::AlignTop);
-    row->addStretch(1);
+    // The O2 target is a line of the log chart and belongs beside it.
+    if (auto *target = findChild<QGroupBox *>(QStringLiteral("GroupBoxO2Target")))
+        row->addWidget(target, 0, Qt::AlignTop);
+    logPage = new LogPage(LogTabSheet);
+    row->addWidget(logPage, 1);
 
     connect(LockLogLimitSpeedButton, &QToolButton::clicked, this, &TForm1::LockLogLimitSpeedButtonClick);
     connect(LogLimitTrackBar, &QSlider::valueChanged, this, &TForm1::LogLimitTrackBarChange);
@@ -767,14 +795,14 @@ void TForm1::FormCreate()
 
     mainFields_ = std::make_unique<LineEditFields>(mainParamEdits);
     table_ = std::make_unique<Table>();
-    table_->setUpTableView(nullptr, true, false, mainFields_.get());
+    table_->setUpTableView(tablePage->graph()->bindTable(*table_, true), true, false, mainFields_.get());
     table_->quickWriteHook = [this] { transfer::quickWrite(*table_, *channel_); };
     buildDashboardViews();
     qApp->installEventFilter(this);
 
     // The log subscribes itself, after the channel.
     log_ = std::make_unique<Log>(tpsCalibration, *channel_, *broadcaster_, this);
-    log_->setUpView(nullptr, table_.get());
+    log_->setUpView(logPage->chart()->bindLog(*log_), table_.get());
     // No message box for a stream that ends by itself; the status line says why.
     connect(log_.get(), &Log::streamStopped, this, [this](const QString &reason) {
         statusBar()->showMessage(QStringLiteral("Live data stopped: ") + reason);
@@ -784,8 +812,9 @@ void TForm1::FormCreate()
     compareFields1_ = std::make_unique<LineEditFields>(compareParamEdits1);
     compareFields2_ = std::make_unique<LineEditFields>(compareParamEdits2);
     compare_ = std::make_unique<Table>();
-    compare_->setUpTableView(nullptr, false, false, compareFields1_.get());
+    compare_->setUpTableView(tablePage->compare()->bindTable(*compare_, false), false, false, compareFields1_.get());
     compare_->setUpSecondImage(compareFields2_.get());
+    tablePage->compare()->addSecondImage();
 
     mafWindowStart_ = 0;
     {
@@ -1362,6 +1391,112 @@ void TForm1::buildDashboardViews()
         bar->setFocusPolicy(Qt::NoFocus);
 }
 
+void TForm1::applyCorrToTemperature(TempTarget target)
+{
+    TWindowState w = windowState();
+    table_->applyTemperatureCorrection(target, UpDownCorrection->value(), w);
+    showWindowState(w);
+}
+
+void TForm1::buildTableCommands()
+{
+    tableCommands = new TableCommands(*table_, *compare_, this);
+    tableCommands->proposedName = [] { return proposedDateTimeName(QDateTime::currentDateTime(), QLocale::system()); };
+    tableCommands->oneToOneHandler = [this](std::optional<float> volts) {
+        TWindowState w = windowState();
+        table_->oneToOne(w, volts);
+        showWindowState(w);
+        showReferenceVoltage();
+    };
+    menuBar()->insertMenu(menuBar()->actions().value(1), tableCommands->tableMenu());
+    auto *row = new QHBoxLayout;
+    row->addWidget(tableCommands->makeUndoButton(DashboardTabSheet, QStringLiteral("SpeedButtonUndo1")));
+    row->addWidget(tableCommands->makeRedoButton(DashboardTabSheet, QStringLiteral("SpeedButtonRedo1")));
+    row->addWidget(tableCommands->makeExtrapolateButton(DashboardTabSheet));
+    auto commandButton = [&](const char *name, const QString &text, const QString &tip) {
+        auto *button = named(new QToolButton(DashboardTabSheet), name);
+        button->setText(text);
+        button->setToolTip(tip);
+        row->addWidget(button);
+        return button;
+    };
+    QToolButton *f7 = commandButton("SpeedButtonSetBeginOfTableAsLearned", QStringLiteral("F7"),
+                                    QStringLiteral("Set the beginning of the table up to the window start as learned"));
+    connect(f7, &QToolButton::clicked, this, [this] {
+        // The operation works on a window of one point; the end comes back afterwards.
+        const int end = TrackBarMafKon->value();
+        TrackBarMafKon->setValue(TrackBarMafNach->value());
+        TWindowState w = windowState();
+        table_->setBeginOfTableAsLearnedCommand(w);
+        showWindowState(w);
+        TrackBarMafKon->setValue(end);
+    });
+    QToolButton *clearWindow = commandButton("SpeedButtonClrCorrWindow", QStringLiteral("O"),
+                                             QStringLiteral("Clear the learned points of the correction window"));
+    connect(clearWindow, &QToolButton::clicked, this, [this] {
+        TWindowState w = windowState();
+        if (table_->clearCorrectionWindowCommand(w))
+            showWindowState(w);
+    });
+    QToolButton *clearAll = commandButton("ButtonClrAllLearned", QStringLiteral("P"),
+                                          QStringLiteral("Clear every learned point above the learned beginning"));
+    clearAll->hide();
+    clearAll->setEnabled(false);
+    connect(clearAll, &QToolButton::clicked, this, [this] {
+        TWindowState w = windowState();
+        table_->clearAllLearnedCommand(w);
+        showWindowState(w);
+    });
+    row->addStretch(1);
+    throttleArea_->addLayout(row);
+    QWidget *graph = tablePage->graphSheet();
+    tablePage->addGraphTool(tableCommands->makeUndoButton(graph, QStringLiteral("SpeedButtonUndo3")));
+    tablePage->addGraphTool(tableCommands->makeRedoButton(graph, QStringLiteral("SpeedButtonRedo3")));
+    tablePage->addGraphTool(tableCommands->makeButton1(graph));
+    tablePage->addGraphTool(tableCommands->makeExtrapolateSwitch(graph));
+    connect(tableCommands, &TableCommands::historyMoved, this, [this] {
+        showReferenceVoltage();
+        logPage->redraw();
+    });
+    logPage->addTool(tableCommands->makeUndoButton(logPage, QStringLiteral("SpeedButtonUndo2")));
+    logPage->addTool(tableCommands->makeRedoButton(logPage, QStringLiteral("SpeedButtonRedo2")));
+    connect(logPage, &LogPage::magicLearnRequested, this, [this] {
+        log_->magicLearn(ComboBoxO2->currentIndex(), SpeedButtonToyota->isChecked());
+        logPage->redraw();
+    });
+    connect(MainPageControl, &QTabWidget::currentChanged, logPage->chart(), &ChartLog::releaseLatched);
+}
+
+void TForm1::buildAdvancedPages()
+{
+    advancedPages = new AdvancedPages(this);
+    auto *view = new QMenu(QStringLiteral("View"), this);
+    view->setObjectName(QStringLiteral("MenuView"));
+    view->addAction(advancedPages->action());
+    menuBar()->insertMenu(menuBar()->actions().constLast(), view);
+    for (QAction *entry : menuBar()->actions()) {
+        if (entry->menu() && entry->menu()->actions().contains(ActionStart)) {
+            entry->menu()->addSeparator();
+            entry->menu()->addAction(ActionUpgradeFirmwareOneToOne);
+        }
+    }
+    advancedPages->addPage(MainPageControl, TableTabSheet);
+    advancedPages->addPage(MainPageControl, LogTabSheet);
+    advancedPages->addPage(MainPageControl, TabSheet1);
+    advancedPages->addPage(SetupPageControl, TabSheetAutotuningSetup);
+    advancedPages->addCommand(ActionUpgradeFirmwareOneToOne);
+    // The full-throttle smoothing option is offered with the autotuning options.
+    connect(advancedPages, &AdvancedPages::toggled, CheckBoxWotCorr, &QWidget::setVisible);
+    menuBar()->insertMenu(view->menuAction(), tableCommands->compareMenu());
+    advancedPages->addCommand(tableCommands->compareMenu()->menuAction());
+    advancedPages->addCommand(tableCommands->ActionNullTable);
+    logPage->menu()->insertAction(logPage->exportCsvAction(), LogFileOpen);
+    logPage->menu()->insertAction(logPage->exportCsvAction(), LogFileSave);
+    menuBar()->insertMenu(view->menuAction(), logPage->menu());
+    advancedPages->addCommand(logPage->menu()->menuAction());
+    advancedPages->restore();
+}
+
 void TForm1::buildThrottlePanel()
 {
     throttlePanel = new ThrottlePanel(*table_, DashboardTabSheet);
@@ -1379,7 +1514,6 @@ void TForm1::buildThrottlePanel()
     controls.windowStart = TrackBarMafNach;
     controls.smoothing = trackBars[tbl::TrackBarMafSm];
     controls.correction = UpDownCorrection;
-    controls.applyToTable = SpeedButtonAplToTable;
     controls.corrPanel = CorrPanel;
     controls.bordersPanel = MafBordersSliderPanel;
     ThrottleEditorActions actions;
@@ -1390,7 +1524,14 @@ void TForm1::buildThrottlePanel()
         w.setWindowEnd(position);
         windowMoved(w);
     };
-    actions.applyToTable = [this] { SpeedButtonAplToTableClick(); };
+    actions.applyCorrection = [this] {
+        if (SpeedButtonAplToTable->isChecked())
+            SpeedButtonAplToTableClick();
+        else if (SpeedButtonApplyCorrToECT->isChecked())
+            applyCorrToTemperature(TempTarget::ECT);
+        else if (SpeedButtonApplyCorrToIat->isChecked())
+            applyCorrToTemperature(TempTarget::IAT);
+    };
     actions.quickWrite = [this] { quickWrite(); };
     throttleEditor = new ThrottleEditor(*table_, *throttlePanel, controls, std::move(actions), this);
     throttlePanel->setSmoothing(trackBars[tbl::TrackBarMafSm]->value());

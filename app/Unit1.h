@@ -46,6 +46,10 @@ class ChartDashboard;
 class DashboardView;
 class Log;
 class TForm2;
+class AdvancedPages;
+class TableCommands;
+class TablePage;
+class LogPage;
 
 namespace sim {
 class Emulator;
@@ -187,6 +191,8 @@ public:
     QToolButton *SpeedButtonManualBorders = nullptr;
     QToolButton *SpeedButtonAutocorr = nullptr;
     QToolButton *SpeedButtonAplToTable = nullptr;
+    QToolButton *SpeedButtonApplyCorrToIat = nullptr;
+    QToolButton *SpeedButtonApplyCorrToECT = nullptr;
     QToolButton *SpeedButtonToyota = nullptr;
     // Autotuning options (settings page, tab hidden).
     QWidget *TabSheetAutotuningSetup = nullptr;
@@ -220,6 +226,14 @@ public:
     std::array<QLineEdit *, 8> mainParamEdits{};
     std::array<QLineEdit *, 8> compareParamEdits1{};
     std::array<QLineEdit *, 8> compareParamEdits2{};
+    // View > "Advanced pages": the hidden pages and the commands serving them.
+    AdvancedPages *advancedPages = nullptr;
+    // Tab files, one-to-one, null, copy, undo and redo of the tables.
+    TableCommands *tableCommands = nullptr;
+    // The table page: ChartTableGraph and the comparison view ChartCompare.
+    TablePage *tablePage = nullptr;
+    // The log page: ChartLog, magic learn, CSV export.
+    LogPage *logPage = nullptr;
 
 public slots:
     void ComComboBox1Change();
@@ -271,6 +285,9 @@ private:
     void buildDashboard();
     void buildAutotuningSetup();
     void buildLogPage();
+    void buildAdvancedPages();
+    void buildTableCommands();
+    void applyCorrToTemperature(TempTarget target);
     // The controls the table operations read, and the write-back of what they changed.
     TWindowState windowState() const;
     void showWindowState(const TWindowState &w);

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "link/Firmware.h"
+#include "log/LogCsv.h"
 #include "log/Log_iat_ect_corr.h"
 #include "log/Oxygensensor.h"
 #include "throttle/TpsCalibration.h"
@@ -36,6 +37,7 @@ const char kUsage[] =
     "  log FILE.log --seconds N [--sensor TYPE]\n"
     "                             record the live data stream for N seconds;\n"
     "                             TYPE 0..4 is the oxygen sensor (default 2, 0-5V)\n"
+    "  export-csv FILE.log [OUT.csv]  a log file as comma-separated values (no --port)\n"
     "--port PATH: the serial device (e.g. /dev/ttyUSB0); \"demo\" uses the\n"
     "built-in emulated unit.\n"
     "tarvix-cli COMMAND --help tells more of one command; --version the version.\n";
@@ -65,6 +67,10 @@ const VerbHelp kVerbHelp[] = {
               "Updates the unit's firmware from a firmware file. --recovery is for a unit\n"
               "that already sits in its boot loader (after an interrupted update, or\n"
               "started with the update jumper set): nothing is sent to call the boot loader.\n"},
+    {"export-csv", "usage: tarvix-cli export-csv FILE.log [OUT.csv]\n"
+                   "Writes the records of a log file as comma-separated values: a header row\n"
+                   "with the column names, then one row per record (time in seconds, then the\n"
+                   "values as stored). OUT.csv defaults to FILE with \".csv\". No port needed.\n"},
     {"log", "usage: tarvix-cli log FILE.log --seconds N [--sensor TYPE] --port PATH\n"
             "Records the live data stream for N seconds into FILE.log. TYPE is the oxygen\n"
             "sensor: 0..4, default 2 (0-5V signal). When the stream ends early the cause\n"
@@ -214,6 +220,25 @@ int recordLog(Session &s, const QString &file, int seconds, int sensorType)
     return endedEarly ? 1 : 0;
 }
 
+// Converts a log file to CSV; needs no unit.
+int exportCsv(const QStringList &files)
+{
+    if (files.isEmpty() || files.size() > 2)
+        return -1;
+    TZiravBroadcaster broadcaster;
+    TRXTX channel(broadcaster);
+    TTpsCalibration tps;
+    Log log(tps, channel, broadcaster);
+    log.setUpView(nullptr, nullptr);
+    if (!log.loadFromFile(files[0]))
+        return 1;
+    const QString out = files.size() == 2 ? files[1] : logcsv::csvNameFor(files[0]);
+    if (!logcsv::exportCsv(log, out))
+        return 1;
+    std::printf("records written: %d\n", log.count());
+    return 0;
+}
+
 int usage()
 {
     std::fputs(kUsage, stderr);
@@ -252,6 +277,12 @@ int main(int argc, char *argv[])
             return usage();
         else
             positional.append(args[i]);
+    }
+    if (!positional.isEmpty() && positional.front() == QLatin1String("export-csv")) {
+        StderrSink sink;
+        ScopedMessageSink installed(&sink);
+        const int status = exportCsv(positional.mid(1));
+        return status < 0 ? usage() : status;
     }
     if (positional.isEmpty() || port.isEmpty())
         return usage();

@@ -22,4 +22,10 @@ shot "$root/docs/firmware.png" 2 TabSheetFirmwareUpdate
 shot "$root/docs/panel-kick.png" 1 --mode 7
 shot "$root/docs/panel-idle-switch.png" 1 --mode 1
 shot "$root/docs/panel-ref.png" 1 --mode 9
+# The advanced pages (View > Advanced pages): table chart, comparison, the
+# log of a few seconds of live data, and the autotuning options.
+shot "$root/docs/table-graph.png" 3 TabSheetTableGraph --advanced
+shot "$root/docs/table-compare.png" 3 TabSheetTableCompare --advanced
+shot "$root/docs/log-chart.png" 4 --advanced --live --stop
+shot "$root/docs/autotuning-options.png" 2 TabSheetAutotuningSetup --advanced
 ls "$root"/docs/*.png

@@ -228,9 +228,11 @@ void ChartBase::zoomStep()
     };
     xAxis->setRange(mix(fromX_, toX_));
     yAxis->setRange(mix(fromY_, toY_));
-    if (zoomStep_ >= kZoomSteps)
-        zoomTimer_.stop();
     replot(rpQueuedReplot);
+    if (zoomStep_ >= kZoomSteps) {
+        zoomTimer_.stop();
+        emit zoomFinished();
+    }
 }
 
 void ChartBase::mousePressEvent(QMouseEvent *event)

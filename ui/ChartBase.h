@@ -68,6 +68,8 @@ public:
 
 signals:
     void zoomUndone();
+    // The last step of an animated zoom has been drawn.
+    void zoomFinished();
 
 protected:
     // Rubber-band zoom: dragging right and down zooms into the rectangle in

@@ -1,6 +1,5 @@
 #include "ui/ThrottleEditor.h"
 
-#include <QAbstractButton>
 #include <QMouseEvent>
 #include <QSlider>
 #include <QSpinBox>
@@ -59,8 +58,8 @@ void ThrottleEditor::released(bool vertical)
         // A switch point or auxiliary end moved by the keys reaches the unit
         // when the key comes up, as it does from the border panel.
         a_.quickWrite();
-    } else if (vertical && c_.applyToTable->isChecked()) {
-        a_.applyToTable();
+    } else if (vertical) {
+        a_.applyCorrection();
     }
     panel_.refreshValues();
 }

@@ -10,7 +10,6 @@
 
 #include "throttle/ThrottleSettings.h"
 
-class QAbstractButton;
 class QSlider;
 class QSpinBox;
 class QWidget;
@@ -21,7 +20,6 @@ struct ThrottleEditorControls {
     QSlider *windowStart = nullptr;        // TrackBarMafNach
     QSlider *smoothing = nullptr;          // TrackBarMafSm
     QSpinBox *correction = nullptr;        // UpDownCorrection
-    QAbstractButton *applyToTable = nullptr; // SpeedButtonAplToTable
     QWidget *corrPanel = nullptr;          // CorrPanel
     QWidget *bordersPanel = nullptr;       // MafBordersSliderPanel
 };
@@ -29,7 +27,9 @@ struct ThrottleEditorControls {
 struct ThrottleEditorActions {
     std::function<int()> editMode;
     std::function<void(int position)> moveWindowTo; // both ends, with the window handling
-    std::function<void()> applyToTable;             // the apply-to-table button's click
+    // Up/Down released outside the point modes: the correction goes to the
+    // selected target (table, ECT or IAT).
+    std::function<void()> applyCorrection;
     std::function<void()> quickWrite;
 };
 

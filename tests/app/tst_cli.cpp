@@ -37,6 +37,39 @@ QString defaultTabFile(const QTemporaryDir &dir)
 class TestCli : public QObject {
     Q_OBJECT
 private slots:
+    // A log file written field by field (every field its own bytes) comes
+    // out as one CSV row per record with the values the log holds.
+    void exportCsv()
+    {
+        QTemporaryDir dir;
+        QByteArray file("\x07\x08ZiRaV\0\0\0\x01\0\0\0\0", 15);
+        file += QByteArray::fromHex("010203040506070809800b0c0d0e00");
+        file += QByteArray::fromHex("15161718191a1b1c1d001f20212280");
+        const QString log = dir.filePath("run.log");
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(file);
+        f.close();
+        const QByteArray expected = "Time_s,Converter,Marker,AuxOut,MAF,TPS,RpmPeriod,O2,Corr,IAT,ECT,AuxSlot2,"
+                                    "AuxSlot3,O2SM,LogCorr\n"
+                                    "0.00,1,2,3,4,5,1543,8,-9,11,12,,,13,14\n"
+                                    "0.01,21,22,23,24,25,6683,28,29,31,32,,,33,-34\n";
+        Run r = cli({"export-csv", log});
+        QCOMPARE(r.status, 0);
+        QFile csv(dir.filePath("run.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll(), expected);
+
+        r = cli({"export-csv", log, dir.filePath("other.csv")});
+        QCOMPARE(r.status, 0);
+        QFile other(dir.filePath("other.csv"));
+        QVERIFY(other.open(QIODevice::ReadOnly));
+        QCOMPARE(other.readAll(), expected);
+
+        QCOMPARE(cli({"export-csv", dir.filePath("missing.log")}).status, 1);
+        QCOMPARE(cli({"export-csv"}).status, 2);
+    }
+
     void identify()
     {
         sim::Emulator unit;

@@ -17,6 +17,7 @@
 #include "app/Unit2.h"
 #include "app/WindowTestHelpers.h"
 #include "link/MessageSink.h"
+#include "log/Log_iat_ect_corr.h"
 #include "ui/ThrottlePanel.h"
 
 namespace {
@@ -25,7 +26,16 @@ namespace {
 QStringList shownTexts(QWidget *root)
 {
     QStringList texts{root->windowTitle()};
+    // The log page's series buttons carry series titles, which stay as they are.
+    auto onLogPage = [](QObject *o) {
+        for (; o; o = o->parent())
+            if (o->objectName() == QLatin1String("LogPage"))
+                return true;
+        return false;
+    };
     for (QObject *o : root->findChildren<QObject *>()) {
+        if (onLogPage(o))
+            continue;
         if (auto *l = qobject_cast<QLabel *>(o))
             texts << l->text();
         else if (auto *b = qobject_cast<QAbstractButton *>(o))
@@ -45,14 +55,19 @@ QStringList shownTexts(QWidget *root)
     return texts;
 }
 
-// Captions of the other language that differ from this one's.
+// Captions of the other language that differ from this one's. Chart series
+// titles (the log's column names) stay as they are in both languages.
 QStringList foreignCaptions(int language)
 {
+    QStringList seriesTitles;
+    for (int c = 0; c < kLogColumns; ++c)
+        seriesTitles << QString::fromLatin1(logColumnName(c));
     QStringList out;
     for (const lang::Caption &c : lang::captions()) {
         const QString en = QString::fromUtf8(c.english), ru = QString::fromUtf8(c.russian);
-        if (en != ru)
-            out << (lang::isEnglish(language) ? ru : en);
+        const QString foreign = lang::isEnglish(language) ? ru : en;
+        if (en != ru && !seriesTitles.contains(foreign))
+            out << foreign;
     }
     return out;
 }

@@ -1,18 +1,23 @@
 // Opens the main window, chooses the demo unit, shows a page and saves a
 // picture of the window (the README's screenshots come from here).
-// Usage: window_shot OUT.png [PAGE [INNER]] [--live] [--mode N]
+// Usage: window_shot OUT.png [PAGE [INNER]] [--live [--stop]] [--mode N] [--advanced]
 // INNER names a page of an inner page control to show, even one whose tab is
 // hidden; --live starts live data and waits for the dashboard to fill;
-// --mode chooses the throttle panel's edit mode N.
+// --mode chooses the throttle panel's edit mode N; --stop ends the live data
+// again (the log page then draws what was recorded); --advanced switches the
+// advanced pages on (in a settings folder of its own).
 #include <QAction>
 #include <QApplication>
+#include <QSettings>
 #include <QStyleFactory>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "app/Theme.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
+#include "ui/AdvancedPages.h"
 #include "ui/ThrottlePanel.h"
 #include "link/MessageSink.h"
 
@@ -21,6 +26,10 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const bool live = args.removeAll(QStringLiteral("--live")) > 0;
+    const bool stop = args.removeAll(QStringLiteral("--stop")) > 0;
+    const bool advanced = args.removeAll(QStringLiteral("--advanced")) > 0;
+    QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     int mode = -1;
     if (const int at = int(args.indexOf(QStringLiteral("--mode"))); at >= 0 && at + 1 < args.size()) {
         mode = args.at(at + 1).toInt();
@@ -47,6 +56,8 @@ int main(int argc, char **argv)
     };
     QTimer::singleShot(300, &form, [&] {
         form.choosePort(QString::fromLatin1(TForm1::kDemoUnitEntry));
+        if (advanced)
+            form.advancedPages->action()->trigger();
         form.MainPageControl->setCurrentIndex(page);
         if (!innerName.isEmpty()) {
             auto *inner = form.findChild<QWidget *>(innerName);
@@ -60,6 +71,15 @@ int main(int argc, char **argv)
             form.throttlePanel->chooseMode(mode);
         if (live)
             form.ActionStart->trigger();
+        if (live && stop) {
+            QTimer::singleShot(4000, &form, [&] {
+                form.ActionStop->trigger();
+                form.MainPageControl->setCurrentIndex(0);
+                form.MainPageControl->setCurrentIndex(page);
+                QTimer::singleShot(500, &form, save);
+            });
+            return;
+        }
         QTimer::singleShot(live ? 4000 : 300, &form, save);
     });
     return app.exec();
