@@ -825,6 +825,7 @@ void TForm1::FormCreate()
         ComboBoxO2->setCurrentIndex(o2::kDefaultType);
     }
     TrackBarRefO2Change();
+    TrackBarLogO2TargetChange(); // the target's labels show from the start too
     TrackBarBChange();
     TrackBarTChange();
     applyLanguage(lang::kEnglish);
@@ -969,16 +970,16 @@ void TForm1::saveSettingsAs(const QString &fileName)
 
 void TForm1::Nastroiki_FileOpenExecute()
 {
-    const QString name = QFileDialog::getOpenFileName(this, QString(), QString(),
-                                                      QStringLiteral("Autotuning Files (*.cfg)"));
+    const QString name = tableCommands->dialogs().openFileName(
+        this, {QString(), QStringLiteral("Autotuning Files (*.cfg)"), QString(), QString()});
     if (!name.isEmpty())
         loadProgramState(name);
 }
 
 void TForm1::Nastroiki_FileSaveAsExecute()
 {
-    const QString name = QFileDialog::getSaveFileName(this, QString(), QStringLiteral("config"),
-                                                      QStringLiteral("Autotuning Files (*.cfg)"));
+    const QString name = tableCommands->dialogs().saveFileName(
+        this, {QString(), QStringLiteral("Autotuning Files (*.cfg)"), QString(), QStringLiteral("config")});
     if (!name.isEmpty())
         saveSettingsAs(name);
 }
@@ -1176,8 +1177,8 @@ void TForm1::ActionWriteConverterExecute()
 
 void TForm1::FileOpenFirmwareClick()
 {
-    const QString name = QFileDialog::getOpenFileName(this, QString(), QString(),
-                                                      QStringLiteral("Firmware files (*.enc)"));
+    const QString name = tableCommands->dialogs().openFileName(
+        this, {QString(), QStringLiteral("Firmware files (*.enc)"), QString(), QString()});
     // A cancelled dialog starts nothing: an update the user did not ask for
     // could leave the unit in its boot loader.
     if (!name.isEmpty())
@@ -1209,17 +1210,17 @@ QString proposedDateTimeName(const QDateTime &when, const QLocale &locale)
 
 void TForm1::LogFileOpenExecute()
 {
-    const QString name =
-        QFileDialog::getOpenFileName(this, QString(), QString(), QStringLiteral("Log Files (*.log)"));
+    const QString name = tableCommands->dialogs().openFileName(this, {QString(), QStringLiteral("Log Files (*.log)"),
+                                                                       QString(), QString()});
     if (!name.isEmpty())
         log_->loadFromFile(name);
 }
 
 void TForm1::LogFileSaveExecute()
 {
-    const QString name = QFileDialog::getSaveFileName(
-        this, QString(), proposedDateTimeName(QDateTime::currentDateTime(), QLocale::system()),
-        QStringLiteral("Log Files (*.log)"));
+    const QString name = tableCommands->dialogs().saveFileName(
+        this, {QString(), QStringLiteral("Log Files (*.log)"), QStringLiteral("log"),
+               proposedDateTimeName(QDateTime::currentDateTime(), QLocale::system())});
     if (!name.isEmpty())
         log_->saveToFile(name);
 }
@@ -1241,8 +1242,8 @@ bool TForm1::updateFirmwareFrom(const QString &fileName)
 
 void TForm1::ActionUpgradeFirmwareOneToOneExecute()
 {
-    const QString name = QFileDialog::getOpenFileName(this, QString(), QString(),
-                                                      QStringLiteral("Firmware files (*.enc)"));
+    const QString name = tableCommands->dialogs().openFileName(
+        this, {QString(), QStringLiteral("Firmware files (*.enc)"), QString(), QString()});
     if (!name.isEmpty())
         upgradeFirmwareOneToOneFrom(name);
 }

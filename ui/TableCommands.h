@@ -28,6 +28,8 @@ public:
 
     // Tests answer the dialogs themselves; null restores the platform's.
     void setDialogs(FileDialogs *dialogs);
+    // The window's other file dialogs (logs, settings, firmware) go through it too.
+    FileDialogs &dialogs() const { return *dialogs_; }
     // Proposed name of a save dialog (date and time, without extension).
     std::function<QString()> proposedName;
     // One-to-one table; no voltage keeps the reference voltage.

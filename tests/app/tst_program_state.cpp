@@ -14,6 +14,8 @@
 
 #include "app/Saveloadprogramstate.h"
 #include "app/Unit1.h"
+#include "ui/FileDialogs.h"
+#include "ui/TableCommands.h"
 #include "link/MessageSink.h"
 
 namespace {
@@ -37,6 +39,21 @@ const QByteArray kDefaults = QByteArray::fromHex("01010000" "000a" "007f" "0000"
 // Every field different from its default.
 const QByteArray kChosen = QByteArray::fromHex("00000101" "0014" "0050" "0023" "00dc" "01f4" "0064" "05dc" "0004"
                                                "0030" "0007" "01f4" "0064");
+// Answers the window's file dialogs and keeps what was asked.
+struct AnsweringDialogs : FileDialogs {
+    QList<FileDialogRequest> asked;
+    QString answer;
+    QString openFileName(QWidget *, const FileDialogRequest &r) override
+    {
+        asked.append(r);
+        return answer;
+    }
+    QString saveFileName(QWidget *, const FileDialogRequest &r) override
+    {
+        asked.append(r);
+        return answer;
+    }
+};
 } // namespace
 
 class TestProgramState : public QObject {
@@ -122,6 +139,32 @@ private slots:
         }
         QCOMPARE(readFile("config.cfg").toHex(), written.toHex());
         QVERIFY2(sink.messages.isEmpty(), qPrintable(sink.messages.join('|')));
+    }
+
+    // The settings, log and firmware dialogs go through the same seam as
+    // the table's: their filters and proposed names, and a cancel does nothing.
+    void dialogsOfTheWindow()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir::setCurrent(dir.path()));
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        AnsweringDialogs dialogs;
+        form.tableCommands->setDialogs(&dialogs);
+        dialogs.answer = dir.filePath("mine");
+        form.Nastroiki_FileSaveAs->trigger();
+        QCOMPARE(dialogs.asked.last().filter, QStringLiteral("Autotuning Files (*.cfg)"));
+        QCOMPARE(dialogs.asked.last().proposedName, QStringLiteral("config"));
+        QVERIFY(QFile::exists(dir.filePath("mine.cfg")));
+        dialogs.answer.clear(); // cancelled
+        form.LogFileSave->trigger();
+        QCOMPARE(dialogs.asked.last().filter, QStringLiteral("Log Files (*.log)"));
+        QVERIFY(dialogs.asked.last().proposedName.startsWith('D'));
+        form.FileOpenFirmware->trigger();
+        QCOMPARE(dialogs.asked.last().filter, QStringLiteral("Firmware files (*.enc)"));
+        QVERIFY(sink.messages.isEmpty()); // a cancelled update starts nothing
+        form.tableCommands->setDialogs(nullptr);
     }
 
     void settingsCommands()
