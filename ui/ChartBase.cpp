@@ -289,3 +289,20 @@ void ChartBase::keyPressEvent(QKeyEvent *event)
     }
     QCustomPlot::keyPressEvent(event);
 }
+
+QMouseEvent ChartBase::withButtonsSwapped(const QMouseEvent *event, bool swap)
+{
+    auto exchanged = [swap](Qt::MouseButton b) {
+        if (!swap)
+            return b;
+        return b == Qt::LeftButton ? Qt::RightButton : (b == Qt::RightButton ? Qt::LeftButton : b);
+    };
+    Qt::MouseButtons held = event->buttons();
+    if (swap) {
+        const bool left = held & Qt::LeftButton, right = held & Qt::RightButton;
+        held.setFlag(Qt::LeftButton, right);
+        held.setFlag(Qt::RightButton, left);
+    }
+    return QMouseEvent(event->type(), event->position(), event->scenePosition(), event->globalPosition(),
+                       exchanged(event->button()), held, event->modifiers(), event->pointingDevice());
+}

@@ -72,6 +72,9 @@ signals:
     void zoomFinished();
 
 protected:
+    // The event with the left and right buttons exchanged when swap is set
+    // (the zoom/move swap button of the table and log charts).
+    static QMouseEvent withButtonsSwapped(const QMouseEvent *event, bool swap);
     // Rubber-band zoom: dragging right and down zooms into the rectangle in
     // kZoomSteps animated steps; dragging up or left does nothing.
     void beginZoomDrag(const QPoint &pos);

@@ -287,22 +287,6 @@ void ChartLog::showHint(const QString &text, const QPoint &at)
     hint_->raise();
 }
 
-QMouseEvent ChartLog::swappedEvent(const QMouseEvent *event) const
-{
-    auto swap = [this](Qt::MouseButton b) {
-        if (!swapped_)
-            return b;
-        return b == Qt::LeftButton ? Qt::RightButton : (b == Qt::RightButton ? Qt::LeftButton : b);
-    };
-    Qt::MouseButtons held = event->buttons();
-    if (swapped_) {
-        const bool left = held & Qt::LeftButton, right = held & Qt::RightButton;
-        held.setFlag(Qt::LeftButton, right);
-        held.setFlag(Qt::RightButton, left);
-    }
-    return QMouseEvent(event->type(), event->position(), event->scenePosition(), event->globalPosition(),
-                       swap(event->button()), held, event->modifiers(), event->pointingDevice());
-}
 
 // The nearest drawn point of the "MAF" series to a time: its record.
 static int nearestDrawn(const QCPGraph *g, double key, bool *found)
@@ -367,7 +351,7 @@ void ChartLog::mousePressEvent(QMouseEvent *event)
     }
     panning_ = event->button() != zoomButton();
     zooming_ = !panning_;
-    QMouseEvent mapped = swappedEvent(event);
+    QMouseEvent mapped = withButtonsSwapped(event, swapped_);
     ChartBase::mousePressEvent(&mapped);
 }
 
@@ -386,7 +370,7 @@ void ChartLog::mouseMoveEvent(QMouseEvent *event)
         event->accept();
         return;
     }
-    QMouseEvent mapped = swappedEvent(event);
+    QMouseEvent mapped = withButtonsSwapped(event, swapped_);
     ChartBase::mouseMoveEvent(&mapped);
     if (panning_ && log_ && log_->hasData() && (event->buttons() & ~zoomButton())) {
         viewFromAxis(false);
@@ -434,7 +418,7 @@ void ChartLog::mouseReleaseEvent(QMouseEvent *event)
     editing_ = false;
     panning_ = false;
     zooming_ = false;
-    QMouseEvent mapped = swappedEvent(event);
+    QMouseEvent mapped = withButtonsSwapped(event, swapped_);
     ChartBase::mouseReleaseEvent(&mapped);
 }
 

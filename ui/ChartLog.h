@@ -74,7 +74,6 @@ private:
     void showButtons(bool shown);
     void showHint(const QString &text, const QPoint &at);
     Qt::MouseButton zoomButton() const { return swapped_ ? Qt::RightButton : Qt::LeftButton; }
-    QMouseEvent swappedEvent(const QMouseEvent *event) const;
     bool nearTab(const QPoint &pos) const;
     void zoomDone();
 

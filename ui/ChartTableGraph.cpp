@@ -264,22 +264,6 @@ Qt::KeyboardModifiers ChartTableGraph::modifiers(const QMouseEvent *event) const
     return mods;
 }
 
-QMouseEvent ChartTableGraph::swappedEvent(const QMouseEvent *event) const
-{
-    auto swap = [this](Qt::MouseButton b) {
-        if (!swapped_)
-            return b;
-        return b == Qt::LeftButton ? Qt::RightButton : (b == Qt::RightButton ? Qt::LeftButton : b);
-    };
-    Qt::MouseButtons held = event->buttons();
-    if (swapped_) {
-        const bool left = held & Qt::LeftButton, right = held & Qt::RightButton;
-        held.setFlag(Qt::LeftButton, right);
-        held.setFlag(Qt::RightButton, left);
-    }
-    return QMouseEvent(event->type(), event->position(), event->scenePosition(), event->globalPosition(),
-                       swap(event->button()), held, event->modifiers(), event->pointingDevice());
-}
 
 bool ChartTableGraph::pointAt(int series, int code, double *key, double *value) const
 {
@@ -338,7 +322,7 @@ void ChartTableGraph::mousePressEvent(QMouseEvent *event)
         }
     }
     hintUnder(pos);
-    QMouseEvent mapped = swappedEvent(event);
+    QMouseEvent mapped = withButtonsSwapped(event, swapped_);
     ChartBase::mousePressEvent(&mapped);
 }
 
@@ -363,7 +347,7 @@ void ChartTableGraph::mouseMoveEvent(QMouseEvent *event)
         event->accept();
         return;
     }
-    QMouseEvent mapped = swappedEvent(event);
+    QMouseEvent mapped = withButtonsSwapped(event, swapped_);
     ChartBase::mouseMoveEvent(&mapped);
     hintUnder(pos);
 }
@@ -373,7 +357,7 @@ void ChartTableGraph::mouseReleaseEvent(QMouseEvent *event)
     pressed_ = false;
     grabbed_ = false;
     hideHint();
-    QMouseEvent mapped = swappedEvent(event);
+    QMouseEvent mapped = withButtonsSwapped(event, swapped_);
     ChartBase::mouseReleaseEvent(&mapped);
 }
 

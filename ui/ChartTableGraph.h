@@ -74,7 +74,6 @@ private:
     Qt::KeyboardModifiers modifiers(const QMouseEvent *event) const;
     // The left and right buttons swapped while SpeedButton1 says "←/→".
     Qt::MouseButton zoomButton() const { return swapped_ ? Qt::RightButton : Qt::LeftButton; }
-    QMouseEvent swappedEvent(const QMouseEvent *event) const;
     void edit(int code, int value, Qt::KeyboardModifiers mods);
     // The point of `series` at an input code: its key and value.
     bool pointAt(int series, int code, double *key, double *value) const;
