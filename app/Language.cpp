@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTabWidget>
 #include <QWidget>
 
@@ -36,26 +37,12 @@ const std::vector<Caption> &captions()
         {"CheckBoxIdleSwitch", "Idle switch", "Концевик ХХ"},
         {"CheckBoxFullSwitch", "Full load switch", "Концевик полной нагрузки"},
         // menus
-        {"MenuFile", "File", "Файл"},
-        {"LogFileOpen", "Open log...", "Открыть лог..."},
-        {"LogFileSave", "Save log...", "Сохранить лог..."},
-        {"Nastroiki_FileOpen", "Open settings...", "Открыть настройки"},
-        {"Nastroiki_FileSaveAs", "Save settings...", "Сохранить настройки"},
-        {"MenuConverter", "Converter", "Конвертер"},
-        {"ActionReadCoverter", "Read from converter", "Считать из конвертера"},
-        {"ActionWriteConverter", "Write to converter", "Записать в конвертер"},
-        {"ActionStart", "Start", "Старт"},
-        {"ActionStop", "Stop", "Стоп"},
-        {"FileOpenFirmware", "Update from file", "Обновить из файла"},
-        {"ActionUpgradeFirmwareOneToOne", "Update from file with table 1:1", "Обновить с заменой таблицы 1:1"},
         {"MenuHelp", "Help", "Справка"},
         {"MenuView", "View", "Вид"},
         {"ActionAdvancedPages", "Advanced pages", "Расширенные страницы"},
-        {"MenuCompare", "Comparison", "Сравнение"},
-        {"MenuLog", "Log", "Лог"},
-        {"MenuTable", "Table", "Таблица"},
-        {"SpeedButtonAplToTable", "Table", "Таблица"},
         {"ActionAbout", "About Tarvix configurator...", "О программе..."},
+        {"ActionLogExportCsv", "Export CSV...", "Экспорт в CSV..."},
+        {"SpeedButtonAplToTable", "Table", "Таблица"},
         // signal borders and the correction
         {"GroupBoxCorrection", "Angle", "Угол"},
         {"LabelMafBeg", "α Min V", "α Min V"},
@@ -96,6 +83,58 @@ const std::vector<Caption> &captions()
         {"Form2", "Writing table", "Запись таблицы"},
     };
     return kCaptions;
+}
+
+const std::vector<MenuCaption> &menuCaptions()
+{
+    static const std::vector<MenuCaption> kMenus = {
+        {0, 0, -1, "Open", "Открыть"},
+        {0, 1, -1, "Save", "Сохранить"},
+        {1, 0, -1, "Open", "Открыть"},
+        {1, 1, -1, "Save", "Сохранить"},
+        {1, 2, -1, "Null", "Обнулить"},
+        {1, 3, -1, "1:1 Table", "Замена 1:1"},
+        {1, 4, -1, "Copy", "Копировать"},
+        {1, 5, -1, "Read from Converter", "Считать из конвертера"},
+        {1, 6, -1, "Write to Converter", "Записать в конвертер"},
+        {2, 0, -1, "Open", "Открыть"},
+        {2, 1, -1, "Save", "Сохранить"},
+        {2, 2, -1, "Null", "Обнулить"},
+        {2, 3, -1, "1:1 Table", "Замена 1:1"},
+        {2, 4, -1, "Copy 1->2", "Копировать 1->2"},
+        {2, 5, -1, "Read from Converter", "Считать из конвертера"},
+        {2, 6, -1, "Write to Converter", "Записать в конвертер"},
+        {3, 0, -1, "Charts", "Графики"},
+        {3, 0, 0, "Open", "Открыть"},
+        {3, 0, 1, "Save", "Сохранить"},
+        {3, 0, 2, "Replace 1:1", "Замена 1:1"},
+        {3, 0, 3, "Replace 1:1 Ref=5V", "Замена 1:1 Ref=5V"},
+        {3, 0, 4, "Replace 1:1 Ref=8V", "Замена 1:1 Ref=8V"},
+        {3, 0, 5, "Replace 1:1 Ref=10V", "Замена 1:1 Ref=10V"},
+        {3, 0, 6, "Replace 1:1 Ref=12V", "Замена 1:1 Ref=12V"},
+        {3, 1, -1, "Write to converter", "Записать в конвертер"},
+        {3, 2, -1, "Read from converter", "Считать из конвертера"},
+        {3, 3, -1, "Start", "Старт"},
+        {3, 4, -1, "Stop", "Стоп"},
+        {4, 0, -1, "Open", "Открыть"},
+        {4, 1, -1, "Save", "Сохранить"},
+        {5, 0, -1, "Update from file", "Обновить из файла"},
+        {5, 1, -1, "Update from file with table 1:1", "Обновить с заменой таблицы 1:1"},
+    };
+    return kMenus;
+}
+
+void applyMenuCaptions(const std::vector<QMenuBar *> &bars, int language)
+{
+    const bool english = isEnglish(language);
+    for (const MenuCaption &c : menuCaptions()) {
+        QMenuBar *bar = c.bar < int(bars.size()) ? bars[size_t(c.bar)] : nullptr;
+        QAction *entry = bar ? bar->actions().value(c.entry) : nullptr;
+        if (entry && c.sub >= 0)
+            entry = entry->menu() ? entry->menu()->actions().value(c.sub) : nullptr;
+        if (entry)
+            entry->setText(QString::fromUtf8(english ? c.english : c.russian));
+    }
 }
 
 bool isEnglish(int language)

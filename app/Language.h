@@ -8,6 +8,7 @@
 
 #include <vector>
 
+class QMenuBar;
 class QObject;
 
 namespace lang {
@@ -22,6 +23,21 @@ struct Caption {
 };
 // Every localised caption, in the order they are applied.
 const std::vector<Caption> &captions();
+// A menu entry by its place: bar (log 0, comparison 1, table graph 2,
+// dashboard 3, options 4, firmware 5), entry of the bar and, for an entry of
+// a submenu, its index there (-1 for the bar's entry itself).
+struct MenuCaption {
+    int bar;
+    int entry;
+    int sub;
+    const char *english;
+    const char *russian;
+};
+const std::vector<MenuCaption> &menuCaptions();
+// Captions the entries of the bars, given in the order above; places that do
+// not exist are passed over.
+void applyMenuCaptions(const std::vector<QMenuBar *> &bars, int language);
+
 // The shortcut help, one entry per line ("" for an empty line); empty for
 // a language that is neither.
 QStringList helpLines(int language);

@@ -22,6 +22,7 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -64,6 +65,7 @@
 #include "ui/ChartLog.h"
 #include "ui/ChartTableGraph.h"
 #include "ui/LogPage.h"
+#include "ui/MenuBars.h"
 #include "ui/TableCommands.h"
 #include "ui/TablePage.h"
 
@@ -191,6 +193,8 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     FormCreate();
     buildTableCommands();
     buildAdvancedPages();
+    // The menu bars came after the state file chose the language.
+    applyLanguage(ComboBoxLanguage->currentIndex());
 }
 
 TForm1::~TForm1()
@@ -263,35 +267,17 @@ void TForm1::buildControls()
     ActionStart = makeAction(this, "ActionStart", QStringLiteral("Start"), true);
     ActionStop = makeAction(this, "ActionStop", QStringLiteral("Stop"), false);
     FileOpenFirmware = makeAction(this, "FileOpenFirmware", QString::fromUtf8("Обновить из файла"), true);
-    // Not in any menu yet: the advanced pages offer it.
     ActionUpgradeFirmwareOneToOne =
-        makeAction(this, "ActionUpgradeFirmwareOneToOne", QString::fromUtf8("Обновить с заменой &1:1"), true);
-    LogFileOpen = makeAction(this, "LogFileOpen", QStringLiteral("Open log..."), true);
-    LogFileSave = makeAction(this, "LogFileSave", QStringLiteral("Save log..."), true);
-    QMenu *fileMenu = menuBar()->addMenu(QStringLiteral("File"));
-    fileMenu->setObjectName(QStringLiteral("MenuFile"));
-    fileMenu->addAction(LogFileOpen);
-    fileMenu->addAction(LogFileSave);
-    fileMenu->addSeparator();
-    Nastroiki_FileOpen = makeAction(this, "Nastroiki_FileOpen", QString::fromUtf8("Открыть настройки"), true);
-    Nastroiki_FileSaveAs = makeAction(this, "Nastroiki_FileSaveAs", QString::fromUtf8("Сохранить настройки"), true);
-    fileMenu->addAction(Nastroiki_FileOpen);
-    fileMenu->addAction(Nastroiki_FileSaveAs);
+        makeAction(this, "ActionUpgradeFirmwareOneToOne", QString::fromUtf8("Обновить с заменой таблицы 1:1"), true);
+    LogFileOpen = makeAction(this, "LogFileOpen", QString::fromUtf8("Открыть"), true);
+    LogFileSave = makeAction(this, "LogFileSave", QString::fromUtf8("Сохранить"), true);
+    Nastroiki_FileOpen = makeAction(this, "Nastroiki_FileOpen", QString::fromUtf8("Открыть"), true);
+    Nastroiki_FileSaveAs = makeAction(this, "Nastroiki_FileSaveAs", QString::fromUtf8("Сохранить"), true);
     connect(Nastroiki_FileOpen, &QAction::triggered, this, &TForm1::Nastroiki_FileOpenExecute);
     connect(Nastroiki_FileSaveAs, &QAction::triggered, this, &TForm1::Nastroiki_FileSaveAsExecute);
     connect(LogFileOpen, &QAction::triggered, this, &TForm1::LogFileOpenExecute);
     connect(LogFileSave, &QAction::triggered, this, &TForm1::LogFileSaveExecute);
-    QMenu *converter = menuBar()->addMenu(QStringLiteral("Converter"));
-    converter->setObjectName(QStringLiteral("MenuConverter"));
-    converter->addAction(ActionReadCoverter);
-    converter->addAction(ActionWriteConverter);
-    converter->addSeparator();
-    converter->addAction(ActionStart);
-    converter->addAction(ActionStop);
-    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
-    help->setObjectName(QStringLiteral("MenuHelp"));
     ActionAbout = makeAction(this, "ActionAbout", QStringLiteral("About Tarvix configurator..."), true);
-    help->addAction(ActionAbout);
     connect(ActionAbout, &QAction::triggered, this, [] { showMessage(aboutText()); });
 
     // Main page: sensor settings, converter commands, parameter track bars.
@@ -321,8 +307,8 @@ void TForm1::buildControls()
 
     // Settings page: firmware update.
     auto *setupColumn = new QVBoxLayout(SetupTabSheet);
-    SetupPageControl = named(new QTabWidget(SetupTabSheet), "SetupPageControl");
-    TabSheetFirmwareUpdate = makePage(SetupPageControl, "TabSheetFirmwareUpdate", QStringLiteral("Firmware update"));
+    PageControl1 = named(new QTabWidget(SetupTabSheet), "PageControl1");
+    TabSheetFirmwareUpdate = makePage(PageControl1, "TabSheetFirmwareUpdate", QStringLiteral("Firmware update"));
     auto *firmwareColumn = new QVBoxLayout(TabSheetFirmwareUpdate);
     auto *openButton = new QToolButton(TabSheetFirmwareUpdate);
     openButton->setDefaultAction(FileOpenFirmware);
@@ -354,7 +340,7 @@ void TForm1::buildControls()
     firmwareColumn->addWidget(GroupBox4, 0, Qt::AlignLeft);
     connect(ButtonCalibrate, &QPushButton::clicked, this, &TForm1::ButtonCalibrateClick);
     firmwareColumn->addStretch(1);
-    setupColumn->addWidget(SetupPageControl);
+    setupColumn->addWidget(PageControl1);
 
     buildAutotuningSetup();
 
@@ -544,7 +530,7 @@ void TForm1::buildDashboard()
 
 void TForm1::buildAutotuningSetup()
 {
-    TabSheetAutotuningSetup = makePage(SetupPageControl, "TabSheetAutotuningSetup", QStringLiteral("Autotuning options"));
+    TabSheetAutotuningSetup = makePage(PageControl1, "TabSheetAutotuningSetup", QStringLiteral("Autotuning options"));
     QWidget *page = TabSheetAutotuningSetup;
     auto *row = new QHBoxLayout(page);
 
@@ -648,7 +634,7 @@ void TForm1::buildAutotuningSetup()
     row->addWidget(table, 0, Qt::AlignTop);
     row->addStretch(1);
 
-    SetupPageControl->setTabVisible(SetupPageControl->indexOf(TabSheetAutotuningSetup), false);
+    PageControl1->setTabVisible(PageControl1->indexOf(TabSheetAutotuningSetup), false);
 
     connect(UpDown1, QOverload<int>::of(&QSpinBox::valueChanged), this, &TForm1::UpDown1Change);
     connect(TrackBarB, &QSlider::valueChanged, this, &TForm1::TrackBarBChange);
@@ -1409,7 +1395,6 @@ void TForm1::buildTableCommands()
         showWindowState(w);
         showReferenceVoltage();
     };
-    menuBar()->insertMenu(menuBar()->actions().value(1), tableCommands->tableMenu());
     auto *row = new QHBoxLayout;
     row->addWidget(tableCommands->makeUndoButton(DashboardTabSheet, QStringLiteral("SpeedButtonUndo1")));
     row->addWidget(tableCommands->makeRedoButton(DashboardTabSheet, QStringLiteral("SpeedButtonRedo1")));
@@ -1471,31 +1456,93 @@ void TForm1::buildTableCommands()
 void TForm1::buildAdvancedPages()
 {
     advancedPages = new AdvancedPages(this);
-    auto *view = new QMenu(QStringLiteral("View"), this);
-    view->setObjectName(QStringLiteral("MenuView"));
-    view->addAction(advancedPages->action());
-    menuBar()->insertMenu(menuBar()->actions().constLast(), view);
-    for (QAction *entry : menuBar()->actions()) {
-        if (entry->menu() && entry->menu()->actions().contains(ActionStart)) {
-            entry->menu()->addSeparator();
-            entry->menu()->addAction(ActionUpgradeFirmwareOneToOne);
-        }
-    }
     advancedPages->addPage(MainPageControl, TableTabSheet);
     advancedPages->addPage(MainPageControl, LogTabSheet);
     advancedPages->addPage(MainPageControl, TabSheet1);
-    advancedPages->addPage(SetupPageControl, TabSheetAutotuningSetup);
-    advancedPages->addCommand(ActionUpgradeFirmwareOneToOne);
+    advancedPages->addPage(PageControl1, TabSheetAutotuningSetup);
     // The full-throttle smoothing option is offered with the autotuning options.
     connect(advancedPages, &AdvancedPages::toggled, CheckBoxWotCorr, &QWidget::setVisible);
-    menuBar()->insertMenu(view->menuAction(), tableCommands->compareMenu());
-    advancedPages->addCommand(tableCommands->compareMenu()->menuAction());
+    advancedPages->addCommand(ActionUpgradeFirmwareOneToOne);
     advancedPages->addCommand(tableCommands->ActionNullTable);
-    logPage->menu()->insertAction(logPage->exportCsvAction(), LogFileOpen);
-    logPage->menu()->insertAction(logPage->exportCsvAction(), LogFileSave);
-    menuBar()->insertMenu(view->menuAction(), logPage->menu());
-    advancedPages->addCommand(logPage->menu()->menuAction());
+    buildMenuBars();
     advancedPages->restore();
+}
+
+void TForm1::buildMenuBars()
+{
+    menuBars = new MenuBars(this);
+    setMenuWidget(menuBars);
+    TableCommands &t = *tableCommands;
+
+    QMenuBar *bar = menuBars->bar(MenuBars::Log);
+    bar->addAction(LogFileOpen);
+    bar->addAction(LogFileSave);
+    bar->addAction(logPage->exportCsvAction());
+
+    bar = menuBars->bar(MenuBars::Compare);
+    QMenu *menu = MenuBars::addSubmenu(bar, QString::fromUtf8("Открыть"), "MenuCompareOpen");
+    menu->addActions({t.FileOpenCompare, t.FileOpenCompare2});
+    menu = MenuBars::addSubmenu(bar, QString::fromUtf8("Сохранить"), "MenuCompareSave");
+    menu->addActions({t.FileSaveAsCompare, t.FileSaveAsCompare2});
+    MenuBars::addSubmenu(bar, QString::fromUtf8("Обнулить"), "MenuCompareNull")->addAction(t.ActionNullCompare);
+    // Kept for their places in the bar; nothing of the comparison is offered under them.
+    MenuBars::addSubmenu(bar, QString::fromUtf8("Замена 1:1"), "MenuCompareOneToOne")->menuAction()->setVisible(false);
+    menu = MenuBars::addSubmenu(bar, QString::fromUtf8("Копировать"), "MenuCompareCopy");
+    menu->addActions({t.ActionCopyOneToTwo, t.ActionCopyTwoToOne});
+    MenuBars::addSubmenu(bar, QString::fromUtf8("Считать из конвертера"), "MenuCompareRead")
+        ->menuAction()->setVisible(false);
+    MenuBars::addSubmenu(bar, QString::fromUtf8("Записать в конвертер"), "MenuCompareWrite")
+        ->menuAction()->setVisible(false);
+
+    bar = menuBars->bar(MenuBars::TableGraph);
+    bar->addActions({t.TabFileOpen, t.TabFileSave, t.ActionNullTable});
+    bar->addAction(MenuBars::proxy(t.oneToOne[0], "TableGraphOneToOne"));
+    menu = MenuBars::addSubmenu(bar, QString::fromUtf8("Копировать 1->2"), "MenuTableGraphCopy");
+    menu->addAction(MenuBars::proxy(t.ActionCopyOneToTwo, "TableGraphCopyOneToTwo"));
+    menu->addAction(MenuBars::proxy(t.ActionCopyTwoToOne, "TableGraphCopyTwoToOne"));
+    menu->actions().constLast()->setVisible(false);
+    bar->addAction(MenuBars::proxy(ActionReadCoverter, "TableGraphReadConverter"));
+    bar->addAction(MenuBars::proxy(ActionWriteConverter, "TableGraphWriteConverter"));
+
+    bar = menuBars->bar(MenuBars::Dashboard);
+    menu = MenuBars::addSubmenu(bar, QString::fromUtf8("Таблица"), "MenuTable");
+    menu->addActions({t.TabFileOpen, t.TabFileSave});
+    for (QAction *action : t.oneToOne)
+        menu->addAction(action);
+    bar->addActions({ActionWriteConverter, ActionReadCoverter, ActionStart, ActionStop, ActionEdit});
+
+    menuBars->bar(MenuBars::Options)->addActions({Nastroiki_FileOpen, Nastroiki_FileSaveAs});
+    menuBars->bar(MenuBars::Firmware)->addActions({FileOpenFirmware, ActionUpgradeFirmwareOneToOne});
+
+    // Every bar ends with the view option and the help.
+    auto *view = new QMenu(QStringLiteral("View"), this);
+    view->setObjectName(QStringLiteral("MenuView"));
+    view->addAction(advancedPages->action());
+    menuBars->addToEvery(view);
+    auto *help = new QMenu(QStringLiteral("Help"), this);
+    help->setObjectName(QStringLiteral("MenuHelp"));
+    help->addAction(ActionAbout);
+    menuBars->addToEvery(help);
+
+    for (QTabWidget *pages : {MainPageControl, PageControl1, tablePage->pageControl()})
+        connect(pages, &QTabWidget::currentChanged, this, &TForm1::showMenuBarOfPage);
+    showMenuBarOfPage();
+}
+
+void TForm1::showMenuBarOfPage()
+{
+    QWidget *page = MainPageControl->currentWidget();
+    int bar = MenuBars::Plain;
+    if (page == DashboardTabSheet)
+        bar = MenuBars::Dashboard;
+    else if (page == LogTabSheet)
+        bar = MenuBars::Log;
+    else if (page == SetupTabSheet)
+        bar = PageControl1->currentWidget() == TabSheetAutotuningSetup ? MenuBars::Options : MenuBars::Firmware;
+    else if (page == TableTabSheet)
+        bar = tablePage->pageControl()->currentWidget() == tablePage->graphSheet() ? MenuBars::TableGraph
+                                                                                    : MenuBars::Compare;
+    menuBars->show(bar);
 }
 
 void TForm1::buildThrottlePanel()
@@ -1509,7 +1556,6 @@ void TForm1::buildThrottlePanel()
     LabelRefVoltage = throttlePanel->label(QStringLiteral("LabelRefVoltage"));
     LabelSmoothTPSSignal = throttlePanel->label(QStringLiteral("LabelSmoothTPSSignal"));
     ActionEdit = throttlePanel->editMenu()->menuAction();
-    menuBar()->insertMenu(menuBar()->actions().value(2), throttlePanel->editMenu());
     connect(throttlePanel, &ThrottlePanel::modeSelected, this, &TForm1::editModeChosen);
     ThrottleEditorControls controls;
     controls.windowStart = TrackBarMafNach;
@@ -2068,6 +2114,12 @@ void TForm1::ComboBoxLanguageChange()
 void TForm1::applyLanguage(int language)
 {
     lang::applyCaptions(this, language);
+    if (menuBars) {
+        std::vector<QMenuBar *> bars;
+        for (int i = 0; i < MenuBars::Plain; ++i)
+            bars.push_back(menuBars->bar(i));
+        lang::applyMenuCaptions(bars, language);
+    }
     Memo1->clear();
     for (const QString &line : lang::helpLines(language))
         Memo1->appendPlainText(line);

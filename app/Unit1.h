@@ -50,6 +50,7 @@ class AdvancedPages;
 class TableCommands;
 class TablePage;
 class LogPage;
+class MenuBars;
 
 namespace sim {
 class Emulator;
@@ -127,7 +128,7 @@ public:
     QWidget *TableTabSheet = nullptr;
     QWidget *LogTabSheet = nullptr;
     QWidget *TabSheet1 = nullptr;
-    QTabWidget *SetupPageControl = nullptr;
+    QTabWidget *PageControl1 = nullptr;
     QWidget *TabSheetFirmwareUpdate = nullptr;
     QComboBox *ComComboBox1 = nullptr;
     QToolButton *SpeedButtonReconnect = nullptr;
@@ -234,6 +235,7 @@ public:
     TablePage *tablePage = nullptr;
     // The log page: ChartLog, magic learn, CSV export.
     LogPage *logPage = nullptr;
+    MenuBars *menuBars = nullptr;
 
 public slots:
     void ComComboBox1Change();
@@ -286,6 +288,8 @@ private:
     void buildAutotuningSetup();
     void buildLogPage();
     void buildAdvancedPages();
+    void buildMenuBars();
+    void showMenuBarOfPage();
     void buildTableCommands();
     void applyCorrToTemperature(TempTarget target);
     // The controls the table operations read, and the write-back of what they changed.

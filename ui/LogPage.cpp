@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QHBoxLayout>
-#include <QMenu>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -27,9 +26,6 @@ LogPage::LogPage(QWidget *parent) : QWidget(parent)
 
     ActionLogExportCsv = new QAction(QStringLiteral("Export CSV..."), this);
     ActionLogExportCsv->setObjectName(QStringLiteral("ActionLogExportCsv"));
-    menu_ = new QMenu(QStringLiteral("Log"), this);
-    menu_->setObjectName(QStringLiteral("MenuLog"));
-    menu_->addAction(ActionLogExportCsv);
 
     connect(SpeedButtonLogMagicLearn, &QToolButton::clicked, this, &LogPage::magicLearnRequested);
     connect(ActionLogExportCsv, &QAction::triggered, this, &LogPage::exportCsv);

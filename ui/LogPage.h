@@ -1,6 +1,6 @@
 #pragma once
 // The log page: the log chart with its tools (magic learn, undo and redo of
-// the main table) and the log menu (open, save, export as CSV).
+// the main table) and the export of the records as CSV.
 #include <functional>
 
 #include <QWidget>
@@ -21,8 +21,6 @@ public:
     ChartLog *chart() const { return ChartLog_; }
     QToolButton *magicLearnButton() const { return SpeedButtonLogMagicLearn; }
     QAction *exportCsvAction() const { return ActionLogExportCsv; }
-    // The log page's menu: open and save (the window's actions) and export.
-    QMenu *menu() const { return menu_; }
     void addTool(QWidget *tool);
     void setDialogs(FileDialogs *dialogs) { dialogs_ = dialogs ? dialogs : &platform_; }
     // Redraws the chart if the log holds data (page shown, table undone or redone).
@@ -40,7 +38,6 @@ private:
     ChartLog *ChartLog_ = nullptr;
     QToolButton *SpeedButtonLogMagicLearn = nullptr;
     QAction *ActionLogExportCsv = nullptr;
-    QMenu *menu_ = nullptr;
     QHBoxLayout *tools_ = nullptr;
     QtFileDialogs platform_;
     FileDialogs *dialogs_ = &platform_;

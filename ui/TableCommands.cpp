@@ -1,7 +1,6 @@
 #include "ui/TableCommands.h"
 
 #include <QAction>
-#include <QMenu>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QRadioButton>
@@ -71,28 +70,6 @@ TableCommands::TableCommands(Table &main, Table &compare, QWidget *dialogParent)
     connect(ActionCopyTwoToOne, &QAction::triggered, this, [this] { copyImage(compare_, 2, 1); });
     connect(ActionUndo, &QAction::triggered, this, &TableCommands::undo);
     connect(ActionRedo, &QAction::triggered, this, &TableCommands::redo);
-
-    tableMenu_ = new QMenu(QString::fromUtf8("Таблица"), dialogParent);
-    tableMenu_->setObjectName(QStringLiteral("MenuTable"));
-    tableMenu_->addAction(TabFileOpen);
-    tableMenu_->addAction(TabFileSave);
-    tableMenu_->addSeparator();
-    for (QAction *action : oneToOne)
-        tableMenu_->addAction(action);
-    tableMenu_->addAction(ActionNullTable);
-
-    compareMenu_ = new QMenu(QStringLiteral("Comparison"), dialogParent);
-    compareMenu_->setObjectName(QStringLiteral("MenuCompare"));
-    QMenu *open = compareMenu_->addMenu(QStringLiteral("Open"));
-    open->addAction(FileOpenCompare);
-    open->addAction(FileOpenCompare2);
-    QMenu *save = compareMenu_->addMenu(QStringLiteral("Save"));
-    save->addAction(FileSaveAsCompare);
-    save->addAction(FileSaveAsCompare2);
-    compareMenu_->addAction(ActionNullCompare);
-    QMenu *copy = compareMenu_->addMenu(QStringLiteral("Copy"));
-    copy->addAction(ActionCopyOneToTwo);
-    copy->addAction(ActionCopyTwoToOne);
 }
 
 TableCommands::~TableCommands() = default;

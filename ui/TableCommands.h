@@ -13,7 +13,6 @@
 #include "ui/FileDialogs.h"
 
 class QAction;
-class QMenu;
 class QPushButton;
 class QRadioButton;
 class QToolButton;
@@ -51,9 +50,6 @@ public:
     QAction *ActionUndo = nullptr;
     QAction *ActionRedo = nullptr;
 
-    // "Таблица" menu of the main table; the comparison menu.
-    QMenu *tableMenu() const { return tableMenu_; }
-    QMenu *compareMenu() const { return compareMenu_; }
     // A tool button for undo or redo of the main table (SpeedButtonUndo1..3, SpeedButtonRedo1..3).
     QToolButton *makeUndoButton(QWidget *parent, const QString &objectName);
     QToolButton *makeRedoButton(QWidget *parent, const QString &objectName);
@@ -91,6 +87,4 @@ private:
     QWidget *parent_;
     QtFileDialogs platform_;
     FileDialogs *dialogs_ = &platform_;
-    QMenu *tableMenu_ = nullptr;
-    QMenu *compareMenu_ = nullptr;
 };

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -69,6 +70,11 @@ QStringList foreignCaptions(int language)
         if (en != ru && !seriesTitles.contains(foreign))
             out << foreign;
     }
+    for (const lang::MenuCaption &c : lang::menuCaptions()) {
+        const QString en = QString::fromUtf8(c.english), ru = QString::fromUtf8(c.russian);
+        if (en != ru)
+            out << (lang::isEnglish(language) ? ru : en);
+    }
     return out;
 }
 } // namespace
@@ -102,6 +108,82 @@ private slots:
         QCOMPARE(form.MainPageControl->tabText(form.MainPageControl->indexOf(form.DashboardTabSheet)),
                  QString::fromUtf8("Панель приборов"));
         QCOMPARE(progress.windowTitle(), QString::fromUtf8("Запись таблицы"));
+    }
+
+    // Each page's bar, entry by entry, in both languages; "-" marks a hidden entry.
+    void menuBarsByPlace_data()
+    {
+        QTest::addColumn<QString>("bar");
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QStringList>("entries");
+        const QString view = "View", help = "Help", ruView = QString::fromUtf8("Вид"),
+                      ruHelp = QString::fromUtf8("Справка");
+        QTest::newRow("log en") << "ActionMainMenuBarLogGraph" << 1
+                                << QStringList{"Open", "Save", "Export CSV...", view, help};
+        QTest::newRow("compare en")
+            << "ActionMainMenuBarTableCompare" << 1
+            << QStringList{"Open", "Save", "Null", "-1:1 Table", "Copy", "-Read from Converter",
+                           "-Write to Converter", view, help};
+        QTest::newRow("table graph en")
+            << "ActionMainMenuBarTableGraph" << 1
+            << QStringList{"Open", "Save", "-Null", "1:1 Table", "Copy 1->2", "Read from Converter",
+                           "Write to Converter", view, help};
+        QTest::newRow("dashboard en")
+            << "ActionMainMenuBarDashboard" << 1
+            << QStringList{"Charts", "Write to converter", "Read from converter", "Start", "Stop", "Main", view, help};
+        QTest::newRow("options en") << "ActionMainMenuBarOptionsSetup" << 1 << QStringList{"Open", "Save", view, help};
+        QTest::newRow("firmware en") << "ActionMainMenuBarFirmwareUpgrade" << 1
+                                     << QStringList{"Update from file", "-Update from file with table 1:1", view, help};
+        QTest::newRow("dashboard ru")
+            << "ActionMainMenuBarDashboard" << 0
+            << QString::fromUtf8("Графики|Записать в конвертер|Считать из конвертера|Старт|Стоп|Main|Вид|Справка")
+                   .split('|');
+        QTest::newRow("table graph ru")
+            << "ActionMainMenuBarTableGraph" << 0
+            << QString::fromUtf8("Открыть|Сохранить|-Обнулить|Замена 1:1|Копировать 1->2|Считать из конвертера|"
+                                 "Записать в конвертер|Вид|Справка")
+                   .split('|');
+        QTest::newRow("firmware ru") << "ActionMainMenuBarFirmwareUpgrade" << 0
+                                     << QStringList{QString::fromUtf8("Обновить из файла"),
+                                                    QString::fromUtf8("-Обновить с заменой таблицы 1:1"), ruView,
+                                                    ruHelp};
+    }
+    void menuBarsByPlace()
+    {
+        QFETCH(QString, bar);
+        QFETCH(int, language);
+        QFETCH(QStringList, entries);
+        TForm1 form;
+        form.ComboBoxLanguage->setCurrentIndex(language);
+        auto *menuBar = form.findChild<QMenuBar *>(bar);
+        QVERIFY(menuBar);
+        QStringList shown;
+        for (QAction *entry : menuBar->actions())
+            shown << (entry->isVisible() ? QString() : QStringLiteral("-")) + entry->text();
+        QCOMPARE(shown, entries);
+    }
+
+    // The dashboard's table submenu in both languages.
+    void dashboardTableSubmenu()
+    {
+        TForm1 form;
+        QMenu *charts = form.findChild<QMenuBar *>("ActionMainMenuBarDashboard")->actions().value(0)->menu();
+        QVERIFY(charts);
+        QStringList names;
+        for (QAction *entry : charts->actions())
+            names << entry->objectName();
+        QCOMPARE(names, QStringList({"TabFileOpen", "TabFileSave", "ActionTableOneToOne", "ActionTableOneToOne_Ref_5V",
+                                     "ActionTableOneToOne_Ref_8V", "ActionTableOneToOne_Ref_10V",
+                                     "ActionTableOneToOne_Ref_12V"}));
+        for (int language : {lang::kRussian, lang::kEnglish}) {
+            form.ComboBoxLanguage->setCurrentIndex(language);
+            QStringList texts;
+            for (QAction *entry : charts->actions())
+                texts << entry->text();
+            QCOMPARE(texts.value(0), language ? QStringLiteral("Open") : QString::fromUtf8("Открыть"));
+            QCOMPARE(texts.value(6), language ? QStringLiteral("Replace 1:1 Ref=12V")
+                                              : QString::fromUtf8("Замена 1:1 Ref=12V"));
+        }
     }
 
     // In the smoothing mode the edit menu and the smoothing label follow the language.

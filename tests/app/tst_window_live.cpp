@@ -102,9 +102,9 @@ private slots:
         QVERIFY(form.CheckBoxWotCorr->isHidden());
         QVERIFY(!form.CheckBoxWotCorr->isChecked());
         // The autotuning options page exists but its tab is hidden.
-        const int tab = form.SetupPageControl->indexOf(form.TabSheetAutotuningSetup);
+        const int tab = form.PageControl1->indexOf(form.TabSheetAutotuningSetup);
         QVERIFY(tab >= 0);
-        QVERIFY(!form.SetupPageControl->isTabVisible(tab));
+        QVERIFY(!form.PageControl1->isTabVisible(tab));
         // Correction window, correction and speed buttons.
         QCOMPARE(form.TrackBarMafNach->value(), 0);
         QCOMPARE(form.TrackBarMafKon->value(), 255);
