@@ -1505,6 +1505,12 @@ void TForm1::buildMenuBars()
     bar->addAction(MenuBars::proxy(ActionWriteConverter, "TableGraphWriteConverter"));
 
     bar = menuBars->bar(MenuBars::Dashboard);
+    // The window's keys run these; the menu shows them beside the entries.
+    for (auto [action, key] : {std::pair{t.TabFileOpen, QKeySequence(QStringLiteral("Ctrl+O"))},
+                               std::pair{t.TabFileSave, QKeySequence(QStringLiteral("Ctrl+S"))}}) {
+        action->setShortcutContext(Qt::WidgetShortcut);
+        action->setShortcut(key);
+    }
     menu = MenuBars::addSubmenu(bar, QString::fromUtf8("Таблица"), "MenuTable");
     menu->addActions({t.TabFileOpen, t.TabFileSave});
     for (QAction *action : t.oneToOne)
@@ -2034,8 +2040,9 @@ bool TForm1::keyEvent(QObject *receiver, QKeyEvent *key, bool pressed)
     case Qt::Key_Delete:
     case Qt::Key_O:
         if (k == Qt::Key_O && ctrl)
-            return false; // opening a table belongs to the table page
-        clearCorrectionWindow();
+            tableCommands->TabFileOpen->trigger();
+        else
+            clearCorrectionWindow();
         return true;
     case Qt::Key_0: case Qt::Key_1: case Qt::Key_2: case Qt::Key_3: case Qt::Key_4:
     case Qt::Key_5: case Qt::Key_6: case Qt::Key_7: case Qt::Key_8: case Qt::Key_9: {
@@ -2057,8 +2064,8 @@ bool TForm1::keyEvent(QObject *receiver, QKeyEvent *key, bool pressed)
         return true;
     case Qt::Key_S:
         if (ctrl)
-            return false;
-        if (ActionStart->isEnabled())
+            tableCommands->TabFileSave->trigger();
+        else if (ActionStart->isEnabled())
             ActionStartExecute();
         else
             ActionStopExecute();

@@ -2,8 +2,10 @@
 // Helpers shared by the window tests.
 #include <QAction>
 #include <QFile>
+#include <QList>
 
 #include "app/Unit1.h"
+#include "ui/FileDialogs.h"
 #include "link/TableTransfer.h"
 #include "sim/Emulator.h"
 
@@ -21,3 +23,24 @@ inline bool chooseAndIdentify(TForm1 &form, const QString &port, sim::Emulator &
     form.choosePort(port);
     return unit.waitForEvent("read", timeoutMs) && form.ActionStart->isEnabled();
 }
+
+// Answers the window's file dialogs with a prepared name (empty: cancelled)
+// and keeps what was asked.
+struct FakeDialogs : FileDialogs {
+    struct Asked {
+        bool save;
+        FileDialogRequest request;
+    };
+    QList<Asked> asked;
+    QString answer;
+    QString openFileName(QWidget *, const FileDialogRequest &r) override
+    {
+        asked.append({false, r});
+        return answer;
+    }
+    QString saveFileName(QWidget *, const FileDialogRequest &r) override
+    {
+        asked.append({true, r});
+        return answer;
+    }
+};

@@ -14,6 +14,7 @@
 
 #include "app/Saveloadprogramstate.h"
 #include "app/Unit1.h"
+#include "app/WindowTestHelpers.h"
 #include "ui/FileDialogs.h"
 #include "ui/TableCommands.h"
 #include "link/MessageSink.h"
@@ -39,21 +40,6 @@ const QByteArray kDefaults = QByteArray::fromHex("01010000" "000a" "007f" "0000"
 // Every field different from its default.
 const QByteArray kChosen = QByteArray::fromHex("00000101" "0014" "0050" "0023" "00dc" "01f4" "0064" "05dc" "0004"
                                                "0030" "0007" "01f4" "0064");
-// Answers the window's file dialogs and keeps what was asked.
-struct AnsweringDialogs : FileDialogs {
-    QList<FileDialogRequest> asked;
-    QString answer;
-    QString openFileName(QWidget *, const FileDialogRequest &r) override
-    {
-        asked.append(r);
-        return answer;
-    }
-    QString saveFileName(QWidget *, const FileDialogRequest &r) override
-    {
-        asked.append(r);
-        return answer;
-    }
-};
 } // namespace
 
 class TestProgramState : public QObject {
@@ -150,19 +136,19 @@ private slots:
         RecordingSink sink;
         ScopedMessageSink scoped(&sink);
         TForm1 form;
-        AnsweringDialogs dialogs;
+        FakeDialogs dialogs;
         form.tableCommands->setDialogs(&dialogs);
         dialogs.answer = dir.filePath("mine");
         form.Nastroiki_FileSaveAs->trigger();
-        QCOMPARE(dialogs.asked.last().filter, QStringLiteral("Autotuning Files (*.cfg)"));
-        QCOMPARE(dialogs.asked.last().proposedName, QStringLiteral("config"));
+        QCOMPARE(dialogs.asked.last().request.filter, QStringLiteral("Autotuning Files (*.cfg)"));
+        QCOMPARE(dialogs.asked.last().request.proposedName, QStringLiteral("config"));
         QVERIFY(QFile::exists(dir.filePath("mine.cfg")));
         dialogs.answer.clear(); // cancelled
         form.LogFileSave->trigger();
-        QCOMPARE(dialogs.asked.last().filter, QStringLiteral("Log Files (*.log)"));
-        QVERIFY(dialogs.asked.last().proposedName.startsWith('D'));
+        QCOMPARE(dialogs.asked.last().request.filter, QStringLiteral("Log Files (*.log)"));
+        QVERIFY(dialogs.asked.last().request.proposedName.startsWith('D'));
         form.FileOpenFirmware->trigger();
-        QCOMPARE(dialogs.asked.last().filter, QStringLiteral("Firmware files (*.enc)"));
+        QCOMPARE(dialogs.asked.last().request.filter, QStringLiteral("Firmware files (*.enc)"));
         QVERIFY(sink.messages.isEmpty()); // a cancelled update starts nothing
         form.tableCommands->setDialogs(nullptr);
     }

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include "app/Unit1.h"
+#include "app/WindowTestHelpers.h"
 #include "link/MessageSink.h"
 #include "table/Table_iat_ect_corr.h"
 #include "ui/AdvancedPages.h"
@@ -36,26 +37,6 @@ QStringList visiblePages(QTabWidget *tabs)
             names.append(tabs->widget(i)->objectName());
     return names;
 }
-
-// Answers the window's file dialogs with prepared names and keeps what was asked.
-struct FakeDialogs : FileDialogs {
-    struct Asked {
-        bool save;
-        FileDialogRequest request;
-    };
-    QList<Asked> asked;
-    QString answer;
-    QString openFileName(QWidget *, const FileDialogRequest &r) override
-    {
-        asked.append({false, r});
-        return answer;
-    }
-    QString saveFileName(QWidget *, const FileDialogRequest &r) override
-    {
-        asked.append({true, r});
-        return answer;
-    }
-};
 
 // 392 bytes where the conversion points, parameters and both corrections differ.
 QByteArray fixtureImage(int seed)

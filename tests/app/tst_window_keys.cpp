@@ -11,6 +11,11 @@
 #include <QToolButton>
 
 #include "app/Unit1.h"
+#include "ui/ChartLog.h"
+#include "ui/ChartTableGraph.h"
+#include "ui/LogPage.h"
+#include "ui/TablePage.h"
+#include "ui/TableCommands.h"
 #include "app/WindowTestHelpers.h"
 #include "link/MessageSink.h"
 #include "log/Log_iat_ect_corr.h"
@@ -26,7 +31,10 @@ public:
 protected:
     void keyPressEvent(QKeyEvent *event) override
     {
-        ++presses;
+        // QTest presses the modifiers as keys of their own; they are not counted.
+        const int k = event->key();
+        if (k != Qt::Key_Control && k != Qt::Key_Shift && k != Qt::Key_Alt)
+            ++presses;
         event->accept();
     }
 };
@@ -103,6 +111,64 @@ private slots:
         if (effect != "port message")
             QVERIFY(sink.messages.isEmpty());
         QTest::keyRelease(probe, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    }
+
+    // Ctrl+O and Ctrl+S ask for a table file from any page, with the table
+    // filters and, for a save, the date-time name; a cancelled dialog changes nothing.
+    void tableFileKeys_data()
+    {
+        QTest::addColumn<bool>("dashboard");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("save");
+        QTest::addColumn<QString>("filter");
+        QTest::newRow("Ctrl+O on the main page") << false << int(Qt::Key_O) << false << "Tab files (*.tab)";
+        QTest::newRow("Ctrl+O on the dashboard") << true << int(Qt::Key_O) << false << "Tab files (*.tab)";
+        QTest::newRow("Ctrl+S on the main page") << false << int(Qt::Key_S) << true << "Tab Files (*.tab)";
+        QTest::newRow("Ctrl+S on the dashboard") << true << int(Qt::Key_S) << true << "Tab Files (*.tab)";
+    }
+    void tableFileKeys()
+    {
+        QFETCH(bool, dashboard);
+        QFETCH(int, key);
+        QFETCH(bool, save);
+        QFETCH(QString, filter);
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        FakeDialogs dialogs;
+        form.tableCommands->setDialogs(&dialogs);
+        auto *probe = new KeyProbe(form.MainTabSheet);
+        form.MainPageControl->setCurrentWidget(dashboard ? form.DashboardTabSheet : form.MainTabSheet);
+        const QByteArray image = form.mainTable()->imageBytes(1);
+        QTest::keyClick(probe, Qt::Key(key), Qt::ControlModifier);
+        QCOMPARE(dialogs.asked.size(), 1);
+        QCOMPARE(probe->presses, 0);
+        QCOMPARE(dialogs.asked[0].save, save);
+        QCOMPARE(dialogs.asked[0].request.filter, filter);
+        QCOMPARE(dialogs.asked[0].request.defaultSuffix, QStringLiteral("tab"));
+        if (save)
+            QVERIFY(QRegularExpression(QStringLiteral("^D[0-9][^:./ ]+$"))
+                        .match(dialogs.asked[0].request.proposedName)
+                        .hasMatch());
+        // Neither the window clearing (O) nor live data (S) ran.
+        QCOMPARE(form.mainTable()->imageBytes(1), image);
+        QVERIFY(form.ActionStart->isEnabled());
+        QVERIFY(sink.messages.isEmpty());
+        QVERIFY(!QFileInfo::exists(QStringLiteral(".tab")));
+    }
+
+    // Changing the page lets go of every latched modifier button of the charts.
+    void pageChangeReleasesModifiers()
+    {
+        TForm1 form;
+        const QList<QToolButton *> latched{form.tablePage->graph()->shiftButton(), form.tablePage->graph()->ctrlButton(),
+                                           form.tablePage->compare()->shiftButton(),
+                                           form.logPage->chart()->shiftButton()};
+        for (QToolButton *b : latched)
+            b->setChecked(true);
+        form.MainPageControl->setCurrentWidget(form.DashboardTabSheet);
+        for (QToolButton *b : latched)
+            QVERIFY2(!b->isChecked(), qPrintable(b->objectName()));
     }
 
     // A with manual borders down switches autotuning on and off.
