@@ -171,6 +171,22 @@ private slots:
             QVERIFY2(!b->isChecked(), qPrintable(b->objectName()));
     }
 
+    // Releasing Up applies the correction to the table with "Table" down,
+    // whichever page is in front (the press itself passed on there).
+    void releasingUpAppliesOffTheDashboard()
+    {
+        TForm1 form;
+        auto *probe = new KeyProbe(form.SetupTabSheet);
+        form.MainPageControl->setCurrentWidget(form.SetupTabSheet);
+        form.SpeedButtonAplToTable->setChecked(true);
+        form.UpDownCorrection->setValue(20);
+        const QByteArray before = form.mainTable()->imageBytes(1);
+        QTest::keyPress(probe, Qt::Key_Up);
+        QCOMPARE(form.mainTable()->imageBytes(1), before);
+        QTest::keyRelease(probe, Qt::Key_Up);
+        QVERIFY(form.mainTable()->imageBytes(1) != before);
+    }
+
     // A with manual borders down switches autotuning on and off.
     void autotuningKey()
     {
