@@ -25,7 +25,6 @@ const std::vector<Caption> &captions()
         {"TabSheetTableCompare", "Comparison", "Утилита сранения таблиц"},
         {"TabSheetAutotuningSetup", "Autotuning options", "Настройки автокоррекции"},
         {"TabSheetFirmwareUpdate", "Firmware Update", "Обновление прошивки"},
-        {"GroupBoxHotKeys", "Hot keys", "Горячие клавиши"},
         {"CheckBoxFirmwareRecovery", "Firmware Recovery", "Восстановление прошивки"},
         {"GroupBoxContactlessSettings", "Contactless sensor settings", "Настройки бесконтактного датчика"},
         {"LabelType", "Sensor type", "Тип датчика"},
@@ -44,7 +43,7 @@ const std::vector<Caption> &captions()
         {"ActionLogExportCsv", "Export CSV...", "Экспорт в CSV..."},
         {"SpeedButtonAplToTable", "Table", "Таблица"},
         // signal borders and the correction
-        {"GroupBoxCorrection", "Angle", "Угол"},
+        {"GroupBoxCorr", "Angle", "Угол"},
         {"LabelMafBeg", "α Min V", "α Min V"},
         {"LabelMafEnd", "α Max V", "α Max V"},
         {"LabelWidth", "Width", "Ширина"},
@@ -67,18 +66,29 @@ const std::vector<Caption> &captions()
         {"CaptionCompareParam6", "RPM smoothing %", "Сглаживание RPM %"},
         {"CaptionCompareParam7", "Table 2 at TPS >", "Переход на таб.№2 при значении TPS>"},
         // oxygen and TPS display
-        {"GroupBoxO2Reference", "O2 reference", "Опорное O2"},
+        {"GroupBoxRefO2", "O2 reference", "Опорное O2"},
         {"LabelO2Type", "O2 sensor:", "Датчик O2:"},
         {"ButtonCalibrate", "Calibration", "Калибровка"},
         {"RadioButtonTPSN", "Show in N", "Отображать в N"},
         {"RadioButtonTPSPercent", "Show in %", "Отображать в %"},
         {"ButtonFillLoadTableWithO2RefValue", "Fill with O2Ref", "Заполнить O2Ref"},
         // port row
-        {"LabelPort", "COM port", "COM порт"},
         {"SpeedButtonReconnect", "Reconnect", "Переподключить"},
         // firmware notes
+        {"LabelAttention", "ATTENTION!", "ВНИМАНИЕ!"},
         {"LabelFollowFUpgrade", "Follow firmware upgrade instructions carefully",
          "Строго соблюдайте инструкцию по обновлению прошивки устройства"},
+        {"LabelFirmwareManual",
+         "1. Switch the ignition on; do not start the engine.\n"
+         "2. Choose the port and wait until the unit's version shows.\n"
+         "3. Click \"Update from file\" and choose the maker's firmware file (*.enc).\n"
+         "4. Do not unplug the cable or switch the power off until the bar shows 100 %.\n"
+         "If an update was interrupted, tick \"Firmware Recovery\", choose the port again and update from the file.",
+         "1. Включите зажигание, двигатель не запускайте.\n"
+         "2. Выберите порт и дождитесь, пока появится версия устройства.\n"
+         "3. Нажмите «Обновить из файла» и выберите файл прошивки производителя (*.enc).\n"
+         "4. Не отключайте кабель и питание, пока полоса не покажет 100 %.\n"
+         "Если обновление прервалось, отметьте «Восстановление прошивки», снова выберите порт и обновите из файла."},
         // progress window
         {"Form2", "Writing table", "Запись таблицы"},
     };
@@ -164,6 +174,18 @@ QStringList helpLines(int language)
                 QString::fromUtf8("'A'- Автограницы вкл-выкл"),
                 QString::fromUtf8("'O'- Сброс обученных точек в пределах границ угла")};
     return {};
+}
+
+QString tableAxisTitle(int language)
+{
+    return isEnglish(language) ? QStringLiteral("Main OUT, Aux Out") : QString::fromUtf8("Выход Main., Выход Aux");
+}
+
+QStringList logAxisTitles(int language)
+{
+    if (isEnglish(language))
+        return {QStringLiteral("Value"), QStringLiteral("Time, h:m:s:ms")};
+    return {QString::fromUtf8("Значение"), QString::fromUtf8("Время, ч:м:с:мс")};
 }
 
 QString soundFolder(int language, const QString &previous)

@@ -41,6 +41,10 @@ void applyMenuCaptions(const std::vector<QMenuBar *> &bars, int language);
 // The shortcut help, one entry per line ("" for an empty line); empty for
 // a language that is neither.
 QStringList helpLines(int language);
+// Value-axis title of the table, comparison and dashboard charts.
+QString tableAxisTitle(int language);
+// The log chart's value-axis and time-axis titles.
+QStringList logAxisTitles(int language);
 // "Sound/En/" or "Sound/Ru/"; any other index keeps the previous folder.
 QString soundFolder(int language, const QString &previous);
 // English for 1, Russian for any other index (-1 included).

@@ -40,6 +40,7 @@
 #include <QVBoxLayout>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QTextCursor>
 #include <QTimer>
 
 #include "app/Language.h"
@@ -298,7 +299,7 @@ void TForm1::buildControls()
     mainColumn->addLayout(mainRow);
     mainColumn->addWidget(buildParameterGroup(MainTabSheet));
     // The shortcut help, in the language chosen.
-    auto *hotKeys = named(new QGroupBox(QStringLiteral("Hot keys"), MainTabSheet), "GroupBoxHotKeys");
+    auto *hotKeys = named(new QGroupBox(QString::fromUtf8("Горячие клавиши/ Hot keys"), MainTabSheet), "GroupBoxHotKeys");
     Memo1 = named(new QPlainTextEdit(hotKeys), "Memo1");
     Memo1->setReadOnly(true);
     Memo1->setMinimumHeight(120);
@@ -338,6 +339,23 @@ void TForm1::buildControls()
         tpsRow->addWidget(w);
     tpsRow->addStretch(1);
     firmwareColumn->addWidget(GroupBox4, 0, Qt::AlignLeft);
+    // What to do, and what never to do, while the unit's firmware is replaced.
+    auto *notes = new QHBoxLayout;
+    LabelAttention = named(new QLabel(QString::fromUtf8("ВНИМАНИЕ!"), TabSheetFirmwareUpdate), "LabelAttention");
+    LabelAttention->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
+    LabelFollowFUpgrade = named(
+        new QLabel(QString::fromUtf8("Строго соблюдайте инструкцию по обновлению прошивки устройства"),
+                   TabSheetFirmwareUpdate),
+        "LabelFollowFUpgrade");
+    LabelFollowFUpgrade->setStyleSheet(QStringLiteral("font-weight: bold;"));
+    notes->addWidget(LabelAttention);
+    notes->addWidget(LabelFollowFUpgrade);
+    notes->addStretch(1);
+    firmwareColumn->addSpacing(12);
+    firmwareColumn->addLayout(notes);
+    LabelFirmwareManual = named(new QLabel(TabSheetFirmwareUpdate), "LabelFirmwareManual");
+    LabelFirmwareManual->setWordWrap(true);
+    firmwareColumn->addWidget(LabelFirmwareManual);
     connect(ButtonCalibrate, &QPushButton::clicked, this, &TForm1::ButtonCalibrateClick);
     firmwareColumn->addStretch(1);
     setupColumn->addWidget(PageControl1);
@@ -405,7 +423,7 @@ void TForm1::buildDashboard()
     column->addLayout(dashboardArea_, 1);
 
     auto *body = new QHBoxLayout;
-    auto *correction = named(new QGroupBox(QStringLiteral("Correction window"), page), "GroupBoxCorrection");
+    auto *correction = named(new QGroupBox(QString::fromUtf8("Угол"), page), "GroupBoxCorr");
     auto *grid = new QGridLayout(correction);
     TrackBarMafNach = named(new QSlider(Qt::Horizontal, correction), "TrackBarMafNach");
     TrackBarMafKon = named(new QSlider(Qt::Horizontal, correction), "TrackBarMafKon");
@@ -495,7 +513,7 @@ void TForm1::buildDashboard()
     throttleArea_ = new QVBoxLayout;
     body->addLayout(throttleArea_);
 
-    auto *reference = named(new QGroupBox(QStringLiteral("O2 reference"), page), "GroupBoxO2Reference");
+    auto *reference = named(new QGroupBox(QString::fromUtf8("Опорное O2"), page), "GroupBoxRefO2");
     auto *refGrid = new QGridLayout(reference);
     TrackBarRefO2 = verticalBar(reference, "TrackBarRefO2", 0, 255, 127);
     LabelRefO2 = named(new QLabel(reference), "LabelRefO2");
@@ -2127,9 +2145,21 @@ void TForm1::applyLanguage(int language)
             bars.push_back(menuBars->bar(i));
         lang::applyMenuCaptions(bars, language);
     }
+    if (tablePage) {
+        for (ChartBase *chart : std::initializer_list<ChartBase *>{tablePage->graph(), tablePage->compare(),
+                                                                   dashboardChart}) {
+            chart->yAxis->setLabel(lang::tableAxisTitle(language));
+            chart->replot();
+        }
+        const QStringList titles = lang::logAxisTitles(language);
+        logPage->chart()->yAxis->setLabel(titles.value(0));
+        logPage->chart()->xAxis->setLabel(titles.value(1));
+        logPage->chart()->replot();
+    }
     Memo1->clear();
     for (const QString &line : lang::helpLines(language))
         Memo1->appendPlainText(line);
+    Memo1->moveCursor(QTextCursor::Start); // the help reads from its first line
     soundFolder_ = lang::soundFolder(language, soundFolder_);
     // The smoothing label and, in the smoothing mode, the edit menu follow.
     throttlePanel->setRussian(!lang::isEnglish(language));

@@ -149,6 +149,9 @@ public:
     QAction *FileOpenFirmware = nullptr;
     QAction *ActionUpgradeFirmwareOneToOne = nullptr;
     QAction *ActionAbout = nullptr;
+    QLabel *LabelAttention = nullptr;
+    QLabel *LabelFollowFUpgrade = nullptr;
+    QLabel *LabelFirmwareManual = nullptr;
     QComboBox *ComboBoxLanguage = nullptr;
     QPlainTextEdit *Memo1 = nullptr; // the shortcut help
     QAction *Nastroiki_FileOpen = nullptr;

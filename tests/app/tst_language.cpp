@@ -13,12 +13,15 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 
+#include <qcustomplot.h>
+
 #include "app/Language.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
 #include "app/WindowTestHelpers.h"
 #include "link/MessageSink.h"
 #include "log/Log_iat_ect_corr.h"
+#include "ui/ChartDashboard.h"
 #include "ui/ThrottlePanel.h"
 
 namespace {
@@ -35,7 +38,7 @@ QStringList shownTexts(QWidget *root)
         return false;
     };
     for (QObject *o : root->findChildren<QObject *>()) {
-        if (onLogPage(o))
+        if (onLogPage(o) && !qobject_cast<QCustomPlot *>(o))
             continue;
         if (auto *l = qobject_cast<QLabel *>(o))
             texts << l->text();
@@ -47,6 +50,8 @@ QStringList shownTexts(QWidget *root)
             texts << a->text();
         else if (auto *m = qobject_cast<QMenu *>(o))
             texts << m->title();
+        else if (auto *plot = qobject_cast<QCustomPlot *>(o))
+            texts << plot->xAxis->label() << plot->yAxis->label();
         else if (auto *t = qobject_cast<QTabWidget *>(o))
             for (int i = 0; i < t->count(); ++i)
                 texts << t->tabText(i);
@@ -70,6 +75,8 @@ QStringList foreignCaptions(int language)
         if (en != ru && !seriesTitles.contains(foreign))
             out << foreign;
     }
+    const int other = lang::isEnglish(language) ? lang::kRussian : lang::kEnglish;
+    out << lang::tableAxisTitle(other) << lang::logAxisTitles(other);
     for (const lang::MenuCaption &c : lang::menuCaptions()) {
         const QString en = QString::fromUtf8(c.english), ru = QString::fromUtf8(c.russian);
         if (en != ru)
@@ -108,6 +115,9 @@ private slots:
         QCOMPARE(form.MainPageControl->tabText(form.MainPageControl->indexOf(form.DashboardTabSheet)),
                  QString::fromUtf8("Панель приборов"));
         QCOMPARE(progress.windowTitle(), QString::fromUtf8("Запись таблицы"));
+        QCOMPARE(form.dashboardChart->yAxis->label(), QString::fromUtf8("Выход Main., Выход Aux"));
+        QCOMPARE(form.findChild<QLabel *>("LabelFollowFUpgrade")->text(),
+                 QString::fromUtf8("Строго соблюдайте инструкцию по обновлению прошивки устройства"));
     }
 
     // Each page's bar, entry by entry, in both languages; "-" marks a hidden entry.

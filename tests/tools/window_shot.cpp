@@ -1,13 +1,15 @@
 // Opens the main window, chooses the demo unit, shows a page and saves a
 // picture of the window (the README's screenshots come from here).
-// Usage: window_shot OUT.png [PAGE [INNER]] [--live [--stop]] [--mode N] [--advanced]
+// Usage: window_shot OUT.png [PAGE [INNER]] [--live [--stop]] [--mode N] [--advanced] [--language 0|1]
 // INNER names a page of an inner page control to show, even one whose tab is
 // hidden; --live starts live data and waits for the dashboard to fill;
 // --mode chooses the throttle panel's edit mode N; --stop ends the live data
 // again (the log page then draws what was recorded); --advanced switches the
-// advanced pages on (in a settings folder of its own).
+// advanced pages on (in a settings folder of its own); --language chooses
+// Russian (0) or English (1).
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QSettings>
 #include <QStyleFactory>
 #include <QTabWidget>
@@ -35,6 +37,11 @@ int main(int argc, char **argv)
         mode = args.at(at + 1).toInt();
         args.remove(at, 2);
     }
+    int language = -1;
+    if (const int at = int(args.indexOf(QStringLiteral("--language"))); at >= 0 && at + 1 < args.size()) {
+        language = args.at(at + 1).toInt();
+        args.remove(at, 2);
+    }
     if (args.isEmpty())
         return 2;
     applyTheme(app);
@@ -58,6 +65,8 @@ int main(int argc, char **argv)
         form.choosePort(QString::fromLatin1(TForm1::kDemoUnitEntry));
         if (advanced)
             form.advancedPages->action()->trigger();
+        if (language >= 0)
+            form.ComboBoxLanguage->setCurrentIndex(language);
         form.MainPageControl->setCurrentIndex(page);
         if (!innerName.isEmpty()) {
             auto *inner = form.findChild<QWidget *>(innerName);
