@@ -72,6 +72,21 @@ const std::vector<Caption> &captions()
         {"RadioButtonTPSN", "Show in N", "Отображать в N"},
         {"RadioButtonTPSPercent", "Show in %", "Отображать в %"},
         {"ButtonFillLoadTableWithO2RefValue", "Fill with O2Ref", "Заполнить O2Ref"},
+        // autotuning options, log and comparison pages
+        {"GroupBoxAutotuning", "Live autotuning", "Автокоррекция"},
+        {"LabelMaxSpread", "Max MAF spread", "Макс. разброс MAF"},
+        {"LabelForcedIdleRpm", "Forced idle from, rpm", "ПХХ от, об/мин"},
+        {"LabelForcedIdleTps", "Forced idle up to TPS, %", "ПХХ до TPS, %"},
+        {"LabelFast", "Fast", "Быстро"},
+        {"LabelFine", "Fine", "Точно"},
+        {"GroupBoxO2Target", "O2 target", "Цель O2"},
+        {"GroupBoxO2Table", "O2 target table (TPS % by rpm)", "Таблица целей O2 (TPS % по оборотам)"},
+        {"GroupBoxLogLimit", "MAF limit", "Предел MAF"},
+        {"LockLogLimitSpeedButton", "Lock", "Закрепить"},
+        {"GroupBoxCompare", "Compare", "Сравнение"},
+        {"GroupBox5", "Factory Test", "Заводской тест"},
+        {"SpeedButtonLogMagicLearn", "Magic learn", "Авто-обучение"},
+        {"GroupBoxIntEnds", "Extrapolate ends", "Экстраполяция концов"},
         // port row
         {"SpeedButtonReconnect", "Reconnect", "Переподключить"},
         // firmware notes

@@ -248,7 +248,7 @@ void TForm1::buildControls()
     SetupTabSheet = makePage(MainPageControl, "SetupTabSheet", QStringLiteral("Settings"));
     TableTabSheet = makePage(MainPageControl, "TableTabSheet", QStringLiteral("Table"));
     LogTabSheet = makePage(MainPageControl, "LogTabSheet", QStringLiteral("Log"));
-    TabSheet1 = makePage(MainPageControl, "TabSheet1", QStringLiteral("Gauges"));
+    TabSheet1 = makePage(MainPageControl, "TabSheet1", QString::fromUtf8("Разные приборы"));
     // Tabs at the bottom, each with its picture; the main page shows only its picture.
     MainPageControl->setTabPosition(QTabWidget::South);
     MainPageControl->setIconSize(QSize(22, 22));
@@ -572,16 +572,16 @@ void TForm1::buildAutotuningSetup()
     CheckBoxWotCorr = named(new QCheckBox(QString::fromUtf8("MAF smoothing/сглаживание"), options), "CheckBoxWotCorr");
     CheckBoxWotCorr->setChecked(false);
     CheckBoxWotCorr->hide();
-    form->addWidget(new QLabel(QStringLiteral("Max MAF spread"), options), 0, 0);
+    form->addWidget(named(new QLabel(QStringLiteral("Max MAF spread"), options), "LabelMaxSpread"), 0, 0);
     form->addWidget(UpDown1, 0, 1);
-    form->addWidget(new QLabel(QStringLiteral("Forced idle from, rpm"), options), 1, 0);
+    form->addWidget(named(new QLabel(QStringLiteral("Forced idle from, rpm"), options), "LabelForcedIdleRpm"), 1, 0);
     form->addWidget(MaskEditForcedIdleRpm, 1, 1);
-    form->addWidget(new QLabel(QStringLiteral("Forced idle up to TPS, %"), options), 2, 0);
+    form->addWidget(named(new QLabel(QStringLiteral("Forced idle up to TPS, %"), options), "LabelForcedIdleTps"), 2, 0);
     form->addWidget(MaskEditForcedIdleTps, 2, 1);
     form->addWidget(CheckBoxWotCorr, 3, 0, 1, 2);
     auto *bars = new QGridLayout;
-    bars->addWidget(new QLabel(QStringLiteral("Fast"), options), 0, 0, Qt::AlignHCenter);
-    bars->addWidget(new QLabel(QStringLiteral("Fine"), options), 0, 1, Qt::AlignHCenter);
+    bars->addWidget(named(new QLabel(QStringLiteral("Fast"), options), "LabelFast"), 0, 0, Qt::AlignHCenter);
+    bars->addWidget(named(new QLabel(QStringLiteral("Fine"), options), "LabelFine"), 0, 1, Qt::AlignHCenter);
     bars->addWidget(TrackBarB, 1, 0, Qt::AlignHCenter);
     bars->addWidget(TrackBarT, 1, 1, Qt::AlignHCenter);
     bars->addWidget(LabelTrackBarB, 2, 0, Qt::AlignHCenter);

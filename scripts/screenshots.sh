@@ -18,6 +18,10 @@ shot() {
 shot "$root/docs/main-page.png" 0
 shot "$root/docs/dashboard.png" 1 --live
 shot "$root/docs/firmware.png" 2 TabSheetFirmwareUpdate
+# The same window in Russian.
+shot "$root/docs/main-page-ru.png" 0 --language 0
+shot "$root/docs/dashboard-ru.png" 1 --live --language 0
+shot "$root/docs/firmware-ru.png" 2 TabSheetFirmwareUpdate --language 0
 # The throttle panel in three edit modes: the labels of the mode stand out.
 shot "$root/docs/panel-kick.png" 1 --mode 7
 shot "$root/docs/panel-idle-switch.png" 1 --mode 1
