@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
+#include <QStackedWidget>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
@@ -79,6 +80,43 @@ private slots:
         QVERIFY(QDir::setCurrent(workDir_.path()));
         // The user's own settings stay untouched.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir_.path());
+    }
+
+    // The menu bar in front follows the page and, on the settings and table
+    // pages, the inner page; the digits' page keys bring their bars along.
+    void menuBarFollowsThePage_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("inner");
+        QTest::addColumn<QString>("bar");
+        QTest::newRow("main") << "MainTabSheet" << "" << "MenuBarPlain";
+        QTest::newRow("dashboard") << "DashboardTabSheet" << "" << "ActionMainMenuBarDashboard";
+        QTest::newRow("firmware") << "SetupTabSheet" << "TabSheetFirmwareUpdate" << "ActionMainMenuBarFirmwareUpgrade";
+        QTest::newRow("options") << "SetupTabSheet" << "TabSheetAutotuningSetup" << "ActionMainMenuBarOptionsSetup";
+        QTest::newRow("table graph") << "TableTabSheet" << "TabSheetTableGraph" << "ActionMainMenuBarTableGraph";
+        QTest::newRow("comparison") << "TableTabSheet" << "TabSheetTableCompare" << "ActionMainMenuBarTableCompare";
+        QTest::newRow("log") << "LogTabSheet" << "" << "ActionMainMenuBarLogGraph";
+        QTest::newRow("gauges") << "TabSheet1" << "" << "MenuBarPlain";
+    }
+    void menuBarFollowsThePage()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, inner);
+        QFETCH(QString, bar);
+        TForm1 form;
+        auto *menuBars = qobject_cast<QStackedWidget *>(form.menuWidget());
+        QVERIFY(menuBars);
+        // Start from another page, so that the change is seen.
+        form.MainPageControl->setCurrentWidget(page == "DashboardTabSheet" ? form.MainTabSheet : form.DashboardTabSheet);
+        if (!inner.isEmpty()) {
+            auto *innerPage = form.findChild<QWidget *>(inner);
+            auto *tabs = qobject_cast<QTabWidget *>(innerPage->parentWidget()->parentWidget());
+            tabs->setCurrentWidget(innerPage);
+        }
+        form.MainPageControl->setCurrentWidget(form.findChild<QWidget *>(page));
+        QCOMPARE(menuBars->currentWidget()->objectName(), bar);
+        // Nothing left the stacked bars for a bar of QMainWindow's own making.
+        QCOMPARE(form.findChildren<QMenuBar *>().size(), 7);
     }
 
     void advancedPagesOffByDefaultAndRemembered()
