@@ -42,6 +42,11 @@ void applyTheme(QApplication &app)
         " border-top-left-radius: 4px; border-top-right-radius: 4px; }"
         "QTabBar::tab:selected { background: #ffffff; border-bottom-color: #ffffff; }"
         "QTabBar::tab:hover { background: #f1e9fa; }"
+        // The page tabs sit below the pages: rounded at the bottom, 40 pixels high.
+        "QTabBar::tab:bottom { border-top-left-radius: 0; border-top-right-radius: 0;"
+        " border-bottom-left-radius: 4px; border-bottom-right-radius: 4px; }"
+        "QTabBar::tab:bottom:selected { border-bottom-color: #b79fd6; border-top-color: #ffffff; }"
+        "QTabWidget#MainPageControl > QTabBar::tab { min-height: 30px; }"
         "QToolButton:checked { background: #b79fd6; border: 1px solid #6f588f; border-radius: 3px; }"
         "QMenuBar { background: #e9def5; }"
         "QMenuBar::item:selected { background: #cdb6e8; }"

@@ -40,7 +40,6 @@
 #include <QVBoxLayout>
 #include <QElapsedTimer>
 #include <QThread>
-#include <QTextCursor>
 #include <QTimer>
 
 #include "app/Language.h"
@@ -281,10 +280,11 @@ void TForm1::buildControls()
     ActionAbout = makeAction(this, "ActionAbout", QStringLiteral("About Tarvix configurator..."), true);
     connect(ActionAbout, &QAction::triggered, this, [] { showMessage(aboutText()); });
 
-    // Main page: sensor settings, converter commands, parameter track bars.
+    // Main page: sensor settings, converter commands and the shortcut help
+    // side by side, the parameter track bars below.
     auto *mainColumn = new QVBoxLayout(MainTabSheet);
     auto *mainRow = new QHBoxLayout;
-    mainRow->addWidget(buildContactlessGroup(MainTabSheet));
+    mainRow->addWidget(buildContactlessGroup(MainTabSheet), 0, Qt::AlignTop);
     auto *commands = new QVBoxLayout;
     for (QAction *action : {ActionReadCoverter, ActionWriteConverter}) {
         auto *button = new QToolButton(MainTabSheet);
@@ -295,16 +295,15 @@ void TForm1::buildControls()
     }
     commands->addStretch(1);
     mainRow->addLayout(commands);
-    mainRow->addStretch(1);
-    mainColumn->addLayout(mainRow);
-    mainColumn->addWidget(buildParameterGroup(MainTabSheet));
     // The shortcut help, in the language chosen.
     auto *hotKeys = named(new QGroupBox(QString::fromUtf8("Горячие клавиши/ Hot keys"), MainTabSheet), "GroupBoxHotKeys");
     Memo1 = named(new QPlainTextEdit(hotKeys), "Memo1");
     Memo1->setReadOnly(true);
     Memo1->setMinimumHeight(120);
     (new QVBoxLayout(hotKeys))->addWidget(Memo1);
-    mainColumn->addWidget(hotKeys, 1);
+    mainRow->addWidget(hotKeys, 1);
+    mainColumn->addLayout(mainRow, 1);
+    mainColumn->addWidget(buildParameterGroup(MainTabSheet));
 
     // Settings page: firmware update.
     auto *setupColumn = new QVBoxLayout(SetupTabSheet);
@@ -2156,10 +2155,8 @@ void TForm1::applyLanguage(int language)
         logPage->chart()->xAxis->setLabel(titles.value(1));
         logPage->chart()->replot();
     }
-    Memo1->clear();
-    for (const QString &line : lang::helpLines(language))
-        Memo1->appendPlainText(line);
-    Memo1->moveCursor(QTextCursor::Start); // the help reads from its first line
+    // All lines at once: the help then reads from its first line.
+    Memo1->setPlainText(lang::helpLines(language).join(QLatin1Char('\n')));
     soundFolder_ = lang::soundFolder(language, soundFolder_);
     // The smoothing label and, in the smoothing mode, the edit menu follow.
     throttlePanel->setRussian(!lang::isEnglish(language));
