@@ -137,6 +137,13 @@ const std::array<const char *, 8> kParamCaptions = {"MAF sampling, 1/100 s", "Tr
 const std::array<const char *, 7> kTrackBarCaptions = {"MAF smoothing", "TPS smoothing", "RPM smoothing",
                                                        "MAF sampling", "Trigger threshold", "Enrichment",
                                                        "Enrichment decay"};
+// Object names of those captions.
+const std::array<const char *, 7> kTrackBarCaptionNames = {
+    "CaptionTrackBarMafSm", "CaptionTrackBarTpsSm", "CaptionTrackBarRpmSm", "LabelMafTime",
+    "LabelThreshold",       "LabelEnrichmentFactor", "LabelEnleanmentFactor"};
+const std::array<const char *, 8> kCompareCaptionNames = {
+    "LabelMafTimeCompare", "LabelThresholdCompare", "CaptionCompareParam2", "CaptionCompareParam3",
+    "CaptionCompareParam4", "CaptionCompareParam5", "CaptionCompareParam6", "CaptionCompareParam7"};
 QColor colourOf(int value)
 {
     return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
@@ -747,7 +754,7 @@ QWidget *TForm1::buildParameterGroup(QWidget *parent)
         trackBars[size_t(id)] = bar;
         trackBarLabels[size_t(id)] = label;
         auto *caption = new QLabel(QString::fromLatin1(kTrackBarCaptions[size_t(id)]), group);
-        caption->setObjectName(QStringLiteral("Caption") + QString::fromLatin1(info.trackBar));
+        caption->setObjectName(QString::fromLatin1(kTrackBarCaptionNames[size_t(id)]));
         grid->addWidget(caption, id, 0);
         grid->addWidget(bar, id, 1);
         grid->addWidget(label, id, 2);
@@ -768,7 +775,7 @@ QWidget *TForm1::buildCompareView(QWidget *parent)
         compareParamEdits1[size_t(param)] = paramEdit(group, stem.arg(1));
         compareParamEdits2[size_t(param)] = paramEdit(group, stem.arg(2));
         auto *caption = new QLabel(QString::fromLatin1(kParamCaptions[size_t(param)]), group);
-        caption->setObjectName(QStringLiteral("CaptionCompareParam%1").arg(param));
+        caption->setObjectName(QString::fromLatin1(kCompareCaptionNames[size_t(param)]));
         grid->addWidget(caption, param + 1, 0);
         grid->addWidget(compareParamEdits1[size_t(param)], param + 1, 1);
         grid->addWidget(compareParamEdits2[size_t(param)], param + 1, 2);
