@@ -2033,7 +2033,7 @@ bool TForm1::keyEvent(QObject *receiver, QKeyEvent *key, bool pressed)
     // Text typed into a field (a port path, a number) stays there, with the
     // keys that edit it; the window's own keys are for everywhere else.
     const bool textField = qobject_cast<QLineEdit *>(receiver) || qobject_cast<QPlainTextEdit *>(receiver);
-    if (textField && !ctrl)
+    if (textField && !(ctrl && (k == Qt::Key_O || k == Qt::Key_S || k == Qt::Key_Z)))
         return false;
     const bool arrow = k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Up || k == Qt::Key_Down;
     const bool onDashboard = MainPageControl->currentWidget() == DashboardTabSheet;

@@ -227,6 +227,14 @@ private slots:
         QCOMPARE(edit->text(), QStringLiteral("/dev/ttyS2"));
         QCOMPARE(form.MainPageControl->currentWidget(), form.MainTabSheet);
         QVERIFY(form.ActionStart->isEnabled()); // S did not start anything
+        // Ctrl+A selects the field's text; it does not switch autotuning on.
+        form.MainPageControl->setCurrentWidget(form.DashboardTabSheet);
+        form.show();
+        form.SpeedButtonManualBorders->click();
+        QVERIFY(form.SpeedButtonAutocorr->isVisible());
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(edit->selectedText(), QStringLiteral("/dev/ttyS2"));
+        QVERIFY(!form.SpeedButtonAutocorr->isChecked());
     }
 };
 
