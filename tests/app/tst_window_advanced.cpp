@@ -119,6 +119,27 @@ private slots:
         QCOMPARE(form.findChildren<QMenuBar *>().size(), 7);
     }
 
+    // The table graph's own entries run the dashboard's commands and are
+    // enabled with them.
+    void tableGraphEntriesRunTheCommands()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        auto *read = form.findChild<QAction *>(QStringLiteral("TableGraphReadConverter"));
+        auto *write = form.findChild<QAction *>(QStringLiteral("TableGraphWriteConverter"));
+        auto *oneToOne = form.findChild<QAction *>(QStringLiteral("TableGraphOneToOne"));
+        QVERIFY(read && write && oneToOne);
+        QVERIFY(!read->isEnabled() && !write->isEnabled());
+        form.ActionReadCoverter->setEnabled(true);
+        QVERIFY(read->isEnabled());
+        Table &t = *form.mainTable();
+        t.editPoint(TableSeries::Tab1, 40, 200, false, false);
+        QCOMPARE(t.slot(40), 200);
+        oneToOne->trigger();
+        QCOMPARE(t.slot(40), 40);
+    }
+
     void advancedPagesOffByDefaultAndRemembered()
     {
         RecordingSink sink;
