@@ -41,6 +41,8 @@ const std::vector<Caption> &captions()
         {"ActionAdvancedPages", "Advanced pages", "Расширенные страницы"},
         {"ActionAbout", "About Tarvix configurator...", "О программе..."},
         {"ActionLogExportCsv", "Export CSV...", "Экспорт в CSV..."},
+        {"ActionUndoTable", "Undo", "Отменить"},
+        {"ActionRedoTable", "Redo", "Повторить"},
         {"SpeedButtonAplToTable", "Table", "Таблица"},
         // signal borders and the correction
         {"GroupBoxCorr", "Angle", "Угол"},
@@ -108,6 +110,60 @@ const std::vector<Caption> &captions()
         {"Form2", "Writing table", "Запись таблицы"},
     };
     return kCaptions;
+}
+
+const std::vector<Caption> &toolTips()
+{
+    static const std::vector<Caption> kToolTips = [] {
+        std::vector<Caption> tips = {
+            {"ComComboBox1", "Serial port of the unit; type a device path and press Enter",
+             "Последовательный порт устройства; можно ввести путь к устройству и нажать Enter"},
+            {"ButtonCalibrate", "Learn the pedal's travel from a short live recording",
+             "Определить ход педали по короткой записи живых данных"},
+            {"MafBordersSliderPanel", "Double click: a step left or right; drag: move",
+             "Двойной щелчок: шаг влево или вправо; перетаскивание: сдвиг"},
+            {"CorrPanel", "Drag up or down to change the value", "Тяните вверх или вниз, чтобы изменить значение"},
+            {"SpeedButtonManualBorders", "Manual borders of the correction window", "Ручные границы окна коррекции"},
+            {"SpeedButtonAutocorr", "Autotuning (A)", "Автокоррекция (A)"},
+            {"SpeedButtonAplToTable", "Apply the correction to the table", "Применить коррекцию к таблице"},
+            {"SpeedButtonApplyCorrToIat", "Apply the correction to the IAT correction",
+             "Применить коррекцию к коррекции по IAT"},
+            {"SpeedButtonApplyCorrToECT", "Apply the correction to the ECT correction",
+             "Применить коррекцию к коррекции по ECT"},
+            {"SpeedButtonToyota", "Descending characteristic", "Нисходящая характеристика"},
+            {"SpeedButtonSetBeginOfTableAsLearned", "Set the beginning of the table up to the window start as learned",
+             "Отметить начало таблицы до начала окна как обученное"},
+            {"SpeedButtonClrCorrWindow", "Clear the learned points of the correction window",
+             "Сбросить обученные точки окна коррекции"},
+            {"ButtonClrAllLearned", "Clear every learned point above the learned beginning",
+             "Сбросить все обученные точки выше обученного начала"},
+            {"SpeedButtonLogMagicLearn", "Learn the table from the records in view",
+             "Обучить таблицу по записям на графике"},
+            {"SpeedButtonExtrapolate", "Extrapolate the ends of the learned table",
+             "Экстраполировать концы обученной таблицы"},
+        };
+        for (const char *name : {"SpeedButtonUndo1", "SpeedButtonUndo2", "SpeedButtonUndo3"})
+            tips.push_back({name, "Undo", "Отменить"});
+        for (const char *name : {"SpeedButtonRedo1", "SpeedButtonRedo2", "SpeedButtonRedo3"})
+            tips.push_back({name, "Redo", "Повторить"});
+        for (const char *name : {"LabelMain", "LabelIdleSw", "LabelFullSw"})
+            tips.push_back({name, "Click to edit", "Щёлкните, чтобы изменить"});
+        for (const char *name : {"LabelMainMax", "LabelKick", "LabelMainMin", "LabelIdleSwValue", "LabelFullSwValue",
+                                 "LabelAuxMax", "LabelAuxMin", "LabelSmoothTPSSignal", "LabelRefVoltage"})
+            tips.push_back({name, "Double click to edit", "Двойной щелчок, чтобы изменить"});
+        return tips;
+    }();
+    return kToolTips;
+}
+
+void applyToolTips(QObject *root, int language)
+{
+    const bool english = isEnglish(language);
+    for (const Caption &c : toolTips()) {
+        const QString text = QString::fromUtf8(english ? c.english : c.russian);
+        for (QWidget *widget : root->findChildren<QWidget *>(QString::fromLatin1(c.object)))
+            widget->setToolTip(text);
+    }
 }
 
 const std::vector<MenuCaption> &menuCaptions()

@@ -34,6 +34,10 @@ struct MenuCaption {
     const char *russian;
 };
 const std::vector<MenuCaption> &menuCaptions();
+// Tool tips by the object name of their control, as captions are.
+const std::vector<Caption> &toolTips();
+void applyToolTips(QObject *root, int language);
+
 // Captions the entries of the bars, given in the order above; places that do
 // not exist are passed over.
 void applyMenuCaptions(const std::vector<QMenuBar *> &bars, int language);

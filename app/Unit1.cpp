@@ -2145,6 +2145,7 @@ void TForm1::ComboBoxLanguageChange()
 void TForm1::applyLanguage(int language)
 {
     lang::applyCaptions(this, language);
+    lang::applyToolTips(this, language);
     if (menuBars) {
         std::vector<QMenuBar *> bars;
         for (int i = 0; i < MenuBars::Plain; ++i)

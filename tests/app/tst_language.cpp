@@ -55,8 +55,11 @@ QStringList shownTexts(QWidget *root)
         else if (auto *t = qobject_cast<QTabWidget *>(o))
             for (int i = 0; i < t->count(); ++i)
                 texts << t->tabText(i);
-        if (auto *w = qobject_cast<QWidget *>(o); w && w->isWindow())
-            texts << w->windowTitle();
+        if (auto *w = qobject_cast<QWidget *>(o)) {
+            if (w->isWindow())
+                texts << w->windowTitle();
+            texts << w->toolTip();
+        }
     }
     return texts;
 }
@@ -75,6 +78,8 @@ QStringList foreignCaptions(int language)
         if (en != ru && !seriesTitles.contains(foreign))
             out << foreign;
     }
+    for (const lang::Caption &c : lang::toolTips())
+        out << QString::fromUtf8(lang::isEnglish(language) ? c.russian : c.english);
     const int other = lang::isEnglish(language) ? lang::kRussian : lang::kEnglish;
     out << lang::tableAxisTitle(other) << lang::logAxisTitles(other);
     for (const lang::MenuCaption &c : lang::menuCaptions()) {
