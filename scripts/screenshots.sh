@@ -18,6 +18,8 @@ shot() {
 shot "$root/docs/main-page.png" 0
 shot "$root/docs/dashboard.png" 1 --live
 shot "$root/docs/firmware.png" 2 TabSheetFirmwareUpdate
+# The dashboard's table menu open, with its shortcuts.
+shot "$root/docs/dashboard-menu.png" 1 --menu
 # The same window in Russian.
 shot "$root/docs/main-page-ru.png" 0 --language 0
 shot "$root/docs/dashboard-ru.png" 1 --live --language 0

@@ -1,6 +1,6 @@
 // Opens the main window, chooses the demo unit, shows a page and saves a
 // picture of the window (the README's screenshots come from here).
-// Usage: window_shot OUT.png [PAGE [INNER]] [--live [--stop]] [--mode N] [--advanced] [--language 0|1]
+// Usage: window_shot OUT.png [PAGE [INNER]] [--live [--stop]] [--mode N] [--advanced] [--language 0|1] [--menu]
 // INNER names a page of an inner page control to show, even one whose tab is
 // hidden; --live starts live data and waits for the dashboard to fill;
 // --mode chooses the throttle panel's edit mode N; --stop ends the live data
@@ -10,6 +10,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStackedWidget>
 #include <QSettings>
 #include <QStyleFactory>
 #include <QTabWidget>
@@ -37,6 +40,9 @@ int main(int argc, char **argv)
         mode = args.at(at + 1).toInt();
         args.remove(at, 2);
     }
+    // --menu opens the first menu of the bar in front; the picture is then
+    // of the whole screen, where the menu is a window of its own.
+    const bool menu = args.removeAll(QStringLiteral("--menu")) > 0;
     int language = -1;
     if (const int at = int(args.indexOf(QStringLiteral("--language"))); at >= 0 && at + 1 < args.size()) {
         language = args.at(at + 1).toInt();
@@ -56,7 +62,10 @@ int main(int argc, char **argv)
     const int page = args.value(1, QStringLiteral("0")).toInt();
     const QString innerName = args.value(2);
     auto save = [&] {
-        form.grab().save(out);
+        if (menu)
+            QGuiApplication::primaryScreen()->grabWindow(0).save(out);
+        else
+            form.grab().save(out);
         for (const QString &m : sink.messages)
             qWarning("message: %s", qPrintable(m));
         app.quit();
@@ -88,6 +97,12 @@ int main(int argc, char **argv)
                 QTimer::singleShot(500, &form, save);
             });
             return;
+        }
+        if (menu) {
+            auto *bars = qobject_cast<QStackedWidget *>(form.menuWidget());
+            auto *bar = bars ? qobject_cast<QMenuBar *>(bars->currentWidget()) : nullptr;
+            if (bar && !bar->actions().isEmpty())
+                bar->setActiveAction(bar->actions().constFirst());
         }
         QTimer::singleShot(live ? 4000 : 300, &form, save);
     });
