@@ -1572,7 +1572,8 @@ void TForm1::showMenuBarOfPage()
     else if (page == TableTabSheet)
         bar = tablePage->pageControl()->currentWidget() == tablePage->graphSheet() ? MenuBars::TableGraph
                                                                                     : MenuBars::Compare;
-    menuBars->show(bar);
+    if (menuBars)
+        menuBars->show(bar);
 }
 
 void TForm1::buildThrottlePanel()

@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QPoint>
+#include <QPointer>
 
 #include "link/DeviceInfo.h"
 #include "link/Rxtx.h"
@@ -238,7 +239,8 @@ public:
     TablePage *tablePage = nullptr;
     // The log page: ChartLog, magic learn, CSV export.
     LogPage *logPage = nullptr;
-    MenuBars *menuBars = nullptr;
+    // QMainWindow::menuBar() would put a bar of its own in their place; then they are gone.
+    QPointer<MenuBars> menuBars;
 
 public slots:
     void ComComboBox1Change();
