@@ -1496,64 +1496,22 @@ void TForm1::buildMenuBars()
 {
     menuBars = new MenuBars(this);
     setMenuWidget(menuBars);
-    TableCommands &t = *tableCommands;
-
-    QMenuBar *bar = menuBars->bar(MenuBars::Log);
-    bar->addAction(LogFileOpen);
-    bar->addAction(LogFileSave);
-    bar->addAction(logPage->exportCsvAction());
-
-    bar = menuBars->bar(MenuBars::Compare);
-    QMenu *menu = MenuBars::addSubmenu(bar, QString::fromUtf8("Открыть"), "MenuCompareOpen");
-    menu->addActions({t.FileOpenCompare, t.FileOpenCompare2});
-    menu = MenuBars::addSubmenu(bar, QString::fromUtf8("Сохранить"), "MenuCompareSave");
-    menu->addActions({t.FileSaveAsCompare, t.FileSaveAsCompare2});
-    MenuBars::addSubmenu(bar, QString::fromUtf8("Обнулить"), "MenuCompareNull")->addAction(t.ActionNullCompare);
-    // Kept for their places in the bar; nothing of the comparison is offered under them.
-    MenuBars::addSubmenu(bar, QString::fromUtf8("Замена 1:1"), "MenuCompareOneToOne")->menuAction()->setVisible(false);
-    menu = MenuBars::addSubmenu(bar, QString::fromUtf8("Копировать"), "MenuCompareCopy");
-    menu->addActions({t.ActionCopyOneToTwo, t.ActionCopyTwoToOne});
-    MenuBars::addSubmenu(bar, QString::fromUtf8("Считать из конвертера"), "MenuCompareRead")
-        ->menuAction()->setVisible(false);
-    MenuBars::addSubmenu(bar, QString::fromUtf8("Записать в конвертер"), "MenuCompareWrite")
-        ->menuAction()->setVisible(false);
-
-    bar = menuBars->bar(MenuBars::TableGraph);
-    bar->addActions({t.TabFileOpen, t.TabFileSave, t.ActionNullTable});
-    bar->addAction(MenuBars::proxy(t.oneToOne[0], "TableGraphOneToOne"));
-    menu = MenuBars::addSubmenu(bar, QString::fromUtf8("Копировать 1->2"), "MenuTableGraphCopy");
-    menu->addAction(MenuBars::proxy(t.ActionCopyOneToTwo, "TableGraphCopyOneToTwo"));
-    menu->addAction(MenuBars::proxy(t.ActionCopyTwoToOne, "TableGraphCopyTwoToOne"));
-    menu->actions().constLast()->setVisible(false);
-    bar->addAction(MenuBars::proxy(ActionReadCoverter, "TableGraphReadConverter"));
-    bar->addAction(MenuBars::proxy(ActionWriteConverter, "TableGraphWriteConverter"));
-
-    bar = menuBars->bar(MenuBars::Dashboard);
-    // The window's keys run these; the menu shows them beside the entries.
-    for (auto [action, key] : {std::pair{t.TabFileOpen, QKeySequence(QStringLiteral("Ctrl+O"))},
-                               std::pair{t.TabFileSave, QKeySequence(QStringLiteral("Ctrl+S"))}}) {
-        action->setShortcutContext(Qt::WidgetShortcut);
-        action->setShortcut(key);
-    }
-    menu = MenuBars::addSubmenu(bar, QString::fromUtf8("Таблица"), "MenuTable");
-    menu->addActions({t.TabFileOpen, t.TabFileSave});
-    for (QAction *action : t.oneToOne)
-        menu->addAction(action);
-    bar->addActions({ActionWriteConverter, ActionReadCoverter, ActionStart, ActionStop, ActionEdit});
-
-    menuBars->bar(MenuBars::Options)->addActions({Nastroiki_FileOpen, Nastroiki_FileSaveAs});
-    menuBars->bar(MenuBars::Firmware)->addActions({FileOpenFirmware, ActionUpgradeFirmwareOneToOne});
-
-    // Every bar ends with the view option and the help.
-    auto *view = new QMenu(QStringLiteral("View"), this);
-    view->setObjectName(QStringLiteral("MenuView"));
-    view->addAction(advancedPages->action());
-    menuBars->addToEvery(view);
-    auto *help = new QMenu(QStringLiteral("Help"), this);
-    help->setObjectName(QStringLiteral("MenuHelp"));
-    help->addAction(ActionAbout);
-    menuBars->addToEvery(help);
-
+    MenuCommands commands;
+    commands.logOpen = LogFileOpen;
+    commands.logSave = LogFileSave;
+    commands.logExportCsv = logPage->exportCsvAction();
+    commands.read = ActionReadCoverter;
+    commands.write = ActionWriteConverter;
+    commands.start = ActionStart;
+    commands.stop = ActionStop;
+    commands.editMode = ActionEdit;
+    commands.settingsOpen = Nastroiki_FileOpen;
+    commands.settingsSave = Nastroiki_FileSaveAs;
+    commands.firmwareUpdate = FileOpenFirmware;
+    commands.firmwareOneToOne = ActionUpgradeFirmwareOneToOne;
+    commands.advancedPages = advancedPages->action();
+    commands.about = ActionAbout;
+    menuBars->fill(*tableCommands, commands);
     for (QTabWidget *pages : {MainPageControl, PageControl1, tablePage->pageControl()})
         connect(pages, &QTabWidget::currentChanged, this, &TForm1::showMenuBarOfPage);
     showMenuBarOfPage();

@@ -4,6 +4,8 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "ui/TableCommands.h"
+
 namespace {
 const char *const kBarNames[MenuBars::kBars] = {
     "ActionMainMenuBarLogGraph",    "ActionMainMenuBarTableCompare", "ActionMainMenuBarTableGraph",
@@ -23,6 +25,55 @@ MenuBars::MenuBars(QWidget *parent) : QStackedWidget(parent)
     }
     setCurrentWidget(bars_[Plain]);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+}
+
+void MenuBars::fill(const TableCommands &t, const MenuCommands &w)
+{
+    QMenuBar *bar = bars_[Log];
+    bar->addActions({w.logOpen, w.logSave, w.logExportCsv});
+
+    bar = bars_[Compare];
+    QMenu *menu = addSubmenu(bar, QString::fromUtf8("Открыть"), "MenuCompareOpen");
+    menu->addActions({t.FileOpenCompare, t.FileOpenCompare2});
+    menu = addSubmenu(bar, QString::fromUtf8("Сохранить"), "MenuCompareSave");
+    menu->addActions({t.FileSaveAsCompare, t.FileSaveAsCompare2});
+    addSubmenu(bar, QString::fromUtf8("Обнулить"), "MenuCompareNull")->addAction(t.ActionNullCompare);
+    // Kept for their places in the bar; nothing of the comparison is offered under them.
+    addSubmenu(bar, QString::fromUtf8("Замена 1:1"), "MenuCompareOneToOne")->menuAction()->setVisible(false);
+    menu = addSubmenu(bar, QString::fromUtf8("Копировать"), "MenuCompareCopy");
+    menu->addActions({t.ActionCopyOneToTwo, t.ActionCopyTwoToOne});
+    addSubmenu(bar, QString::fromUtf8("Считать из конвертера"), "MenuCompareRead")->menuAction()->setVisible(false);
+    addSubmenu(bar, QString::fromUtf8("Записать в конвертер"), "MenuCompareWrite")->menuAction()->setVisible(false);
+
+    bar = bars_[TableGraph];
+    bar->addActions({t.TabFileOpen, t.TabFileSave, t.ActionNullTable});
+    bar->addAction(proxy(t.oneToOne[0], "TableGraphOneToOne"));
+    menu = addSubmenu(bar, QString::fromUtf8("Копировать 1->2"), "MenuTableGraphCopy");
+    menu->addAction(proxy(t.ActionCopyOneToTwo, "TableGraphCopyOneToTwo"));
+    menu->addAction(proxy(t.ActionCopyTwoToOne, "TableGraphCopyTwoToOne"));
+    menu->actions().constLast()->setVisible(false);
+    bar->addAction(proxy(w.read, "TableGraphReadConverter"));
+    bar->addAction(proxy(w.write, "TableGraphWriteConverter"));
+
+    bar = bars_[Dashboard];
+    menu = addSubmenu(bar, QString::fromUtf8("Таблица"), "MenuTable");
+    menu->addActions({t.TabFileOpen, t.TabFileSave});
+    for (QAction *action : t.oneToOne)
+        menu->addAction(action);
+    bar->addActions({w.write, w.read, w.start, w.stop, w.editMode});
+
+    bars_[Options]->addActions({w.settingsOpen, w.settingsSave});
+    bars_[Firmware]->addActions({w.firmwareUpdate, w.firmwareOneToOne});
+
+    // Every bar ends with the view option and the help.
+    auto *view = new QMenu(QStringLiteral("View"), this);
+    view->setObjectName(QStringLiteral("MenuView"));
+    view->addAction(w.advancedPages);
+    addToEvery(view);
+    auto *help = new QMenu(QStringLiteral("Help"), this);
+    help->setObjectName(QStringLiteral("MenuHelp"));
+    help->addAction(w.about);
+    addToEvery(help);
 }
 
 QMenuBar *MenuBars::bar(int index) const

@@ -8,6 +8,25 @@
 class QAction;
 class QMenu;
 class QMenuBar;
+class TableCommands;
+
+// The window's commands that the bars offer beside the table commands.
+struct MenuCommands {
+    QAction *logOpen = nullptr;
+    QAction *logSave = nullptr;
+    QAction *logExportCsv = nullptr;
+    QAction *read = nullptr;
+    QAction *write = nullptr;
+    QAction *start = nullptr;
+    QAction *stop = nullptr;
+    QAction *editMode = nullptr; // the edit-mode submenu
+    QAction *settingsOpen = nullptr;
+    QAction *settingsSave = nullptr;
+    QAction *firmwareUpdate = nullptr;
+    QAction *firmwareOneToOne = nullptr;
+    QAction *advancedPages = nullptr;
+    QAction *about = nullptr;
+};
 
 class MenuBars : public QStackedWidget {
     Q_OBJECT
@@ -15,6 +34,9 @@ public:
     enum Bar { Log, Compare, TableGraph, Dashboard, Options, Firmware, Plain, kBars };
 
     explicit MenuBars(QWidget *parent = nullptr);
+
+    // Puts every command on its bars, in the bars' order of entries.
+    void fill(const TableCommands &table, const MenuCommands &window);
 
     QMenuBar *bar(int index) const;
     // The bar now in front, or -1.

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QGroupBox>
@@ -26,6 +27,11 @@ TableCommands::TableCommands(Table &main, Table &compare, QWidget *dialogParent)
 {
     TabFileOpen = makeAction(this, "TabFileOpen", QString::fromUtf8("Открыть / Open..."));
     TabFileSave = makeAction(this, "TabFileSave", QString::fromUtf8("Сохранить / Save..."));
+    // The window's keys run these; a menu shows the keys beside the entries.
+    TabFileOpen->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+    TabFileSave->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+    for (QAction *action : {TabFileOpen, TabFileSave})
+        action->setShortcutContext(Qt::WidgetShortcut);
     FileOpenCompare = makeAction(this, "FileOpenCompare", QStringLiteral("Tab1"));
     FileOpenCompare2 = makeAction(this, "FileOpenCompare2", QStringLiteral("Tab2"));
     FileSaveAsCompare = makeAction(this, "FileSaveAsCompare", QStringLiteral("Tab1"));
