@@ -62,6 +62,8 @@
 #include "ui/ChartDashboard.h"
 #include "ui/DashboardView.h"
 #include "ui/AdvancedPages.h"
+#include "ui/AutotuningSetupPage.h"
+#include "ui/Widgets.h"
 #include "ui/ChartLog.h"
 #include "ui/ChartTableGraph.h"
 #include "ui/LogPage.h"
@@ -90,12 +92,6 @@ QAction *makeAction(QWidget *owner, const char *objectName, const QString &capti
     return action;
 }
 
-template <typename W>
-W *named(W *widget, const char *objectName)
-{
-    widget->setObjectName(QString::fromLatin1(objectName));
-    return widget;
-}
 
 // A three-digit parameter box.
 QLineEdit *paramEdit(QWidget *parent, const QString &objectName)
@@ -149,19 +145,6 @@ QColor colourOf(int value)
     return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
 }
 
-// Vertical bars of the log and autotuning settings: the slider value is the
-// bar's position, drawn from the top down, so the largest value sits on top.
-QSlider *verticalBar(QWidget *parent, const char *objectName, int min, int max, int position)
-{
-    auto *bar = named(new QSlider(Qt::Vertical, parent), objectName);
-    bar->setRange(min, max);
-    bar->setValue(position);
-    bar->setInvertedAppearance(true);
-    bar->setInvertedControls(true);
-    bar->setMinimumHeight(140);
-    bar->setMaximumHeight(220);
-    return bar;
-}
 
 int barValue(const QSlider *bar)
 {
@@ -175,22 +158,6 @@ void setSilently(QSlider *bar, int min, int max, int position)
     bar->setValue(position);
 }
 
-// Cells of the O2 target grid take as many digits as their mask has places.
-class O2GridDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
-                          const QModelIndex &index) const override
-    {
-        auto *edit = qobject_cast<QLineEdit *>(QStyledItemDelegate::createEditor(parent, option, index));
-        if (edit) {
-            const int places = int(TO2TargetGrid::editMask(index.column(), index.row()).count(QLatin1Char('9')));
-            edit->setValidator(new QRegularExpressionValidator(
-                QRegularExpression(QStringLiteral("\\d{0,%1}").arg(places)), edit));
-        }
-        return edit;
-    }
-};
 } // namespace
 
 TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
@@ -554,109 +521,24 @@ void TForm1::buildDashboard()
 
 void TForm1::buildAutotuningSetup()
 {
-    TabSheetAutotuningSetup = makePage(PageControl1, "TabSheetAutotuningSetup", QStringLiteral("Autotuning options"));
-    QWidget *page = TabSheetAutotuningSetup;
-    auto *row = new QHBoxLayout(page);
-
-    auto *options = named(new QGroupBox(QStringLiteral("Live autotuning"), page), "GroupBoxAutotuning");
-    auto *form = new QGridLayout(options);
-    UpDown1 = named(new QSpinBox(options), "UpDown1");
-    UpDown1->setRange(0, 255);
-    UpDown1->setValue(10);
-    auto digitsEdit = [&](const char *objectName, const char *text) {
-        auto *edit = named(new QLineEdit(QString::fromLatin1(text), options), objectName);
-        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,5}")), edit));
-        edit->setMaximumWidth(70);
-        return edit;
-    };
-    MaskEditForcedIdleRpm = digitsEdit("MaskEditForcedIdleRpm", "1200");
-    MaskEditForcedIdleTps = digitsEdit("MaskEditForcedIdleTps", "2");
-    TrackBarB = verticalBar(options, "TrackBarB", 1, 1000, 1000);
-    TrackBarT = verticalBar(options, "TrackBarT", 10, 1000, 1000);
-    LabelTrackBarB = named(new QLabel(options), "LabelTrackBarB");
-    LabelTrackBarT = named(new QLabel(options), "LabelTrackBarT");
-    CheckBoxWotCorr = named(new QCheckBox(QString::fromUtf8("MAF smoothing/сглаживание"), options), "CheckBoxWotCorr");
-    CheckBoxWotCorr->setChecked(false);
-    CheckBoxWotCorr->hide();
-    form->addWidget(named(new QLabel(QStringLiteral("Max MAF spread"), options), "LabelMaxSpread"), 0, 0);
-    form->addWidget(UpDown1, 0, 1);
-    form->addWidget(named(new QLabel(QStringLiteral("Forced idle from, rpm"), options), "LabelForcedIdleRpm"), 1, 0);
-    form->addWidget(MaskEditForcedIdleRpm, 1, 1);
-    form->addWidget(named(new QLabel(QStringLiteral("Forced idle up to TPS, %"), options), "LabelForcedIdleTps"), 2, 0);
-    form->addWidget(MaskEditForcedIdleTps, 2, 1);
-    form->addWidget(CheckBoxWotCorr, 3, 0, 1, 2);
-    auto *bars = new QGridLayout;
-    bars->addWidget(named(new QLabel(QStringLiteral("Fast"), options), "LabelFast"), 0, 0, Qt::AlignHCenter);
-    bars->addWidget(named(new QLabel(QStringLiteral("Fine"), options), "LabelFine"), 0, 1, Qt::AlignHCenter);
-    bars->addWidget(TrackBarB, 1, 0, Qt::AlignHCenter);
-    bars->addWidget(TrackBarT, 1, 1, Qt::AlignHCenter);
-    bars->addWidget(LabelTrackBarB, 2, 0, Qt::AlignHCenter);
-    bars->addWidget(LabelTrackBarT, 2, 1, Qt::AlignHCenter);
-    form->addLayout(bars, 4, 0, 1, 2);
-    form->setRowStretch(5, 1);
-    row->addWidget(options, 0, Qt::AlignTop);
-
-    auto *target = named(new QGroupBox(QStringLiteral("O2 target"), page), "GroupBoxO2Target");
-    auto *targetGrid = new QGridLayout(target);
-    TrackBarLogO2Target = verticalBar(target, "TrackBarLogO2Target", 0, 255, 127);
-    LabelRefO2Log = named(new QLabel(target), "LabelRefO2Log");
-    LabelLogMixtuePercent = named(new QLabel(target), "LabelLogMixtuePercent");
-    for (QLabel *label : {LabelRefO2Log, LabelLogMixtuePercent})
-        label->setMinimumWidth(48);
-    targetGrid->addWidget(TrackBarLogO2Target, 0, 0, 3, 1, Qt::AlignHCenter);
-    targetGrid->addWidget(LabelRefO2Log, 0, 1);
-    targetGrid->addWidget(LabelLogMixtuePercent, 1, 1);
-    targetGrid->setRowStretch(2, 1);
-    row->addWidget(target, 0, Qt::AlignTop);
-
-    auto *table = named(new QGroupBox(QStringLiteral("O2 target table (TPS % by rpm)"), page), "GroupBoxO2Table");
-    auto *tableColumn = new QVBoxLayout(table);
-    StringGridO2Table = named(new QTableWidget(TO2TargetGrid::kRows, TO2TargetGrid::kCols, table), "StringGridO2Table");
-    StringGridO2Table->horizontalHeader()->hide();
-    StringGridO2Table->verticalHeader()->hide();
-    StringGridO2Table->horizontalHeader()->setDefaultSectionSize(46);
-    StringGridO2Table->verticalHeader()->setDefaultSectionSize(24);
-    StringGridO2Table->setItemDelegate(new O2GridDelegate(StringGridO2Table));
-    for (int row = 0; row < TO2TargetGrid::kRows; ++row) {
-        for (int col = 0; col < TO2TargetGrid::kCols; ++col) {
-            auto *item = new QTableWidgetItem;
-            item->setTextAlignment(Qt::AlignLeft | Qt::AlignTop);
-            switch (TO2TargetGrid::kind(col, row)) {
-            case TO2TargetGrid::Cell::TpsAxis:
-                item->setBackground(colourOf(kTpsGaugeColour));
-                break;
-            case TO2TargetGrid::Cell::RpmAxis:
-                item->setBackground(colourOf(kRpmGaugeColour));
-                break;
-            case TO2TargetGrid::Cell::Corner:
-                item->setBackground(QColor(128, 128, 128));
-                break;
-            case TO2TargetGrid::Cell::Value:
-                break;
-            }
-            if (!TO2TargetGrid::editable(col, row))
-                item->setFlags(item->flags() & ~Qt::ItemIsEditable);
-            StringGridO2Table->setItem(row, col, item);
-        }
-    }
-    StringGridO2Table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    StringGridO2Table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    StringGridO2Table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
-    StringGridO2Table->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    auto *fillRow = new QHBoxLayout;
-    MaskEditO2REF = named(new QLineEdit(QStringLiteral("30"), table), "MaskEditO2REF");
-    MaskEditO2REF->setMaximumWidth(70);
+    auto *page = new AutotuningSetupPage(colourOf(kTpsGaugeColour), colourOf(kRpmGaugeColour), PageControl1);
+    PageControl1->addTab(page, QStringLiteral("Autotuning options"));
+    TabSheetAutotuningSetup = page;
+    UpDown1 = page->UpDown1;
+    MaskEditForcedIdleRpm = page->MaskEditForcedIdleRpm;
+    MaskEditForcedIdleTps = page->MaskEditForcedIdleTps;
+    TrackBarB = page->TrackBarB;
+    TrackBarT = page->TrackBarT;
+    LabelTrackBarB = page->LabelTrackBarB;
+    LabelTrackBarT = page->LabelTrackBarT;
+    CheckBoxWotCorr = page->CheckBoxWotCorr;
+    TrackBarLogO2Target = page->TrackBarLogO2Target;
+    LabelRefO2Log = page->LabelRefO2Log;
+    LabelLogMixtuePercent = page->LabelLogMixtuePercent;
+    StringGridO2Table = page->StringGridO2Table;
+    MaskEditO2REF = page->MaskEditO2REF;
+    ButtonFillLoadTableWithO2RefValue = page->ButtonFillLoadTableWithO2RefValue;
     MaskEditO2REF->installEventFilter(this);
-    ButtonFillLoadTableWithO2RefValue = named(new QPushButton(QStringLiteral("Fill with O2Ref"), table),
-                                              "ButtonFillLoadTableWithO2RefValue");
-    fillRow->addWidget(new QLabel(QStringLiteral("O2Ref"), table));
-    fillRow->addWidget(MaskEditO2REF);
-    fillRow->addWidget(ButtonFillLoadTableWithO2RefValue);
-    fillRow->addStretch(1);
-    tableColumn->addWidget(StringGridO2Table);
-    tableColumn->addLayout(fillRow);
-    row->addWidget(table, 0, Qt::AlignTop);
-    row->addStretch(1);
 
     PageControl1->setTabVisible(PageControl1->indexOf(TabSheetAutotuningSetup), false);
 

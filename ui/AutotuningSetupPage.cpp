@@ -1,0 +1,145 @@
+#include "ui/AutotuningSetupPage.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSlider>
+#include <QSpinBox>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "log/Xrpm_table.h"
+#include "ui/Widgets.h"
+
+namespace {
+// Cells of the O2 target grid take as many digits as their mask has places.
+class O2GridDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override
+    {
+        auto *edit = qobject_cast<QLineEdit *>(QStyledItemDelegate::createEditor(parent, option, index));
+        if (edit) {
+            const int places = int(TO2TargetGrid::editMask(index.column(), index.row()).count(QLatin1Char('9')));
+            edit->setValidator(new QRegularExpressionValidator(
+                QRegularExpression(QStringLiteral("\\d{0,%1}").arg(places)), edit));
+        }
+        return edit;
+    }
+};
+} // namespace
+
+AutotuningSetupPage::AutotuningSetupPage(const QColor &tpsAxis, const QColor &rpmAxis, QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("TabSheetAutotuningSetup"));
+    auto *row = new QHBoxLayout(this);
+
+    auto *options = named(new QGroupBox(QStringLiteral("Live autotuning"), this), "GroupBoxAutotuning");
+    auto *form = new QGridLayout(options);
+    UpDown1 = named(new QSpinBox(options), "UpDown1");
+    UpDown1->setRange(0, 255);
+    UpDown1->setValue(10);
+    auto digitsEdit = [&](const char *objectName, const char *text) {
+        auto *edit = named(new QLineEdit(QString::fromLatin1(text), options), objectName);
+        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,5}")), edit));
+        edit->setMaximumWidth(70);
+        return edit;
+    };
+    MaskEditForcedIdleRpm = digitsEdit("MaskEditForcedIdleRpm", "1200");
+    MaskEditForcedIdleTps = digitsEdit("MaskEditForcedIdleTps", "2");
+    TrackBarB = verticalBar(options, "TrackBarB", 1, 1000, 1000);
+    TrackBarT = verticalBar(options, "TrackBarT", 10, 1000, 1000);
+    LabelTrackBarB = named(new QLabel(options), "LabelTrackBarB");
+    LabelTrackBarT = named(new QLabel(options), "LabelTrackBarT");
+    CheckBoxWotCorr = named(new QCheckBox(QString::fromUtf8("MAF smoothing/сглаживание"), options), "CheckBoxWotCorr");
+    CheckBoxWotCorr->setChecked(false);
+    CheckBoxWotCorr->hide();
+    form->addWidget(named(new QLabel(QStringLiteral("Max MAF spread"), options), "LabelMaxSpread"), 0, 0);
+    form->addWidget(UpDown1, 0, 1);
+    form->addWidget(named(new QLabel(QStringLiteral("Forced idle from, rpm"), options), "LabelForcedIdleRpm"), 1, 0);
+    form->addWidget(MaskEditForcedIdleRpm, 1, 1);
+    form->addWidget(named(new QLabel(QStringLiteral("Forced idle up to TPS, %"), options), "LabelForcedIdleTps"), 2, 0);
+    form->addWidget(MaskEditForcedIdleTps, 2, 1);
+    form->addWidget(CheckBoxWotCorr, 3, 0, 1, 2);
+    auto *bars = new QGridLayout;
+    bars->addWidget(named(new QLabel(QStringLiteral("Fast"), options), "LabelFast"), 0, 0, Qt::AlignHCenter);
+    bars->addWidget(named(new QLabel(QStringLiteral("Fine"), options), "LabelFine"), 0, 1, Qt::AlignHCenter);
+    bars->addWidget(TrackBarB, 1, 0, Qt::AlignHCenter);
+    bars->addWidget(TrackBarT, 1, 1, Qt::AlignHCenter);
+    bars->addWidget(LabelTrackBarB, 2, 0, Qt::AlignHCenter);
+    bars->addWidget(LabelTrackBarT, 2, 1, Qt::AlignHCenter);
+    form->addLayout(bars, 4, 0, 1, 2);
+    form->setRowStretch(5, 1);
+    row->addWidget(options, 0, Qt::AlignTop);
+
+    GroupBoxO2Target = named(new QGroupBox(QStringLiteral("O2 target"), this), "GroupBoxO2Target");
+    auto *targetGrid = new QGridLayout(GroupBoxO2Target);
+    TrackBarLogO2Target = verticalBar(GroupBoxO2Target, "TrackBarLogO2Target", 0, 255, 127);
+    LabelRefO2Log = named(new QLabel(GroupBoxO2Target), "LabelRefO2Log");
+    LabelLogMixtuePercent = named(new QLabel(GroupBoxO2Target), "LabelLogMixtuePercent");
+    for (QLabel *label : {LabelRefO2Log, LabelLogMixtuePercent})
+        label->setMinimumWidth(48);
+    targetGrid->addWidget(TrackBarLogO2Target, 0, 0, 3, 1, Qt::AlignHCenter);
+    targetGrid->addWidget(LabelRefO2Log, 0, 1);
+    targetGrid->addWidget(LabelLogMixtuePercent, 1, 1);
+    targetGrid->setRowStretch(2, 1);
+    row->addWidget(GroupBoxO2Target, 0, Qt::AlignTop);
+
+    auto *table = named(new QGroupBox(QStringLiteral("O2 target table (TPS % by rpm)"), this), "GroupBoxO2Table");
+    auto *tableColumn = new QVBoxLayout(table);
+    StringGridO2Table = named(new QTableWidget(TO2TargetGrid::kRows, TO2TargetGrid::kCols, table), "StringGridO2Table");
+    StringGridO2Table->horizontalHeader()->hide();
+    StringGridO2Table->verticalHeader()->hide();
+    StringGridO2Table->horizontalHeader()->setDefaultSectionSize(46);
+    StringGridO2Table->verticalHeader()->setDefaultSectionSize(24);
+    StringGridO2Table->setItemDelegate(new O2GridDelegate(StringGridO2Table));
+    for (int row = 0; row < TO2TargetGrid::kRows; ++row) {
+        for (int col = 0; col < TO2TargetGrid::kCols; ++col) {
+            auto *item = new QTableWidgetItem;
+            item->setTextAlignment(Qt::AlignLeft | Qt::AlignTop);
+            switch (TO2TargetGrid::kind(col, row)) {
+            case TO2TargetGrid::Cell::TpsAxis:
+                item->setBackground(tpsAxis);
+                break;
+            case TO2TargetGrid::Cell::RpmAxis:
+                item->setBackground(rpmAxis);
+                break;
+            case TO2TargetGrid::Cell::Corner:
+                item->setBackground(QColor(128, 128, 128));
+                break;
+            case TO2TargetGrid::Cell::Value:
+                break;
+            }
+            if (!TO2TargetGrid::editable(col, row))
+                item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+            StringGridO2Table->setItem(row, col, item);
+        }
+    }
+    StringGridO2Table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    StringGridO2Table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    StringGridO2Table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    StringGridO2Table->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    auto *fillRow = new QHBoxLayout;
+    MaskEditO2REF = named(new QLineEdit(QStringLiteral("30"), table), "MaskEditO2REF");
+    MaskEditO2REF->setMaximumWidth(70);
+        ButtonFillLoadTableWithO2RefValue = named(new QPushButton(QStringLiteral("Fill with O2Ref"), table),
+                                              "ButtonFillLoadTableWithO2RefValue");
+    fillRow->addWidget(new QLabel(QStringLiteral("O2Ref"), table));
+    fillRow->addWidget(MaskEditO2REF);
+    fillRow->addWidget(ButtonFillLoadTableWithO2RefValue);
+    fillRow->addStretch(1);
+    tableColumn->addWidget(StringGridO2Table);
+    tableColumn->addLayout(fillRow);
+    row->addWidget(table, 0, Qt::AlignTop);
+    row->addStretch(1);
+
+}
