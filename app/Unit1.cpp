@@ -63,6 +63,7 @@
 #include "ui/DashboardView.h"
 #include "ui/AdvancedPages.h"
 #include "ui/AutotuningSetupPage.h"
+#include "ui/FirmwarePage.h"
 #include "ui/Widgets.h"
 #include "ui/ChartLog.h"
 #include "ui/ChartTableGraph.h"
@@ -282,55 +283,21 @@ void TForm1::buildControls()
     // Settings page: firmware update.
     auto *setupColumn = new QVBoxLayout(SetupTabSheet);
     PageControl1 = named(new QTabWidget(SetupTabSheet), "PageControl1");
-    TabSheetFirmwareUpdate = makePage(PageControl1, "TabSheetFirmwareUpdate", QStringLiteral("Firmware update"));
-    auto *firmwareColumn = new QVBoxLayout(TabSheetFirmwareUpdate);
-    auto *openButton = new QToolButton(TabSheetFirmwareUpdate);
-    openButton->setDefaultAction(FileOpenFirmware);
-    openButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    ProgressBar1 = named(new QProgressBar(TabSheetFirmwareUpdate), "ProgressBar1");
-    ProgressBar1->setRange(0, 100);
-    ProgressBar1->setValue(0);
-    CheckBoxFirmwareRecovery = named(
-        new QCheckBox(QString::fromUtf8("Восстановление прошивки/Firmware Recovery"), TabSheetFirmwareUpdate),
-        "CheckBoxFirmwareRecovery");
-    firmwareColumn->addWidget(openButton, 0, Qt::AlignLeft);
-    firmwareColumn->addWidget(ProgressBar1);
-    firmwareColumn->addWidget(CheckBoxFirmwareRecovery);
-    // The pedal calibration: the throttle readings that count as 0 % and 100 %.
-    GroupBox4 = named(new QGroupBox(QStringLiteral("TPS"), TabSheetFirmwareUpdate), "GroupBox4");
-    auto *tpsRow = new QHBoxLayout(GroupBox4);
-    ButtonCalibrate = named(new QPushButton(QStringLiteral("Calibration"), GroupBox4), "ButtonCalibrate");
-    ButtonCalibrate->setToolTip(QStringLiteral("Learn the pedal's travel from a short live recording"));
-    LabelTpsMin = named(new QLabel(GroupBox4), "LabelTpsMin");
-    LabelTpsMax = named(new QLabel(GroupBox4), "LabelTpsMax");
-    RadioButtonTPSN = named(new QRadioButton(QString::fromUtf8("Отображать в N"), GroupBox4), "RadioButtonTPSN");
-    RadioButtonTPSPercent =
-        named(new QRadioButton(QString::fromUtf8("Отображать в %"), GroupBox4), "RadioButtonTPSPercent");
-    RadioButtonTPSPercent->setChecked(true);
-    for (QWidget *w : std::initializer_list<QWidget *>{ButtonCalibrate, LabelTpsMin, LabelTpsMax, RadioButtonTPSN,
-                                                       RadioButtonTPSPercent})
-        tpsRow->addWidget(w);
-    tpsRow->addStretch(1);
-    firmwareColumn->addWidget(GroupBox4, 0, Qt::AlignLeft);
-    // What to do, and what never to do, while the unit's firmware is replaced.
-    auto *notes = new QHBoxLayout;
-    LabelAttention = named(new QLabel(QString::fromUtf8("ВНИМАНИЕ!"), TabSheetFirmwareUpdate), "LabelAttention");
-    LabelAttention->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
-    LabelFollowFUpgrade = named(
-        new QLabel(QString::fromUtf8("Строго соблюдайте инструкцию по обновлению прошивки устройства"),
-                   TabSheetFirmwareUpdate),
-        "LabelFollowFUpgrade");
-    LabelFollowFUpgrade->setStyleSheet(QStringLiteral("font-weight: bold;"));
-    notes->addWidget(LabelAttention);
-    notes->addWidget(LabelFollowFUpgrade);
-    notes->addStretch(1);
-    firmwareColumn->addSpacing(12);
-    firmwareColumn->addLayout(notes);
-    LabelFirmwareManual = named(new QLabel(TabSheetFirmwareUpdate), "LabelFirmwareManual");
-    LabelFirmwareManual->setWordWrap(true);
-    firmwareColumn->addWidget(LabelFirmwareManual);
+    auto *firmware = new FirmwarePage(FileOpenFirmware, PageControl1);
+    PageControl1->addTab(firmware, QStringLiteral("Firmware update"));
+    TabSheetFirmwareUpdate = firmware;
+    ProgressBar1 = firmware->ProgressBar1;
+    CheckBoxFirmwareRecovery = firmware->CheckBoxFirmwareRecovery;
+    GroupBox4 = firmware->GroupBox4;
+    ButtonCalibrate = firmware->ButtonCalibrate;
+    LabelTpsMin = firmware->LabelTpsMin;
+    LabelTpsMax = firmware->LabelTpsMax;
+    RadioButtonTPSN = firmware->RadioButtonTPSN;
+    RadioButtonTPSPercent = firmware->RadioButtonTPSPercent;
+    LabelAttention = firmware->LabelAttention;
+    LabelFollowFUpgrade = firmware->LabelFollowFUpgrade;
+    LabelFirmwareManual = firmware->LabelFirmwareManual;
     connect(ButtonCalibrate, &QPushButton::clicked, this, &TForm1::ButtonCalibrateClick);
-    firmwareColumn->addStretch(1);
     setupColumn->addWidget(PageControl1);
 
     buildAutotuningSetup();
