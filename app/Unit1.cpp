@@ -1,7 +1,6 @@
 #include "app/Unit1.h"
 
 #include <QAction>
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -27,13 +26,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QHeaderView>
 #include <QKeyEvent>
-#include <QRegularExpressionValidator>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
-#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QTabWidget>
 #include <QToolButton>
