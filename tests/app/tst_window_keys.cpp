@@ -17,6 +17,7 @@
 #include "ui/TablePage.h"
 #include "ui/TableCommands.h"
 #include "app/WindowTestHelpers.h"
+#include "sim/Emulator.h"
 #include "link/MessageSink.h"
 #include "log/Log_iat_ect_corr.h"
 #include "table/Table_iat_ect_corr.h"
@@ -185,6 +186,26 @@ private slots:
         QCOMPARE(form.mainTable()->imageBytes(1), before);
         QTest::keyRelease(probe, Qt::Key_Up);
         QVERIFY(form.mainTable()->imageBytes(1) != before);
+    }
+
+    // S starts live data with the demo unit, and S again stops it.
+    void sStartsAndStops()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        form.choosePort(QString::fromLatin1(TForm1::kDemoUnitEntry));
+        sim::Emulator *unit = form.demoUnit();
+        QVERIFY(unit && unit->waitForEvent("read", 5000));
+        auto *probe = new KeyProbe(form.MainTabSheet);
+        QTest::keyClick(probe, Qt::Key_S);
+        QVERIFY(form.ActionStop->isEnabled());
+        QVERIFY(!form.ActionStart->isEnabled());
+        QTest::keyClick(probe, Qt::Key_S);
+        QTRY_VERIFY_WITH_TIMEOUT(form.ActionStart->isEnabled(), 5000);
+        QVERIFY(!form.ActionStop->isEnabled());
+        QCOMPARE(probe->presses, 0);
+        QVERIFY(sink.messages.isEmpty());
     }
 
     // A with manual borders down switches autotuning on and off.
