@@ -44,6 +44,8 @@
 #include "ui/ThrottleEditor.h"
 #include "ui/ThrottlePanel.h"
 #include "ui/Unit3.h"
+#include "app/WindowKeys.h"
+#include "throttle/CorrectionWindow.h"
 #include "link/Firmware.h"
 #include "link/MessageSink.h"
 #include "link/Protocol.h"
@@ -361,6 +363,7 @@ void TForm1::buildDashboard()
 
     auto *body = new QHBoxLayout;
     auto *correction = new CorrectionGroup(page);
+    correctionGroup_ = correction;
     TrackBarMafNach = correction->TrackBarMafNach;
     TrackBarMafKon = correction->TrackBarMafKon;
     LabelMafNach = correction->LabelMafNach;
@@ -375,8 +378,9 @@ void TForm1::buildDashboard()
     SpeedButtonApplyCorrToIat = correction->SpeedButtonApplyCorrToIat;
     SpeedButtonApplyCorrToECT = correction->SpeedButtonApplyCorrToECT;
     SpeedButtonToyota = correction->SpeedButtonToyota;
-    connect(SpeedButtonApplyCorrToIat, &QToolButton::clicked, this, [this] { applyCorrToTemperature(TempTarget::IAT); });
-    connect(SpeedButtonApplyCorrToECT, &QToolButton::clicked, this, [this] { applyCorrToTemperature(TempTarget::ECT); });
+    connect(SpeedButtonApplyCorrToIat, &QToolButton::clicked, this, [this] { applyCorrection(); });
+    connect(SpeedButtonApplyCorrToECT, &QToolButton::clicked, this, [this] { applyCorrection(); });
+    connect(SpeedButtonAplToTable, &QToolButton::clicked, this, [this] { applyCorrection(); });
     body->addWidget(correction, 1);
     // The throttle panel joins once the main table exists.
     throttleArea_ = new QVBoxLayout;
@@ -400,18 +404,6 @@ void TForm1::buildDashboard()
 
     connect(ComboBoxO2, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &TForm1::ComboBoxO2Change);
     connect(TrackBarRefO2, &QSlider::valueChanged, this, &TForm1::TrackBarRefO2Change);
-    connect(TrackBarMafNach, &QSlider::valueChanged, this, &TForm1::TrackBarMafNachChange);
-    connect(TrackBarMafKon, &QSlider::valueChanged, this, &TForm1::TrackBarMafKonChange);
-    // The same for the track bars moved with the mouse.
-    for (QSlider *bar : {TrackBarMafNach, TrackBarMafKon})
-        connect(bar, &QSlider::sliderReleased, this, [this] {
-            if (editMode_ >= EditIdleSw && editMode_ <= EditAuxMax)
-                quickWrite();
-        });
-    connect(UpDownCorrection, QOverload<int>::of(&QSpinBox::valueChanged), this, &TForm1::UpDownCorrectionChange);
-    connect(SpeedButtonManualBorders, &QToolButton::clicked, this, &TForm1::SpeedButtonManualBordersClick);
-    connect(SpeedButtonAutocorr, &QToolButton::clicked, this, &TForm1::SpeedButtonAutocorrClick);
-    connect(SpeedButtonAplToTable, &QToolButton::clicked, this, &TForm1::SpeedButtonAplToTableClick);
     connect(SpeedButtonToyota, &QToolButton::clicked, this, &TForm1::SpeedButtonToyotaClick);
 }
 
@@ -537,6 +529,8 @@ QWidget *TForm1::buildParameterGroup(QWidget *parent)
         grid->addWidget(bar, id, 1);
         grid->addWidget(label, id, 2);
         connect(bar, &QSlider::valueChanged, this, [this, id](int position) { trackBarChanged(id, position); });
+        connect(bar, &QSlider::sliderPressed, this, [this] { table_->beginEdit(); });
+        connect(bar, &QSlider::sliderReleased, this, [this] { table_->endEdit(); });
     }
     grid->setColumnStretch(3, 1);
     return group;
@@ -585,7 +579,9 @@ void TForm1::FormCreate()
     table_ = std::make_unique<Table>();
     table_->setUpTableView(tablePage->graph()->bindTable(*table_, true), true, false, mainFields_.get());
     table_->quickWriteHook = [this] { transfer::quickWrite(*table_, *channel_); };
+    buildCorrectionWindow();
     buildDashboardViews();
+    buildKeys();
     qApp->installEventFilter(this);
 
     // The log subscribes itself, after the channel.
@@ -604,7 +600,6 @@ void TForm1::FormCreate()
     compare_->setUpSecondImage(compareFields2_.get());
     tablePage->compare()->addSecondImage();
 
-    mafWindowStart_ = 0;
     {
         // The sensor's set points keep their design positions until the user picks a sensor.
         const QSignalBlocker blocker(ComboBoxO2);
@@ -626,10 +621,8 @@ void TForm1::FormCreate()
     // The user's choices of the last run; a first start has none and says nothing.
     loadProgramState(QString::fromLatin1(programstate::kFileName), true);
     SpeedButtonToyotaClick();
-    showWindowLabels();
 
     table_->loadHistory();
-    showReferenceVoltage();
     showTpsCalibration();
 
     GroupBoxContactlessSettings->hide();
@@ -658,10 +651,8 @@ void TForm1::FormClose()
         if (channel_ && channel_->isPortOpen())
             ActionStopExecute();
         // Manual borders are not left on: raising them sets the correction back to 0.
-        if (SpeedButtonManualBorders->isChecked()) {
-            SpeedButtonManualBorders->setChecked(false);
-            SpeedButtonManualBordersClick();
-        }
+        if (corr_->manualBorders())
+            corr_->setManualBorders(false);
     } catch (...) {
     }
     // No reader may outlive the channel it reads from.
@@ -693,7 +684,7 @@ TProgramState TForm1::programState() const
                TrackBarT->value(),
                tbl::parseLeadingInt(MaskEditForcedIdleRpm->text()),
                tbl::parseLeadingInt(MaskEditForcedIdleTps->text()),
-               mafWindowStart_,
+               corr_->mafWindowStart(),
                spareSetting_,
                trackBarBCopy_,
                trackBarTCopy_};
@@ -740,7 +731,7 @@ void TForm1::loadProgramState(const QString &fileName, bool quietWhenMissing)
     if (has(4 + TProgramState::ForcedIdleTps))
         MaskEditForcedIdleTps->setText(QString::number(word(TProgramState::ForcedIdleTps)));
     if (has(4 + TProgramState::MafWindowStart))
-        mafWindowStart_ = word(TProgramState::MafWindowStart);
+        corr_->setMafWindowStart(word(TProgramState::MafWindowStart));
     if (has(4 + TProgramState::Spare))
         spareSetting_ = word(TProgramState::Spare);
     if (has(4 + TProgramState::TrackBarBCopy))
@@ -780,11 +771,18 @@ void TForm1::closeEvent(QCloseEvent *event)
 
 void TForm1::trackBarChanged(int id, int position)
 {
+    // The unit gets every parameter change: a step of the bar is one edit, a
+    // drag one edit from press to release.
+    std::optional<TableEdit> step;
+    if (table_ && !trackBars[size_t(id)]->isSliderDown())
+        step.emplace(*table_);
     showTrackBarLabels(id, position);
     QLineEdit *edit = mainParamEdits[size_t(tbl::trackBarInfo(id).param)];
     const QString text = tbl::trackBarEditText(position);
     if (edit->text() != text)
         edit->setText(text);
+    if (table_)
+        table_->readParameter(1, tbl::trackBarInfo(id).param);
 }
 
 void TForm1::showTrackBarLabels(int id, int value)
@@ -814,11 +812,6 @@ void TForm1::paramEditChanged(int param)
         }
         showTrackBarLabels(id, tbl::parseLeadingInt(text));
     }
-}
-
-void TForm1::showReferenceVoltage()
-{
-    throttlePanel->refreshValues();
 }
 
 void TForm1::fillPortList()
@@ -947,12 +940,9 @@ void TForm1::endLiveData()
 void TForm1::ActionReadCoverterExecute()
 {
     stopCommand();
+    // One step of the history; the unit holds what was read, so nothing is sent back.
+    const TableEdit edit(*table_);
     transfer::tableRead(*table_, *channel_);
-    // Undo and redo pass over the snapshots the read itself produced.
-    table_->bypassHistoryAfterRead();
-    showReferenceVoltage();
-    CheckBoxIdleSwitch->setChecked(table_->slot(tbl::kSlotIdleInvert) != 0);
-    CheckBoxFullSwitch->setChecked(table_->slot(tbl::kSlotFullInvert) != 0);
 }
 
 void TForm1::ActionWriteConverterExecute()
@@ -1044,10 +1034,10 @@ void TForm1::upgradeFirmwareOneToOneFrom(const QString &fileName)
     repaint();
     if (!updated)
         return;
-    TWindowState w = windowState();
-    table_->oneToOne(w);
-    showWindowState(w);
-    showReferenceVoltage();
+    {
+        const TableEdit edit(*table_);
+        corr_->change([this](TWindowState &w) { table_->oneToOne(w); });
+    }
     ActionWriteConverterExecute();
     ComboBoxO2->setCurrentIndex(2);
     ActionStartExecute();
@@ -1110,9 +1100,10 @@ void TForm1::ActionStartExecute()
     settings.trackBarB = barValue(TrackBarB);
     settings.trackBarT = barValue(TrackBarT);
     settings.trackBarRefO2 = barValue(TrackBarRefO2);
-    TWindowState w = windowState();
-    if (runStartCommand(command, *log_, *table_, w, *broadcaster_, [this] { resetTrackers(); }))
-        showWindowState(w);
+    const TableEdit edit(*table_);
+    corr_->change([&](TWindowState &w) {
+        runStartCommand(command, *log_, *table_, w, *broadcaster_, [this] { resetTrackers(); });
+    });
 }
 
 void TForm1::ActionStopExecute()
@@ -1124,14 +1115,13 @@ void TForm1::ActionStopExecute()
 
 void TForm1::releaseAutocorrection(bool quiet)
 {
-    if (!SpeedButtonAutocorr->isChecked())
+    if (!corr_->autocorrection())
         return;
-    TWindowState w = windowState();
-    const TStopOutcome outcome = releaseAutocorrectionForStop(*log_, w);
+    TStopOutcome outcome;
     // A stream that ended on a lost port has had its message; the correction
     // 0 that cannot reach the unit any more needs no second one.
     quietCorrection_ = quiet;
-    showWindowState(w);
+    corr_->change([&](TWindowState &w) { outcome = releaseAutocorrectionForStop(*log_, w); });
     quietCorrection_ = false;
     if (outcome.lockLogLimit && !LockLogLimitSpeedButton->isChecked()) {
         LockLogLimitSpeedButton->setChecked(true);
@@ -1155,7 +1145,11 @@ void TForm1::buildDashboardViews()
 {
     dashboardChart = new ChartDashboard(*table_, *broadcaster_, DashboardTabSheet);
     dashboardChart->setMinimumSize(420, 260);
-    dashboardChart->setEditModeSource([this] { return editMode_; });
+    dashboardChart->setEditModeSource([this] { return corr_->editMode(); });
+    connect(dashboardChart, &ChartDashboard::limitsRefused, this, [this] {
+        statusBar()->showMessage(QStringLiteral("Min is not below Max: the points outside them were left as they are"));
+    });
+    connect(tablePage->graph(), &ChartTableGraph::seriesSelected, dashboardChart, &ChartDashboard::setEditedSeries);
     dashboardView = new DashboardView(*table_, tpsCalibration, dashboardChart, DashboardTabSheet);
     DashboardControls controls;
     controls.idleSwitchInverted = CheckBoxIdleSwitch;
@@ -1180,11 +1174,17 @@ void TForm1::buildDashboardViews()
         bar->setFocusPolicy(Qt::NoFocus);
 }
 
-void TForm1::applyCorrToTemperature(TempTarget target)
+void TForm1::applyCorrection()
 {
-    TWindowState w = windowState();
-    table_->applyTemperatureCorrection(target, UpDownCorrection->value(), w);
-    showWindowState(w);
+    const TableEdit edit(*table_);
+    const CorrectionTarget target = corr_->target();
+    corr_->change([&](TWindowState &w) {
+        if (target == CorrectionTarget::Table)
+            table_->applyToTable(w);
+        else if (table_->temperatureCorrections())
+            table_->applyTemperatureCorrection(target == CorrectionTarget::IAT ? TempTarget::IAT : TempTarget::ECT,
+                                               w.correction, w);
+    });
 }
 
 void TForm1::buildTableCommands()
@@ -1192,10 +1192,8 @@ void TForm1::buildTableCommands()
     tableCommands = new TableCommands(*table_, *compare_, this);
     tableCommands->proposedName = [] { return proposedDateTimeName(QDateTime::currentDateTime(), QLocale::system()); };
     tableCommands->oneToOneHandler = [this](std::optional<float> volts) {
-        TWindowState w = windowState();
-        table_->oneToOne(w, volts);
-        showWindowState(w);
-        showReferenceVoltage();
+        const TableEdit edit(*table_);
+        corr_->change([&](TWindowState &w) { table_->oneToOne(w, volts); });
     };
     auto *row = new QHBoxLayout;
     row->addWidget(tableCommands->makeUndoButton(DashboardTabSheet, QStringLiteral("SpeedButtonUndo1")));
@@ -1211,29 +1209,25 @@ void TForm1::buildTableCommands()
     QToolButton *f7 = commandButton("SpeedButtonSetBeginOfTableAsLearned", QStringLiteral("F7"),
                                     QStringLiteral("Set the beginning of the table up to the window start as learned"));
     connect(f7, &QToolButton::clicked, this, [this] {
-        // The operation works on a window of one point; the end comes back afterwards.
-        const int end = TrackBarMafKon->value();
-        TrackBarMafKon->setValue(TrackBarMafNach->value());
-        TWindowState w = windowState();
-        table_->setBeginOfTableAsLearnedCommand(w);
-        showWindowState(w);
-        TrackBarMafKon->setValue(end);
+        const TableEdit edit(*table_);
+        corr_->change([this](TWindowState &w) {
+            // The operation works on a window of one point; the end comes back afterwards.
+            const int end = w.windowEnd;
+            w.windowEnd = w.windowStart;
+            table_->setBeginOfTableAsLearnedCommand(w);
+            w.windowEnd = end;
+        });
     });
     QToolButton *clearWindow = commandButton("SpeedButtonClrCorrWindow", QStringLiteral("O"),
                                              QStringLiteral("Clear the learned points of the correction window"));
-    connect(clearWindow, &QToolButton::clicked, this, [this] {
-        TWindowState w = windowState();
-        if (table_->clearCorrectionWindowCommand(w))
-            showWindowState(w);
-    });
+    connect(clearWindow, &QToolButton::clicked, this, &TForm1::clearCorrectionWindow);
     QToolButton *clearAll = commandButton("ButtonClrAllLearned", QStringLiteral("P"),
                                           QStringLiteral("Clear every learned point above the learned beginning"));
     clearAll->hide();
     clearAll->setEnabled(false);
     connect(clearAll, &QToolButton::clicked, this, [this] {
-        TWindowState w = windowState();
-        table_->clearAllLearnedCommand(w);
-        showWindowState(w);
+        const TableEdit edit(*table_);
+        corr_->change([this](TWindowState &w) { table_->clearAllLearnedCommand(w); });
     });
     row->addStretch(1);
     throttleArea_->addLayout(row);
@@ -1242,13 +1236,11 @@ void TForm1::buildTableCommands()
     tablePage->addGraphTool(tableCommands->makeRedoButton(graph, QStringLiteral("SpeedButtonRedo3")));
     tablePage->addGraphTool(tableCommands->makeButton1(graph));
     tablePage->addGraphTool(tableCommands->makeExtrapolateSwitch(graph));
-    connect(tableCommands, &TableCommands::historyMoved, this, [this] {
-        showReferenceVoltage();
-        logPage->redraw();
-    });
+    connect(tableCommands, &TableCommands::historyMoved, logPage, &LogPage::redraw);
     logPage->addTool(tableCommands->makeUndoButton(logPage, QStringLiteral("SpeedButtonUndo2")));
     logPage->addTool(tableCommands->makeRedoButton(logPage, QStringLiteral("SpeedButtonRedo2")));
     connect(logPage, &LogPage::magicLearnRequested, this, [this] {
+        const TableEdit edit(*table_);
         log_->magicLearn(ComboBoxO2->currentIndex(), SpeedButtonToyota->isChecked());
         logPage->redraw();
     });
@@ -1325,29 +1317,10 @@ void TForm1::buildThrottlePanel()
     ActionEdit = throttlePanel->editMenu()->menuAction();
     connect(throttlePanel, &ThrottlePanel::modeSelected, this, &TForm1::editModeChosen);
     ThrottleEditorControls controls;
-    controls.windowStart = TrackBarMafNach;
     controls.smoothing = trackBars[tbl::TrackBarMafSm];
-    controls.correction = UpDownCorrection;
     controls.corrPanel = CorrPanel;
     controls.bordersPanel = MafBordersSliderPanel;
-    ThrottleEditorActions actions;
-    actions.editMode = [this] { return editMode_; };
-    actions.moveWindowTo = [this](int position) {
-        TWindowState w = windowState();
-        w.setWindowStart(position);
-        w.setWindowEnd(position);
-        windowMoved(w);
-    };
-    actions.applyCorrection = [this] {
-        if (SpeedButtonAplToTable->isChecked())
-            SpeedButtonAplToTableClick();
-        else if (SpeedButtonApplyCorrToECT->isChecked())
-            applyCorrToTemperature(TempTarget::ECT);
-        else if (SpeedButtonApplyCorrToIat->isChecked())
-            applyCorrToTemperature(TempTarget::IAT);
-    };
-    actions.quickWrite = [this] { quickWrite(); };
-    throttleEditor = new ThrottleEditor(*table_, *throttlePanel, controls, std::move(actions), this);
+    throttleEditor = new ThrottleEditor(*table_, *corr_, controls, [this] { applyCorrection(); }, this);
     throttlePanel->setSmoothing(trackBars[tbl::TrackBarMafSm]->value());
     // The switch pictures toggle their inversion on a double click.
     for (QLabel *picture : {dashboardView->IdleSwOnImage, dashboardView->IdleSwOffImage, dashboardView->FullSwOnImage,
@@ -1357,144 +1330,62 @@ void TForm1::buildThrottlePanel()
 
 // ---- correction window and correction value -------------------------------------
 
-TWindowState TForm1::windowState() const
+void TForm1::buildCorrectionWindow()
 {
-    TWindowState w;
-    w.windowStart = TrackBarMafNach->value();
-    w.windowEnd = TrackBarMafKon->value();
-    w.correction = UpDownCorrection->value();
-    w.editMode = editMode_;
-    w.mafWindowStart = mafWindowStart_;
-    w.applyArmed = applyArmed_;
-    w.recording = log_ && log_->recording();
-    w.manualBorders = SpeedButtonManualBorders->isChecked();
-    w.aplToTableDown = SpeedButtonAplToTable->isChecked();
-    w.autocorrDown = SpeedButtonAutocorr->isChecked();
-    w.autocorrEnabled = SpeedButtonAutocorr->isEnabled();
-    return w;
+    corr_ = new CorrectionWindow(*table_, this);
+    corr_->recording = [this] { return log_ && log_->recording(); };
+    correctionGroup_->bind(*corr_);
+    correctionGroup_->setTemperatureTargets(table_->temperatureCorrections());
+    // What the unit works with follows the model: the window command with
+    // every move, the live correction with every change outside the
+    // auxiliary modes, and 0 whenever the correction goes back to 0.
+    connect(corr_, &CorrectionWindow::windowMoved, this, [this] {
+        if (channel_->isConnected())
+            runReported(*channel_, [this] { proto::correctionWindowCommand(*channel_); });
+    });
+    connect(corr_, &CorrectionWindow::correctionChanged, this, [this](int value, bool live) {
+        if (live)
+            log_->setCorrectionValue(value);
+        if (live || (value == 0 && unitCorrection_ != 0))
+            sendLiveCorrection(value);
+    });
+    connect(corr_, &CorrectionWindow::autocorrectionChanged, this, [this](bool down) {
+        log_->setAutocorrection(down, CheckBoxWotCorr->isChecked());
+        if (!down)
+            corr_->setCorrection(0);
+    });
+    // Whatever replaced the image, the window shows what it now holds.
+    table_->observe([this](TableChange change) {
+        CheckBoxIdleSwitch->setChecked(table_->slot(tbl::kSlotIdleInvert) != 0);
+        CheckBoxFullSwitch->setChecked(table_->slot(tbl::kSlotFullInvert) != 0);
+        if (change == TableChange::Image)
+            corr_->followImage();
+    });
 }
 
-void TForm1::showWindowState(const TWindowState &w)
+void TForm1::setTemperatureCorrections(bool on)
 {
-    mafWindowStart_ = w.mafWindowStart;
-    applyArmed_ = w.applyArmed;
-    SpeedButtonAutocorr->setEnabled(w.autocorrEnabled);
-    const bool windowMoved = TrackBarMafNach->value() != w.windowStart || TrackBarMafKon->value() != w.windowEnd;
-    const bool correctionChanged = UpDownCorrection->value() != w.correction;
-    {
-        // One command per change of the window, not one per track bar.
-        const QSignalBlocker nach(TrackBarMafNach), kon(TrackBarMafKon), corr(UpDownCorrection);
-        TrackBarMafNach->setValue(w.windowStart);
-        TrackBarMafKon->setValue(w.windowEnd);
-        UpDownCorrection->setValue(w.correction);
-    }
-    if (windowMoved)
-        correctionWindowChanged();
-    if (correctionChanged)
-        liveCorrectionChanged();
-    if (w.autocorrReleased) {
-        SpeedButtonAutocorr->setChecked(false);
-        SpeedButtonAutocorrClick();
-    } else if (SpeedButtonAutocorr->isChecked() != w.autocorrDown) {
-        SpeedButtonAutocorr->setChecked(w.autocorrDown);
-    }
+    for (Table *t : {table_.get(), compare_.get()})
+        t->setTemperatureCorrections(on);
+    correctionGroup_->setTemperatureTargets(on);
+    table_->refresh();
+    compare_->refresh();
 }
 
-void TForm1::showWindowLabels()
+void TForm1::sendLiveCorrection(int value)
 {
-    LabelMafNach->setText(QString::number(TrackBarMafNach->value()));
-    LabelMafKon->setText(QString::number(TrackBarMafKon->value()));
-    LabelPulsations->setText(QString::number(TrackBarMafKon->value() - TrackBarMafNach->value()));
-}
-
-void TForm1::correctionWindowChanged()
-{
-    showWindowLabels();
-    table_->setLiveCorrection(UpDownCorrection->value(), TrackBarMafNach->value(), TrackBarMafKon->value());
-    if (channel_->isConnected())
-        runReported(*channel_, [this] { proto::correctionWindowCommand(*channel_); });
-}
-
-void TForm1::liveCorrectionChanged()
-{
-    const int value = UpDownCorrection->value();
-    CorrPanel->setText(QString::number(value));
-    // In the auxiliary-output modes the correction moves the auxiliary pair instead.
-    if (editMode_ == EditAuxMin || editMode_ == EditAuxMax) {
-        kma::auxCorrection(*table_, editMode_, throttleEditor->auxSnapshot(), value);
-        throttlePanel->refreshValues();
-        return;
-    }
-    log_->setCorrectionValue(value);
-    table_->setLiveCorrection(value, TrackBarMafNach->value(), TrackBarMafKon->value());
     if (!channel_->isConnected())
         return;
     if (quietCorrection_) {
         try {
             proto::liveCorrection(*channel_, value);
+            unitCorrection_ = value;
         } catch (const std::exception &) {
         }
         return;
     }
-    runReported(*channel_, [this, value] { proto::liveCorrection(*channel_, value); });
-}
-
-void TForm1::TrackBarMafNachChange()
-{
-    TWindowState w = windowState();
-    w.setWindowStart(TrackBarMafNach->value());
-    windowMoved(w);
-}
-
-void TForm1::TrackBarMafKonChange()
-{
-    TWindowState w = windowState();
-    w.setWindowEnd(TrackBarMafKon->value());
-    windowMoved(w);
-}
-
-void TForm1::windowMoved(TWindowState &w)
-{
-    // In the point modes the window is one point, held to its limits and
-    // written into the image (switch points, auxiliary pair).
-    kma::windowStartMoved(*table_, w);
-    {
-        const QSignalBlocker nach(TrackBarMafNach), kon(TrackBarMafKon);
-        TrackBarMafNach->setValue(w.windowStart);
-        TrackBarMafKon->setValue(w.windowEnd);
-    }
-    correctionWindowChanged();
-    if (editMode_ >= EditIdleSw && editMode_ <= EditAuxMax) {
-        table_->refresh();
-        throttlePanel->refreshValues();
-    }
-}
-
-void TForm1::UpDownCorrectionChange()
-{
-    liveCorrectionChanged();
-}
-
-void TForm1::SpeedButtonManualBordersClick()
-{
-    TWindowState w = windowState();
-    table_->manualBordersCommand(w, SpeedButtonManualBorders->isChecked());
-    showWindowState(w);
-    SpeedButtonAutocorr->setVisible(SpeedButtonManualBorders->isChecked());
-}
-
-void TForm1::SpeedButtonAutocorrClick()
-{
-    log_->setAutocorrection(SpeedButtonAutocorr->isChecked(), CheckBoxWotCorr->isChecked());
-    if (!SpeedButtonAutocorr->isChecked())
-        UpDownCorrection->setValue(0);
-}
-
-void TForm1::SpeedButtonAplToTableClick()
-{
-    TWindowState w = windowState();
-    table_->applyToTable(w);
-    showWindowState(w);
+    if (runReported(*channel_, [this, value] { proto::liveCorrection(*channel_, value); }))
+        unitCorrection_ = value;
 }
 
 void TForm1::SpeedButtonToyotaClick()
@@ -1509,28 +1400,25 @@ void TForm1::SpeedButtonToyotaClick()
 
 void TForm1::handleAutocorrectionRequest(const TMsgAutocorrection &request)
 {
-    TWindowState w = windowState();
-    const autotune::RequestOutcome outcome = autotune::applyAutocorrectionRequest(request, *table_, w);
-    showWindowState(w);
+    // A commit of the loop is one edit: one snapshot, one quick write.
+    const TableEdit edit(*table_);
+    autotune::RequestOutcome outcome;
+    corr_->change([&](TWindowState &w) { outcome = autotune::applyAutocorrectionRequest(request, *table_, w); });
     if (outcome.colour)
         setDashboardColour(*outcome.colour);
 }
 
 void TForm1::handleSmoothingRequest(const TMsgSmoothing &request)
 {
-    TWindowState w = windowState();
-    if (autotune::applySmoothingRequest(request, *table_, w))
-        showWindowState(w);
+    const TableEdit edit(*table_);
+    corr_->change([&](TWindowState &w) { autotune::applySmoothingRequest(request, *table_, w); });
 }
 
 void TForm1::handleCorrectionWindowRequest(const TMsgCorrectionWindow &request)
 {
-    TWindowState w = windowState();
-    w.setWindowStart(request.position);
-    w.setWindowEnd(request.position);
+    corr_->moveTo(request.position);
     if (request.clearSet())
-        table_->clearCorrectionWindowCommand(w);
-    showWindowState(w);
+        corr_->change([this](TWindowState &w) { table_->clearCorrectionWindowCommand(w); });
 }
 
 // ---- oxygen sensor and autotuning options -------------------------------------------
@@ -1627,13 +1515,6 @@ void TForm1::StringGridO2TableSelectCell(int row, int column)
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
-    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && throttlePanel && !closed_) {
-        // Keys reach the edits whatever control of this window has the focus.
-        auto *widget = qobject_cast<QWidget *>(watched);
-        if (widget && widget->window() == this
-            && keyEvent(watched, static_cast<QKeyEvent *>(event), event->type() == QEvent::KeyPress))
-            return true;
-    }
     if (event->type() == QEvent::MouseButtonDblClick && dashboardView) {
         const bool idle = watched == dashboardView->IdleSwOnImage || watched == dashboardView->IdleSwOffImage;
         const bool full = watched == dashboardView->FullSwOnImage || watched == dashboardView->FullSwOffImage;
@@ -1664,40 +1545,25 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 
 void TForm1::editModeChosen(int mode)
 {
-    editMode_ = mode;
-    if (kma::modeNeedsManualBorders(mode) && !SpeedButtonManualBorders->isChecked()) {
-        SpeedButtonManualBorders->setChecked(true);
-        SpeedButtonManualBordersClick();
-    }
-    if (const std::optional<int> position = kma::modeWindowPosition(*table_, mode)) {
-        // The point modes start from the point they edit; moving the bar
-        // there runs the window handling in the new mode.
-        if (TrackBarMafNach->value() != *position)
-            TrackBarMafNach->setValue(*position);
-        else
-            TrackBarMafNachChange();
-    }
-    if (mode == EditAuxMin || mode == EditAuxMax)
-        throttleEditor->takeAuxSnapshot();
-    table_->refresh();
-    throttlePanel->refreshValues();
-}
-
-void TForm1::quickWrite()
-{
-    transfer::quickWrite(*table_, *channel_);
+    // Entering a point mode puts its point on the window start; an image
+    // whose two switch slots differed is made whole, as one edit.
+    const TableEdit edit(*table_);
+    corr_->setEditMode(mode);
 }
 
 void TForm1::switchInversionClicked(bool idleSwitch)
 {
+    const TableEdit edit(*table_);
     const QCheckBox *box = idleSwitch ? CheckBoxIdleSwitch : CheckBoxFullSwitch;
     kma::setSwitchInversion(*table_, idleSwitch, box->isChecked());
     table_->refresh();
-    quickWrite();
+    table_->sendImage();
 }
 
 void TForm1::ComboBoxKmaSensorTypeChange()
 {
+    // The preset is one edit: the boxes that change reach the unit in one image.
+    const TableEdit edit(*table_);
     const kma::Preset p = kma::preset(ComboBoxKmaSensorType->currentIndex());
     if (p.direction)
         ComboBoxKmaDirection->setCurrentIndex(*p.direction);
@@ -1763,113 +1629,44 @@ void TForm1::showTpsCalibration()
     LabelTpsMax->setText(QStringLiteral("Max=") + QString::number(tpsCalibration.tpsMax));
 }
 
-bool TForm1::keyEvent(QObject *receiver, QKeyEvent *key, bool pressed)
+void TForm1::buildKeys()
 {
-    const int k = key->key();
-    const bool ctrl = key->modifiers() & Qt::ControlModifier;
-    // Text typed into a field (a port path, a number) stays there, with the
-    // keys that edit it; the window's own keys are for everywhere else.
-    const bool textField = qobject_cast<QLineEdit *>(receiver) || qobject_cast<QPlainTextEdit *>(receiver);
-    if (textField && !(ctrl && (k == Qt::Key_O || k == Qt::Key_S || k == Qt::Key_Z)))
-        return false;
-    const bool arrow = k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Up || k == Qt::Key_Down;
-    const bool onDashboard = MainPageControl->currentWidget() == DashboardTabSheet;
-    if (!pressed) {
-        if (key->isAutoRepeat())
-            return arrow;
-        if (arrow) {
-            throttleEditor->released(k == Qt::Key_Up || k == Qt::Key_Down);
-            return true;
-        }
-        // The result of an undo or a redo reaches the unit.
-        if (k == Qt::Key_Z && (key->modifiers() & Qt::ControlModifier))
-            quickWrite();
-        return false;
-    }
-    if (arrow) {
-        // Left and Right never reach a control; Up and Down do off the dashboard.
-        if (onDashboard) {
-            throttleEditor->arrowPressed(k);
-            return true;
-        }
-        return k == Qt::Key_Left || k == Qt::Key_Right;
-    }
-    // A spin box keeps the digits typed into it.
-    if (qobject_cast<QAbstractSpinBox *>(receiver) && !ctrl && k >= Qt::Key_0 && k <= Qt::Key_9)
-        return false;
-    switch (k) {
-    case Qt::Key_Delete:
-    case Qt::Key_O:
-        if (k == Qt::Key_O && ctrl)
-            tableCommands->TabFileOpen->trigger();
-        else
-            clearCorrectionWindow();
-        return true;
-    case Qt::Key_0: case Qt::Key_1: case Qt::Key_2: case Qt::Key_3: case Qt::Key_4:
-    case Qt::Key_5: case Qt::Key_6: case Qt::Key_7: case Qt::Key_8: case Qt::Key_9: {
+    WindowKeyCommands c;
+    c.onDashboard = [this] { return MainPageControl->currentWidget() == DashboardTabSheet; };
+    c.arrowPressed = [this](int key) { throttleEditor->arrowPressed(key); };
+    c.arrowReleased = [this](bool vertical) { throttleEditor->released(vertical); };
+    c.clearWindow = [this] { clearCorrectionWindow(); };
+    c.showPage = [this](int n) {
         // The N-th page whose tab shows.
-        int n = k - Qt::Key_0;
         for (int i = 0; n > 0 && i < MainPageControl->count(); ++i) {
-            if (!MainPageControl->isTabVisible(i))
-                continue;
-            if (--n == 0)
+            if (MainPageControl->isTabVisible(i) && --n == 0)
                 MainPageControl->setCurrentIndex(i);
         }
-        return true;
-    }
-    case Qt::Key_A:
-        if (SpeedButtonAutocorr->isVisible()) {
-            SpeedButtonAutocorr->toggle();
-            SpeedButtonAutocorrClick();
-        }
-        return true;
-    case Qt::Key_S:
-        if (ctrl)
-            tableCommands->TabFileSave->trigger();
-        else if (ActionStart->isEnabled())
+    };
+    c.autocorrectionOffered = [this] { return SpeedButtonAutocorr->isVisible(); };
+    c.toggleAutocorrection = [this] { corr_->setAutocorrection(!corr_->autocorrection()); };
+    c.startOrStop = [this] {
+        if (ActionStart->isEnabled())
             ActionStartExecute();
         else
             ActionStopExecute();
-        return true;
-    case Qt::Key_Z:
-        if (!ctrl)
-            return false;
-        if (key->modifiers() & Qt::ShiftModifier)
-            table_->redo();
-        else
-            table_->undo();
-        afterUndoOrRedo();
-        return true;
-    case Qt::Key_F8:
-    case Qt::Key_F9:
-        if (onDashboard) {
-            QToolButton *button = k == Qt::Key_F8 ? SpeedButtonManualBorders : SpeedButtonToyota;
-            button->toggle();
-            if (k == Qt::Key_F8)
-                SpeedButtonManualBordersClick();
-            else
-                SpeedButtonToyotaClick();
-        }
-        return false;
-    default:
-        return false;
-    }
+    };
+    c.openTable = [this] { tableCommands->TabFileOpen->trigger(); };
+    c.saveTable = [this] { tableCommands->TabFileSave->trigger(); };
+    c.undo = [this] { tableCommands->undo(); };
+    c.redo = [this] { tableCommands->redo(); };
+    c.toggleManualBorders = [this] { corr_->setManualBorders(!corr_->manualBorders()); };
+    c.toggleDescending = [this] {
+        SpeedButtonToyota->toggle();
+        SpeedButtonToyotaClick();
+    };
+    keys_ = new WindowKeys(this, *table_, std::move(c));
 }
 
 void TForm1::clearCorrectionWindow()
 {
-    TWindowState w = windowState();
-    table_->clearCorrectionWindowCommand(w);
-    showWindowState(w);
-}
-
-void TForm1::afterUndoOrRedo()
-{
-    // The window shows what the restored image holds.
-    table_->showParameters(1);
-    CheckBoxIdleSwitch->setChecked(table_->slot(tbl::kSlotIdleInvert) != 0);
-    CheckBoxFullSwitch->setChecked(table_->slot(tbl::kSlotFullInvert) != 0);
-    throttlePanel->refreshValues();
+    const TableEdit edit(*table_);
+    corr_->change([this](TWindowState &w) { table_->clearCorrectionWindowCommand(w); });
 }
 
 // ---- language ----------------------------------------------------------------------

@@ -52,6 +52,9 @@ class TableCommands;
 class TablePage;
 class LogPage;
 class MenuBars;
+class CorrectionWindow;
+class CorrectionGroup;
+class WindowKeys;
 
 namespace sim {
 class Emulator;
@@ -85,6 +88,12 @@ public:
     Table *compareTable() const { return compare_.get(); }
     Log *log() const { return log_.get(); }
     sim::Emulator *demoUnit() const { return demoUnit_.get(); }
+    // The correction window, its correction and the edit mode.
+    CorrectionWindow *correctionWindow() const { return corr_; }
+    // Whether the image's slots 264..391 hold temperature corrections (the
+    // air-flow converter): their series and targets are offered only then.
+    // Off for the throttle sensor, the only unit this program works with.
+    void setTemperatureCorrections(bool on);
     const kma::SensorRecord &sensorRecord() const { return sensorRecord_; }
     // The progress window of the full write; created by the application after this window.
     void setProgressWindow(TForm2 *form) { progress_ = form; }
@@ -263,12 +272,6 @@ public slots:
     void ComboBoxO2Change();
     void TrackBarRefO2Change();
     void TrackBarLogO2TargetChange();
-    void TrackBarMafNachChange();
-    void TrackBarMafKonChange();
-    void UpDownCorrectionChange();
-    void SpeedButtonManualBordersClick();
-    void SpeedButtonAutocorrClick();
-    void SpeedButtonAplToTableClick();
     void SpeedButtonToyotaClick();
     void TrackBarBChange();
     void TrackBarTChange();
@@ -296,15 +299,12 @@ private:
     void buildMenuBars();
     void showMenuBarOfPage();
     void buildTableCommands();
-    void applyCorrToTemperature(TempTarget target);
-    // The controls the table operations read, and the write-back of what they changed.
-    TWindowState windowState() const;
-    void showWindowState(const TWindowState &w);
-    // The correction window or the correction value changed: tell the table,
-    // the log and, while connected, the unit.
-    void correctionWindowChanged();
-    void liveCorrectionChanged();
-    void showWindowLabels();
+    // The correction to the target chosen (table, IAT or ECT): one edit.
+    void applyCorrection();
+    // The correction window model, its controls, and what the unit gets of it.
+    void buildCorrectionWindow();
+    void sendLiveCorrection(int value);
+    void buildKeys();
     void showO2Setpoints();
     void setDashboardColour(int colour);
     // Running maxima of the dashboard (Start).
@@ -322,21 +322,15 @@ private:
     // Autocorrection off (correction 0 to the unit) and the MAF limit locked,
     // as every stop of live data does first. quiet: a failed send is not reported.
     void releaseAutocorrection(bool quiet);
-    void showReferenceVoltage();
     void trackBarChanged(int id, int position);
     void buildThrottlePanel();
     // Rewrites every caption, the help and the sound folder for a language
     // (0 Russian, 1 English; any other index: Russian captions, no help,
     // the sound folder kept).
     void applyLanguage(int language);
-    void windowMoved(TWindowState &w);
-    void quickWrite();
     void switchInversionClicked(bool idleSwitch);
     void showTpsCalibration();
-    // The window's keys, whatever control has the focus; true when consumed.
-    bool keyEvent(QObject *receiver, QKeyEvent *key, bool pressed);
     void clearCorrectionWindow();
-    void afterUndoOrRedo();
 
     void showTrackBarLabels(int id, int value);
     void paramEditChanged(int id);
@@ -361,10 +355,11 @@ private:
     int spareSetting_ = 10;
     QVBoxLayout *throttleArea_ = nullptr;
     QString soundFolder_ = QStringLiteral("Sound/En/");
-    // Window state the table operations keep between calls.
-    int editMode_ = EditMain;
-    int mafWindowStart_ = 0;
-    bool applyArmed_ = true;
+    CorrectionWindow *corr_ = nullptr;
+    CorrectionGroup *correctionGroup_ = nullptr;
+    WindowKeys *keys_ = nullptr;
+    // The live correction the unit was last sent.
+    int unitCorrection_ = 0;
     // Copies of the TrackBarB / TrackBarT positions kept in the program state.
     int trackBarBCopy_ = 1000;
     int trackBarTCopy_ = 1000;

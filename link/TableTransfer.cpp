@@ -8,6 +8,11 @@
 namespace transfer {
 namespace {
 
+QByteArray bytesOf(const proto::Image &image)
+{
+    return QByteArray(reinterpret_cast<const char *>(image.data()), int(image.size()));
+}
+
 proto::Image refreshedImage(Table &table)
 {
     // The parameter bytes follow their edit boxes before every write.
@@ -36,6 +41,8 @@ TDeviceInfo identify(Table &table, TRXTX &channel)
 {
     if (!channel.isConnected())
         return TDeviceInfo{};
+    // Another unit, or the same one after a restart: what it holds is unknown until read.
+    table.forgetUnitImage();
     const QByteArray reply = proto::identify(channel);
     // Parsed in place: what a reply held before it ran short is kept.
     parseIdentifyReply(reply, table.identification, firmwareGeneration());
@@ -77,7 +84,8 @@ Outcome tableRead(Table &table, TRXTX &channel)
         const int got = proto::readImage(channel, image);
         if (got < proto::kImageSize)
             throw EProtocol(QStringLiteral("ErrorConnect"), got, proto::kImageSize);
-        table.acceptImageFromDevice(QByteArray(reinterpret_cast<const char *>(image.data()), proto::kImageSize));
+        table.acceptImageFromDevice(bytesOf(image));
+        table.setUnitImage(bytesOf(image));
         return Outcome::Done;
     } catch (const EProtocol &e) {
         channel.reportProtocolFailure(e.token(), e.received(), e.expected());
@@ -139,6 +147,7 @@ Outcome fullWrite(Table &table, TRXTX &channel, TransferProgress &progress)
                 throw EProtocol(QStringLiteral("VerificationError"), readBack, proto::kImageSize);
             }
         }
+        table.setUnitImage(bytesOf(image));
         return Outcome::Done;
     } catch (const EProtocol &e) {
         hideAll(progress);
@@ -157,7 +166,12 @@ Outcome quickWrite(Table &table, TRXTX &channel)
     if (!channel.isConnected())
         return Outcome::NotConnected;
     try {
-        proto::quickWrite(channel, [&] { return refreshedImage(table); });
+        proto::Image image{};
+        proto::quickWrite(channel, [&] {
+            image = refreshedImage(table);
+            return image;
+        });
+        table.setUnitImage(bytesOf(image));
         return Outcome::Done;
     } catch (const std::exception &e) {
         channel.reportPortError(e);

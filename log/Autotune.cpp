@@ -288,8 +288,7 @@ bool applySmoothingRequest(const TMsgSmoothing &request, Table &table, TWindowSt
     tbl::ParamFields &fields = table.paramFields(1);
     fields.setText(tbl::ParamSmoothMaf, QString::number(request.value));
     w.correction = 0;
-    if (table.quickWriteHook)
-        table.quickWriteHook();
+    table.sendImage();
     const int shown = tbl::parseLeadingInt(fields.text(tbl::ParamSmoothMaf));
     if (shown <= 20)
         playSound(QString::number(shown) + QStringLiteral(".wav"), true);
@@ -333,6 +332,5 @@ void Log::magicLearn(int sensorType, bool descending)
             table->editPointFromLog(m, std::clamp(int(value(ColConverter, i)) + step, 0, 255));
     }
     rebuild(decimationStep());
-    if (table->quickWriteHook)
-        table->quickWriteHook();
+    table->sendImage();
 }

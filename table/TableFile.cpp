@@ -83,8 +83,7 @@ bool loadTabFile(Table &table, const QString &name, int which)
     if (n < kParamBase + 1)
         table.setDefaultParameters(which);
     table.rebuildLearned();
-    table.showParameters(which);
-    table.refresh();
+    table.imageReplaced(which == 2 ? 2 : 1);
     table.takeSnapshot();
     return true;
 }

@@ -43,9 +43,8 @@ void Table::oneToOne(TWindowState &w, std::optional<float> refVolts)
         image1_[at(s)] = 0;
     setReferenceVoltage(refVolts ? *refVolts : previousVolts);
     setDefaultParameters(1);
-    showParameters(1);
     w.mafWindowStart = 0;
-    refresh();
+    imageReplaced(1);
     takeSnapshot();
 }
 
@@ -272,7 +271,17 @@ void Table::applyCorrectionToWindow(int c, int a, int b, int mode)
         }
         last = a > b ? 0 : b;
     }
+    applyMinMaxLimits();
+    learnedInterpolation(extrapolateEnds_, last, descending_);
+    refresh();
+}
+
+bool Table::applyMinMaxLimits()
+{
     const int mn = byteAt(kSlotMin), mx = byteAt(kSlotMax), kick = byteAt(kSlotKick);
+    limitsApplied_ = mx > mn;
+    if (!limitsApplied_)
+        return false;
     for (int i = 0; i < kPoints; ++i) {
         if (i < mn) {
             image1_[at(i)] = image1_[at(mn)];
@@ -285,8 +294,7 @@ void Table::applyCorrectionToWindow(int c, int a, int b, int mode)
         if (kick < i && i < mx)
             learned_[at(i)] = 0;
     }
-    learnedInterpolation(extrapolateEnds_, last, descending_);
-    refresh();
+    return true;
 }
 
 void Table::applyToTable(TWindowState &w)

@@ -135,9 +135,25 @@ ParamFields &Table::paramFields(int which)
 
 void Table::refresh()
 {
+    notify(TableChange::Slots);
+}
+
+void Table::notify(TableChange change)
+{
     if (chart_)
         chart_->refresh();
     refreshDashboard();
+    for (const auto &observer : observers_)
+        observer(change);
+}
+
+void Table::imageReplaced(int which)
+{
+    if (which != 2)
+        showParameters(1);
+    if (which != 1 && fields_[1])
+        showParameters(2);
+    notify(TableChange::Image);
 }
 
 void Table::refreshDashboard()
@@ -171,6 +187,14 @@ void Table::readParameters(int which)
     }
 }
 
+void Table::readParameter(int which, int param)
+{
+    if (param < 0 || param >= kParamCount)
+        return;
+    int32_t &slot = image(which)[static_cast<size_t>(kParamBase + param)];
+    slot = paramFromText(param, slot, paramFields(which).text(param));
+}
+
 bool Table::acceptImageFromDevice(const QByteArray &bytes)
 {
     if (bytes.size() != kImageSize)
@@ -178,8 +202,7 @@ bool Table::acceptImageFromDevice(const QByteArray &bytes)
     for (int i = 0; i < kImageSize; ++i)
         image1_[static_cast<size_t>(i)] = static_cast<uint8_t>(bytes[i]);
     rebuildLearned();
-    showParameters(1);
-    refresh();
+    imageReplaced(1);
     takeSnapshot();
     return true;
 }
@@ -208,9 +231,53 @@ void Table::restoreState(const TBufUndoRedo &state)
     lmarks_ = state.lmarks;
 }
 
+namespace {
+bool sameState(const TBufUndoRedo &a, const TBufUndoRedo &b)
+{
+    return a.image1 == b.image1 && a.image2 == b.image2 && a.marks1 == b.marks1 && a.marks2 == b.marks2
+           && a.lmarks == b.lmarks && a.learned == b.learned;
+}
+} // namespace
+
 void Table::takeSnapshot()
 {
+    // Inside an edit the end of the gesture takes the one snapshot.
+    if (editDepth_ > 0)
+        return;
     history_.take(currentState());
+}
+
+void Table::beginEdit()
+{
+    if (editDepth_++ > 0)
+        return;
+    imageAtBegin_ = imageBytes(1);
+    sendRequested_ = false;
+    const TBufUndoRedo now = currentState();
+    if (history_.empty() || !sameState(history_.record(history_.current()), now))
+        history_.take(now);
+}
+
+void Table::endEdit()
+{
+    if (editDepth_ == 0 || --editDepth_ > 0)
+        return;
+    commitEdit();
+}
+
+void Table::commitEdit()
+{
+    const TBufUndoRedo now = currentState();
+    if (history_.empty() || !sameState(history_.record(history_.current()), now))
+        history_.take(now);
+    // Sent when an operation of the gesture asked for it, or when the gesture
+    // changed the image into one the unit does not hold (undo back to what
+    // it has needs no send).
+    const QByteArray image = imageBytes(1);
+    const bool send = sendRequested_ || (image != imageAtBegin_ && image != unitImage_);
+    sendRequested_ = false;
+    if (send)
+        quickWrite();
 }
 
 bool Table::undo()
@@ -219,7 +286,7 @@ bool Table::undo()
     if (!history_.undo(&s))
         return false;
     restoreState(s);
-    refresh();
+    imageReplaced();
     return true;
 }
 
@@ -229,7 +296,7 @@ bool Table::redo()
     if (!history_.redo(&s))
         return false;
     restoreState(s);
-    refresh();
+    imageReplaced();
     return true;
 }
 
@@ -251,6 +318,10 @@ bool Table::loadHistory(const QString &folder)
 
 void Table::quickWrite()
 {
+    if (editDepth_ > 0) {
+        sendRequested_ = true; // the end of the edit sends, once
+        return;
+    }
     if (quickWriteHook)
         quickWriteHook();
 }

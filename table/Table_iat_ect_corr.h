@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 // Anything that draws a table (table chart, compare chart, dashboard chart).
 class TableView {
@@ -21,6 +22,11 @@ public:
     virtual ~TableView() = default;
     virtual void refresh() = 0;
 };
+
+// What a change did to a table, for the views that show it: slots or
+// editing state changed in place, or the image was replaced whole (a read,
+// a file, undo, redo, one-to-one), after which every shown value is stale.
+enum class TableChange { Slots, Image };
 
 // Editable series of the table charts, by their titles.
 enum class TableSeries { None, Tab1, IATCorr, ECTCorr, Trained, Tab2, IATCorr2, ECTCorr2 };
@@ -134,6 +140,39 @@ public:
     // (nothing sent) by default.
     std::function<void()> quickWriteHook;
 
+    // What the unit holds in its working memory, as far as this program
+    // knows: set by a read, a full write and a quick write; empty when unknown.
+    const QByteArray &unitImage() const { return unitImage_; }
+    void setUnitImage(const QByteArray &bytes) { unitImage_ = bytes; }
+    void forgetUnitImage() { unitImage_.clear(); }
+
+    // ---- edits -------------------------------------------------------------
+    // A user gesture (a key from press to release, a mouse press to release,
+    // a double click, a button, a menu command) is one edit. Between
+    // beginEdit and the matching endEdit the operations' own snapshots and
+    // sends are held back; the outermost endEdit takes one snapshot of the
+    // final state (when it differs from the history's current record) and
+    // sends image 1 with the quick write when the unit does not hold it
+    // already. beginEdit first records a state that the history lacks, so
+    // undo always comes back to the bytes before the gesture.
+    void beginEdit();
+    void endEdit();
+    bool editing() const { return editDepth_ > 0; }
+    // Image 1 to the unit now, or at the end of the edit under way.
+    void sendImage() { quickWrite(); }
+
+    // Views and panels that show the table; called after every refresh.
+    void observe(std::function<void(TableChange)> observer) { observers_.push_back(std::move(observer)); }
+    // An image was replaced whole (which: 1, 2, or 0 for both): its
+    // parameters shown again, views refreshed, observers told.
+    void imageReplaced(int which = 0);
+
+    // Whether slots 264..391 hold temperature corrections (the air-flow
+    // converter) rather than the throttle sensor's settings. Off: the views
+    // neither draw nor offer the corrections.
+    bool temperatureCorrections() const { return temperatureCorrections_; }
+    void setTemperatureCorrections(bool on) { temperatureCorrections_ = on; }
+
     // ---- views and edit boxes --------------------------------------------
     // Set up table view: binds the chart and image 1's edit boxes (null keeps
     // the table's own texts), sets image 1's default parameters, shows them,
@@ -152,6 +191,7 @@ public:
     void setDefaultParameters(int which);
     void showParameters(int which);
     void readParameters(int which); // slot 263 := 255 whatever the box holds
+    void readParameter(int which, int param); // one box into its slot
 
     // ---- device image (the transfer itself belongs to the link) ----------
     // Stores a 392-byte image read from the unit into image 1, rebuilds the
@@ -172,9 +212,6 @@ public:
     bool saveHistory(const QString &folder = QString()) const;
     bool loadHistory(const QString &folder = QString());
     static QString historyPath(const QString &folder);
-    // Read-converter command: undo and redo pass over the four records
-    // before the current one (see TUndoHistory::bypassBeforeCurrent).
-    bool bypassHistoryAfterRead() { return history_.bypassBeforeCurrent(4); }
 
     // ---- operations ------------------------------------------------------
     // One-to-one table; refVolts empty keeps the previous reference voltage.
@@ -201,6 +238,13 @@ public:
     // SpeedButtonAplToTable (acts only while w.aplToTableDown).
     void applyToTable(TWindowState &w);
     void setKick(int x);
+    // Points below Min take Min's output, above Max take Max's, and lose
+    // their learned mark; points strictly between Kick and Max lose it too.
+    // Refused (false, nothing changed) while Max is not above Min: every
+    // point would take one output and the characteristic would be flat.
+    bool applyMinMaxLimits();
+    // False after an operation whose limit step was refused, until the next one.
+    bool limitsApplied() const { return limitsApplied_; }
     bool addLearnedPoint(int x);
     bool removeLearnedPoint(int x);
     void rebuildLearned();
@@ -224,6 +268,8 @@ private:
     enum class Anchors { Marked, Learned };
     void interpolate(Anchors anchors, bool extrapolate, int pivot, bool descending);
     void quickWrite();
+    void notify(TableChange change);
+    void commitEdit();
 
     TImage image1_{};
     TImage image2_{};
@@ -251,4 +297,23 @@ private:
     tbl::ParamFields *fields_[2] = {nullptr, nullptr};
 
     TUndoHistory history_;
+    QByteArray unitImage_;
+    QByteArray imageAtBegin_;
+    bool sendRequested_ = false;
+    int editDepth_ = 0;
+    bool limitsApplied_ = true;
+    bool temperatureCorrections_ = false;
+    std::vector<std::function<void(TableChange)>> observers_;
+};
+
+// One edit for the life of a scope (a button, a menu command, a double click).
+class TableEdit {
+public:
+    explicit TableEdit(Table &table) : table_(table) { table_.beginEdit(); }
+    ~TableEdit() { table_.endEdit(); }
+    TableEdit(const TableEdit &) = delete;
+    TableEdit &operator=(const TableEdit &) = delete;
+
+private:
+    Table &table_;
 };

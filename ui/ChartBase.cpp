@@ -1,5 +1,7 @@
 #include "ui/ChartBase.h"
 
+#include "table/Table_iat_ect_corr.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QRubberBand>
@@ -305,4 +307,26 @@ QMouseEvent ChartBase::withButtonsSwapped(const QMouseEvent *event, bool swap)
     }
     return QMouseEvent(event->type(), event->position(), event->scenePosition(), event->globalPosition(),
                        exchanged(event->button()), held, event->modifiers(), event->pointingDevice());
+}
+
+void ChartBase::openEdit(Table *table)
+{
+    if (editing_ || !table)
+        return;
+    editing_ = table;
+    table->beginEdit();
+}
+
+void ChartBase::closeEdit()
+{
+    Table *table = editing_;
+    editing_ = nullptr;
+    if (table)
+        table->endEdit();
+}
+
+void ChartBase::hideEvent(QHideEvent *event)
+{
+    closeEdit();
+    QCustomPlot::hideEvent(event);
 }

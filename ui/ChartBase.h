@@ -12,6 +12,7 @@
 #include <qcustomplot.h>
 
 class QRubberBand;
+class Table;
 
 // R(x): nearest integer, ties to even; every pixel-to-value mapping uses it.
 int roundHalfEven(double x);
@@ -81,6 +82,11 @@ protected:
     void updateZoomDrag(const QPoint &pos);
     void endZoomDrag(const QPoint &pos);
     bool zoomDragging() const { return zoomDragging_; }
+    // A mouse gesture that may edit a table is one edit from the press to
+    // the release (or until the chart is hidden).
+    void openEdit(Table *table);
+    void closeEdit();
+    void hideEvent(QHideEvent *event) override;
 
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -96,6 +102,7 @@ private:
 
     QColor middle_;
     QStringList titles_;
+    Table *editing_ = nullptr;
     bool zoomDragging_ = false;
     QPoint zoomOrigin_;
     QRubberBand *band_ = nullptr;

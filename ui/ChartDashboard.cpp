@@ -189,11 +189,14 @@ void ChartDashboard::fillStatic()
     }
     graph(Main)->setData(x, y, true);
 
-    QVector<double> cx(tbl::kCorrBins), iat(tbl::kCorrBins), ect(tbl::kCorrBins);
-    for (int b = 0; b < tbl::kCorrBins; ++b) {
-        cx[b] = 4 * b;
-        iat[b] = tbl::signedByte(table_.slot(tbl::kIatBase + b));
-        ect[b] = tbl::signedByte(table_.slot(tbl::kEctBase + b));
+    // A throttle sensor keeps its settings in these slots: nothing to draw as corrections.
+    QVector<double> cx, iat, ect;
+    if (table_.temperatureCorrections()) {
+        for (int b = 0; b < tbl::kCorrBins; ++b) {
+            cx.append(4 * b);
+            iat.append(tbl::signedByte(table_.slot(tbl::kIatBase + b)));
+            ect.append(tbl::signedByte(table_.slot(tbl::kEctBase + b)));
+        }
     }
     graph(IatCorr)->setData(cx, iat, true);
     graph(EctCorr)->setData(cx, ect, true);
@@ -297,6 +300,8 @@ void ChartDashboard::mousePressEvent(QMouseEvent *event)
         ChartBase::mousePressEvent(event);
         return;
     }
+    // From here to the release: one edit of the table.
+    openEdit(&table_);
     const int e = snappedInputAt(pos);
     const int d = pos.y() - qRound(valuePixel(table_.slot(e)));
     pressLearned_ = nearestLearned(e);
@@ -358,10 +363,9 @@ void ChartDashboard::mouseMoveEvent(QMouseEvent *event)
 
 void ChartDashboard::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (grabbed_ && press_ && event->pos().y() != press_->y() && table_.quickWriteHook)
-        table_.quickWriteHook();
     grabbed_ = false;
     ChartBase::mouseReleaseEvent(event);
+    closeEdit();
 }
 
 void ChartDashboard::mouseDoubleClickEvent(QMouseEvent *event)
@@ -369,6 +373,7 @@ void ChartDashboard::mouseDoubleClickEvent(QMouseEvent *event)
     event->accept();
     if (!press_ || !inPlotArea(*press_))
         return;
+    const TableEdit edit(table_);
     const int m = snappedInputAt(*press_);
     press_.reset();
     batching_ = true;
@@ -406,35 +411,13 @@ void ChartDashboard::mouseDoubleClickEvent(QMouseEvent *event)
         }
         break;
     }
-    applyLimits();
+    const bool limited = table_.applyMinMaxLimits();
     batching_ = false;
     broadcastWindow(clear, m);
     batched([&] {
         table_.learnedInterpolation(table_.extrapolateEnds(), pressLearned_.value_or(m), table_.descending());
         table_.refresh();
     });
-    table_.takeSnapshot();
-    // The unit works with what the chart shows.
-    if (table_.quickWriteHook)
-        table_.quickWriteHook();
-}
-
-void ChartDashboard::applyLimits()
-{
-    TImage &img = table_.image(1);
-    TPointArray &learned = table_.learnedValues();
-    const int mn = table_.byteAt(tbl::kSlotMin), mx = table_.byteAt(tbl::kSlotMax);
-    const int kick = table_.byteAt(tbl::kSlotKick);
-    for (int i = 0; i < tbl::kPoints; ++i) {
-        if (i < mn) {
-            img[at(i)] = img[at(mn)];
-            learned[at(i)] = 0;
-        }
-        if (i > mx) {
-            img[at(i)] = img[at(mx)];
-            learned[at(i)] = 0;
-        }
-        if (kick < i && i < mx)
-            learned[at(i)] = 0;
-    }
+    if (!limited)
+        emit limitsRefused();
 }

@@ -56,6 +56,11 @@ public:
     int liveRedraws() const { return liveRedraws_; }
     bool grabbed() const { return grabbed_; }
 
+signals:
+    // A double click left the points outside Min and Max as they were:
+    // Max is not above Min, and limiting would make the curve flat.
+    void limitsRefused();
+
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -84,9 +89,6 @@ private:
     bool isLearned(int code) const;
     int editMode() const { return editMode_ ? editMode_() : EditMain; }
     void broadcastWindow(bool clear, int position);
-    // Points below Min take Min's output, above Max take Max's, and lose
-    // their learned mark; points strictly between Kick and Max lose it too.
-    void applyLimits();
     // Runs a chain of table operations, each of which refreshes the chart,
     // and draws the chart once at the end.
     template <typename F>

@@ -345,6 +345,8 @@ void ChartLog::mousePressEvent(QMouseEvent *event)
     const bool alt = (event->modifiers() & Qt::AltModifier) || SpeedButtonAltLog->isChecked();
     if (event->button() == zoomButton() && log_->hasData() && (alt || nearTab(pos))) {
         editing_ = true;
+        // From here to the release: one edit of the main table.
+        openEdit(log_->table());
         editAt(pos);
         event->accept();
         return;
@@ -420,6 +422,7 @@ void ChartLog::mouseReleaseEvent(QMouseEvent *event)
     zooming_ = false;
     QMouseEvent mapped = withButtonsSwapped(event, swapped_);
     ChartBase::mouseReleaseEvent(&mapped);
+    closeEdit();
 }
 
 void ChartLog::wheelEvent(QWheelEvent *event)

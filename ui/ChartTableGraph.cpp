@@ -50,6 +50,10 @@ ChartTableGraph::ChartTableGraph(QWidget *parent) : ChartBase(parent)
     setMouseTracking(true);
     group_ = new QButtonGroup(this);
     group_->setExclusive(true);
+    connect(group_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            emit seriesSelected(tableSeriesFromTitle(seriesTitle(id)));
+    });
     SpeedButton1 = latchButton(this, "SpeedButton1", QStringLiteral("+/-"));
     SpeedButton1->setCheckable(false);
     ShiftSpeedButton = latchButton(this, "ShiftSpeedButton", QStringLiteral("+Shift"));
@@ -144,10 +148,16 @@ void ChartTableGraph::resizeEvent(QResizeEvent *event)
     placeButtons();
 }
 
+bool ChartTableGraph::offered(int series) const
+{
+    const bool correction = series == IATCorr || series == ECTCorr || series == IATCorr2 || series == ECTCorr2;
+    return !correction || (table_ && table_->temperatureCorrections());
+}
+
 void ChartTableGraph::showSeriesButtons(bool shown)
 {
     for (const Button &b : buttons_)
-        if (b.button && !b.button->property("unused").toBool())
+        if (b.button && !b.button->property("unused").toBool() && offered(b.series))
             b.button->setVisible(shown);
 }
 
@@ -193,11 +203,13 @@ void ChartTableGraph::refresh()
         graph(index)->setData(keys, values, true);
     };
     const Table &t = *table_;
+    // A throttle sensor keeps its settings in the correction slots: not drawn as corrections.
+    const int bins = t.temperatureCorrections() ? tbl::kCorrBins : 0;
     fill(Tab1, [](int i) { return i; }, [&t](int i) { return t.image(1)[size_t(i)]; }, tbl::kPoints);
     fill(IATCorr, [](int b) { return 4 * b; },
-         [&t](int b) { return tbl::signedByte(t.image(1)[size_t(tbl::kIatBase + b)]); }, tbl::kCorrBins);
+         [&t](int b) { return tbl::signedByte(t.image(1)[size_t(tbl::kIatBase + b)]); }, bins);
     fill(ECTCorr, [](int b) { return 4 * b; },
-         [&t](int b) { return tbl::signedByte(t.image(1)[size_t(tbl::kEctBase + b)]); }, tbl::kCorrBins);
+         [&t](int b) { return tbl::signedByte(t.image(1)[size_t(tbl::kEctBase + b)]); }, bins);
     if (t.trainedShown())
         fill(Trained, [](int i) { return i; }, [&t](int i) { return t.learnedValues()[size_t(i)]; }, tbl::kPoints);
     else if (graphCount() > Trained)
@@ -209,9 +221,9 @@ void ChartTableGraph::refresh()
     if (compareView_) {
         fill(Tab2, [](int i) { return i; }, [&t](int i) { return t.image(2)[size_t(i)]; }, tbl::kPoints);
         fill(IATCorr2, [](int b) { return 4 * b; },
-             [&t](int b) { return tbl::signedByte(t.image(2)[size_t(tbl::kIatBase + b)]); }, tbl::kCorrBins);
+             [&t](int b) { return tbl::signedByte(t.image(2)[size_t(tbl::kIatBase + b)]); }, bins);
         fill(ECTCorr2, [](int b) { return 4 * b; },
-             [&t](int b) { return tbl::signedByte(t.image(2)[size_t(tbl::kEctBase + b)]); }, tbl::kCorrBins);
+             [&t](int b) { return tbl::signedByte(t.image(2)[size_t(tbl::kEctBase + b)]); }, bins);
     }
     // A hidden page is drawn when it is shown (its page refreshes then).
     if (isVisible())
@@ -283,7 +295,7 @@ void ChartTableGraph::edit(int code, int value, Qt::KeyboardModifiers mods)
 {
     const int series = selectedSeries();
     const TableSeries which = tableSeriesFromTitle(seriesTitle(series));
-    if (!table_ || which == TableSeries::None)
+    if (!table_ || which == TableSeries::None || !offered(series))
         return;
     table_->editPoint(which, code, value, mods & Qt::ShiftModifier, mods & Qt::ControlModifier);
     // After an edit the hint shows the edited point with its new value.
@@ -302,6 +314,8 @@ void ChartTableGraph::mousePressEvent(QMouseEvent *event)
     }
     pressed_ = true;
     pressRemembered_ = true;
+    // From here to the release: one edit of the table.
+    openEdit(table_);
     pressAt_ = pos;
     pressCode_ = snappedInputAt(pos);
     grabbed_ = false;
@@ -359,14 +373,17 @@ void ChartTableGraph::mouseReleaseEvent(QMouseEvent *event)
     hideHint();
     QMouseEvent mapped = withButtonsSwapped(event, swapped_);
     ChartBase::mouseReleaseEvent(&mapped);
+    closeEdit();
 }
 
 void ChartTableGraph::mouseDoubleClickEvent(QMouseEvent *event)
 {
     // The position of the press before it is edited, once: a second double
     // click without a new press changes nothing.
-    if (table_ && pressRemembered_ && inPlotArea(pressAt_))
+    if (table_ && pressRemembered_ && inPlotArea(pressAt_)) {
+        const TableEdit gesture(*table_);
         edit(snappedInputAt(pressAt_), outputAt(pressAt_), modifiers(event));
+    }
     pressRemembered_ = false;
     pressed_ = false;
     grabbed_ = false;

@@ -55,6 +55,10 @@ public:
     // The hint text of a point of a series.
     static QString hintText(const QString &title, int x, int y);
 
+signals:
+    // A series button went down: the mouse edits that series from now on.
+    void seriesSelected(TableSeries series);
+
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -71,6 +75,8 @@ private:
     QPushButton *addSeriesButton(int seriesIndex, int top);
     void placeButtons();
     void showSeriesButtons(bool shown);
+    // The temperature corrections are offered only where the image holds them.
+    bool offered(int series) const;
     Qt::KeyboardModifiers modifiers(const QMouseEvent *event) const;
     // The left and right buttons swapped while SpeedButton1 says "←/→".
     Qt::MouseButton zoomButton() const { return swapped_ ? Qt::RightButton : Qt::LeftButton; }

@@ -1,6 +1,9 @@
 #include "ui/CorrectionGroup.h"
 
 #include <QButtonGroup>
+#include <QSignalBlocker>
+
+#include <optional>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -9,6 +12,7 @@
 #include <QSpinBox>
 #include <QToolButton>
 
+#include "throttle/CorrectionWindow.h"
 #include "ui/Widgets.h"
 
 CorrectionGroup::CorrectionGroup(QWidget *parent) : QGroupBox(QString::fromUtf8("Угол"), parent)
@@ -96,4 +100,84 @@ CorrectionGroup::CorrectionGroup(QWidget *parent) : QGroupBox(QString::fromUtf8(
     SpeedButtonAutocorr->setVisible(false);
     grid->addLayout(buttons, 4, 0, 1, 3);
     grid->setColumnStretch(1, 1);
+}
+
+void CorrectionGroup::bind(CorrectionWindow &model)
+{
+    CorrectionWindow *m = &model;
+    Table *table = &model.table();
+    auto showWindow = [this](int start, int end) {
+        const QSignalBlocker nach(TrackBarMafNach), kon(TrackBarMafKon);
+        TrackBarMafNach->setValue(start);
+        TrackBarMafKon->setValue(end);
+        LabelMafNach->setText(QString::number(start));
+        LabelMafKon->setText(QString::number(end));
+        LabelPulsations->setText(QString::number(end - start));
+    };
+    showWindow(model.start(), model.end());
+    connect(&model, &CorrectionWindow::windowMoved, this, showWindow);
+    auto barMoved = [m, table](QSlider *bar, bool start, int position) {
+        // A drag is one edit (sliderPressed to sliderReleased); a step of the groove its own.
+        std::optional<TableEdit> edit;
+        if (!bar->isSliderDown())
+            edit.emplace(*table);
+        if (start)
+            m->moveStart(position);
+        else
+            m->moveEnd(position);
+    };
+    connect(TrackBarMafNach, &QSlider::valueChanged, this,
+            [this, barMoved](int v) { barMoved(TrackBarMafNach, true, v); });
+    connect(TrackBarMafKon, &QSlider::valueChanged, this,
+            [this, barMoved](int v) { barMoved(TrackBarMafKon, false, v); });
+    for (QSlider *bar : {TrackBarMafNach, TrackBarMafKon}) {
+        connect(bar, &QSlider::sliderPressed, this, [table] { table->beginEdit(); });
+        connect(bar, &QSlider::sliderReleased, this, [table] { table->endEdit(); });
+    }
+
+    auto showCorrection = [this](int value) {
+        const QSignalBlocker blocker(UpDownCorrection);
+        UpDownCorrection->setValue(value);
+        CorrPanel->setText(QString::number(value));
+    };
+    showCorrection(model.correction());
+    connect(&model, &CorrectionWindow::correctionChanged, this, [showCorrection](int value, bool) {
+        showCorrection(value);
+    });
+    connect(UpDownCorrection, QOverload<int>::of(&QSpinBox::valueChanged), &model, &CorrectionWindow::setCorrection);
+
+    connect(SpeedButtonManualBorders, &QToolButton::clicked, &model, &CorrectionWindow::setManualBorders);
+    connect(&model, &CorrectionWindow::manualBordersChanged, this, [this](bool down) {
+        SpeedButtonManualBorders->setChecked(down);
+        SpeedButtonAutocorr->setVisible(down);
+    });
+    connect(SpeedButtonAutocorr, &QToolButton::clicked, &model, &CorrectionWindow::setAutocorrection);
+    connect(&model, &CorrectionWindow::autocorrectionChanged, this,
+            [this](bool down, bool) { SpeedButtonAutocorr->setChecked(down); });
+    connect(&model, &CorrectionWindow::autocorrectionEnabledChanged, SpeedButtonAutocorr, &QWidget::setEnabled);
+
+    const std::pair<QToolButton *, CorrectionTarget> targets[] = {{SpeedButtonAplToTable, CorrectionTarget::Table},
+                                                                 {SpeedButtonApplyCorrToIat, CorrectionTarget::IAT},
+                                                                 {SpeedButtonApplyCorrToECT, CorrectionTarget::ECT}};
+    for (const auto &[button, target] : targets) {
+        const CorrectionTarget t = target;
+        connect(button, &QToolButton::toggled, &model, [m, t](bool down) {
+            if (down)
+                m->setTarget(t);
+        });
+    }
+    connect(&model, &CorrectionWindow::targetChanged, this, [this](CorrectionTarget target) {
+        QToolButton *button = target == CorrectionTarget::IAT   ? SpeedButtonApplyCorrToIat
+                              : target == CorrectionTarget::ECT ? SpeedButtonApplyCorrToECT
+                                                                : SpeedButtonAplToTable;
+        button->setChecked(true);
+    });
+}
+
+void CorrectionGroup::setTemperatureTargets(bool offered)
+{
+    for (QToolButton *button : {SpeedButtonApplyCorrToIat, SpeedButtonApplyCorrToECT})
+        button->setEnabled(offered);
+    if (!offered)
+        SpeedButtonAplToTable->setChecked(true);
 }

@@ -168,6 +168,7 @@ void TableCommands::saveDialog(Table &table, int which, const QString &caption, 
 
 bool TableCommands::openTab(Table &table, int which, const QString &name)
 {
+    const TableEdit edit(table);
     return tbl::loadTabFile(table, name, which);
 }
 
@@ -178,6 +179,7 @@ bool TableCommands::saveTab(Table &table, int which, const QString &name)
 
 void TableCommands::nullImage(Table &table, int which)
 {
+    const TableEdit edit(table);
     const float volts = table.referenceVoltage();
     TImage &image = table.image(which);
     for (int i = 0; i < tbl::kPoints; ++i)
@@ -191,35 +193,31 @@ void TableCommands::nullImage(Table &table, int which)
         table.setReferenceVoltage(volts);
     }
     table.setDefaultParameters(which);
-    table.showParameters(which);
-    table.refresh();
+    table.imageReplaced(which == 2 ? 2 : 1);
     table.takeSnapshot();
 }
 
 void TableCommands::copyImage(Table &table, int from, int to)
 {
+    const TableEdit edit(table);
     // The parameters travel as the boxes show them.
     table.readParameters(from);
     table.image(to) = table.image(from);
-    table.showParameters(to);
-    table.refresh();
+    table.imageReplaced(to == 2 ? 2 : 1);
     table.takeSnapshot();
 }
 
 void TableCommands::undo()
 {
-    if (!main_.undo())
-        return;
-    // The parameter boxes follow the restored image, so a later save or
-    // write takes the restored parameters and not the ones shown before.
-    main_.showParameters(1);
-    emit historyMoved();
+    // One edit: the restored image reaches the unit once.
+    const TableEdit edit(main_);
+    if (main_.undo())
+        emit historyMoved();
 }
 
 void TableCommands::redo()
 {
-    if (!main_.redo())
-        return;
-    main_.showParameters(1);
-    emit historyMoved();
+    const TableEdit edit(main_);
+    if (main_.redo())
+        emit historyMoved();
 }

@@ -71,6 +71,9 @@ public:
     static void nullImage(Table &table, int which);
     // Copies all 392 slots of one image of the compare table onto the other.
     static void copyImage(Table &table, int from, int to);
+    // Undo and redo of the main table, each one edit.
+    void undo();
+    void redo();
 
 signals:
     // Undo or redo moved the main table (the log chart redraws).
@@ -79,8 +82,6 @@ signals:
 private:
     void openDialog(Table &table, int which, const QString &caption, const QString &filter);
     void saveDialog(Table &table, int which, const QString &caption, const QString &filter);
-    void undo();
-    void redo();
 
     Table &main_;
     Table &compare_;

@@ -2,34 +2,27 @@
 
 #include <QMouseEvent>
 #include <QSlider>
-#include <QSpinBox>
 
 #include "table/Table_iat_ect_corr.h"
-#include "ui/ThrottlePanel.h"
+#include "throttle/CorrectionWindow.h"
 
-ThrottleEditor::ThrottleEditor(Table &table, ThrottlePanel &panel, const ThrottleEditorControls &controls,
-                               ThrottleEditorActions actions, QObject *parent)
-    : QObject(parent), table_(table), panel_(panel), c_(controls), a_(std::move(actions))
+ThrottleEditor::ThrottleEditor(Table &table, CorrectionWindow &window, const ThrottleEditorControls &controls,
+                               std::function<void()> applyCorrection, QObject *parent)
+    : QObject(parent), table_(table), window_(window), c_(controls), applyCorrection_(std::move(applyCorrection))
 {
     c_.corrPanel->installEventFilter(this);
     c_.bordersPanel->installEventFilter(this);
-}
-
-void ThrottleEditor::takeAuxSnapshot()
-{
-    auxSnapshot_ = kma::auxSnapshot(table_);
 }
 
 void ThrottleEditor::setReferenceVoltage(float volts)
 {
     table_.setReferenceVoltage(volts);
     table_.refresh();
-    panel_.refreshValues();
 }
 
 void ThrottleEditor::arrowPressed(int key)
 {
-    const int mode = a_.editMode();
+    const int mode = window_.editMode();
     const bool horizontal = key == Qt::Key_Left || key == Qt::Key_Right;
     const int sign = (key == Qt::Key_Right || key == Qt::Key_Up) ? 1 : -1;
     if (mode == EditSmoothing) {
@@ -37,37 +30,51 @@ void ThrottleEditor::arrowPressed(int key)
     } else if (mode == EditRefVoltage) {
         setReferenceVoltage(table_.referenceVoltage() + (horizontal ? 1.0f : 0.01f) * float(sign));
     } else if (horizontal) {
-        c_.windowStart->setValue(c_.windowStart->value() + sign);
+        window_.moveStart(window_.start() + sign);
     } else {
-        if (mode == EditAuxMin || mode == EditAuxMax)
-            takeAuxSnapshot();
-        c_.correction->setValue(c_.correction->value() + sign);
+        window_.takeAuxSnapshot(); // the auxiliary modes only
+        window_.setCorrection(window_.correction() + sign);
     }
 }
 
 void ThrottleEditor::released(bool vertical)
 {
-    const int mode = a_.editMode();
+    const int mode = window_.editMode();
     if (mode == EditSmoothing || mode == EditRefVoltage) {
-        a_.quickWrite();
-    } else if ((mode == EditAuxMin || mode == EditAuxMax) && vertical) {
-        takeAuxSnapshot();
-        a_.quickWrite();
-        c_.correction->setValue(0);
+        table_.sendImage();
+    } else if (window_.auxMode() && vertical) {
+        // The pair keeps the step; the next one starts from it.
+        window_.takeAuxSnapshot();
+        table_.sendImage();
+        window_.setCorrection(0);
     } else if (mode >= EditIdleSw && mode <= EditAuxMax && !vertical) {
         // A switch point or auxiliary end moved by the keys reaches the unit
         // when the key comes up, as it does from the border panel.
-        a_.quickWrite();
+        table_.sendImage();
     } else if (vertical) {
-        a_.applyCorrection();
+        applyCorrection_();
     }
-    panel_.refreshValues();
+}
+
+void ThrottleEditor::openEdit()
+{
+    if (editOpen_)
+        return;
+    editOpen_ = true;
+    table_.beginEdit();
+}
+
+void ThrottleEditor::closeEdit()
+{
+    if (!editOpen_)
+        return;
+    editOpen_ = false;
+    table_.endEdit();
 }
 
 void ThrottleEditor::startDrag(const QPoint &at)
 {
-    drag_ = {true, c_.correction->value(), c_.smoothing->value(), table_.referenceVoltage(), at,
-             c_.windowStart->value()};
+    drag_ = {true, window_.correction(), c_.smoothing->value(), table_.referenceVoltage(), at, window_.start()};
 }
 
 bool ThrottleEditor::eventFilter(QObject *watched, QEvent *event)
@@ -79,21 +86,26 @@ bool ThrottleEditor::eventFilter(QObject *watched, QEvent *event)
         return true;
     if (mouse && watched == c_.bordersPanel && bordersPanelEvent(event))
         return true;
+    if (t == QEvent::Hide && (watched == c_.corrPanel || watched == c_.bordersPanel)) {
+        drag_.active = false;
+        closeEdit();
+    }
     return QObject::eventFilter(watched, event);
 }
 
 bool ThrottleEditor::corrPanelEvent(QEvent *event)
 {
-    const int mode = a_.editMode();
+    const int mode = window_.editMode();
     auto *mouse = static_cast<QMouseEvent *>(event);
     const QPoint at = mouse->position().toPoint();
     switch (event->type()) {
     case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
         if (mouse->button() != Qt::LeftButton)
             return false;
+        openEdit();
         startDrag(at);
-        if (mode == EditAuxMin || mode == EditAuxMax)
-            takeAuxSnapshot();
+        window_.takeAuxSnapshot();
         return true;
     case QEvent::MouseMove: {
         if (!drag_.active || !(mouse->buttons() & Qt::LeftButton))
@@ -106,7 +118,7 @@ bool ThrottleEditor::corrPanelEvent(QEvent *event)
         else if (mode == EditRefVoltage)
             setReferenceVoltage(inside ? drag_.ref + 0.01f * float(steps) : drag_.ref);
         else
-            c_.correction->setValue(inside ? drag_.correction + steps : 0);
+            window_.setCorrection(inside ? drag_.correction + steps : 0);
         return true;
     }
     case QEvent::MouseButtonRelease:
@@ -115,6 +127,7 @@ bool ThrottleEditor::corrPanelEvent(QEvent *event)
         drag_.active = false;
         if (c_.corrPanel->rect().contains(at))
             released(true);
+        closeEdit();
         return true;
     default:
         return false;
@@ -123,25 +136,27 @@ bool ThrottleEditor::corrPanelEvent(QEvent *event)
 
 bool ThrottleEditor::bordersPanelEvent(QEvent *event)
 {
-    const int mode = a_.editMode();
+    const int mode = window_.editMode();
     auto *mouse = static_cast<QMouseEvent *>(event);
     const QPoint at = mouse->position().toPoint();
     switch (event->type()) {
     case QEvent::MouseButtonDblClick: {
+        openEdit();
         const int sign = at.x() >= c_.bordersPanel->width() / 2 ? 1 : -1;
         if (mode == EditSmoothing)
             c_.smoothing->setValue(kma::limitSmoothing(c_.smoothing->value() + sign));
         else if (mode == EditRefVoltage)
             setReferenceVoltage(table_.referenceVoltage() + 0.01f * float(sign));
         else
-            a_.moveWindowTo(table_.nextLearnedPoint(c_.windowStart->value(), sign > 0));
-        // The release that follows ends the gesture (and sends, in the modes that do).
+            window_.moveTo(table_.nextLearnedPoint(window_.start(), sign > 0));
+        // The release that follows ends the edit.
         startDrag(at);
         return true;
     }
     case QEvent::MouseButtonPress:
         if (mouse->button() != Qt::LeftButton)
             return false;
+        openEdit();
         startDrag(at);
         return true;
     case QEvent::MouseMove: {
@@ -153,7 +168,7 @@ bool ThrottleEditor::bordersPanelEvent(QEvent *event)
         else if (mode == EditRefVoltage)
             setReferenceVoltage(drag_.ref + float(steps));
         else
-            a_.moveWindowTo(tbl::clampCode(drag_.windowStart + steps));
+            window_.moveTo(tbl::clampCode(drag_.windowStart + steps));
         return true;
     }
     case QEvent::MouseButtonRelease:
@@ -161,8 +176,8 @@ bool ThrottleEditor::bordersPanelEvent(QEvent *event)
             return false;
         drag_.active = false;
         if (mode == EditIdleSw || mode == EditFullSw || mode == EditSmoothing || mode == EditRefVoltage)
-            a_.quickWrite();
-        panel_.refreshValues();
+            table_.sendImage();
+        closeEdit();
         return true;
     default:
         return false;

@@ -1,8 +1,8 @@
 #pragma once
 // What the arrow keys, the correction panel (CorrPanel) and the border panel
-// (MafBordersSliderPanel) change in each edit mode, and when the image goes
-// to the unit. The window hands over the controls it edits and the few
-// window operations the edits end in.
+// (MafBordersSliderPanel) change in each edit mode. A key from press to
+// release and a mouse gesture on a panel from press to release are one edit
+// of the table: its end takes the snapshot and sends the image when it changed.
 #include <functional>
 
 #include <QObject>
@@ -11,43 +11,30 @@
 #include "throttle/ThrottleSettings.h"
 
 class QSlider;
-class QSpinBox;
 class QWidget;
+class CorrectionWindow;
 class Table;
-class ThrottlePanel;
 
 struct ThrottleEditorControls {
-    QSlider *windowStart = nullptr;        // TrackBarMafNach
-    QSlider *smoothing = nullptr;          // TrackBarMafSm
-    QSpinBox *correction = nullptr;        // UpDownCorrection
-    QWidget *corrPanel = nullptr;          // CorrPanel
-    QWidget *bordersPanel = nullptr;       // MafBordersSliderPanel
-};
-
-struct ThrottleEditorActions {
-    std::function<int()> editMode;
-    std::function<void(int position)> moveWindowTo; // both ends, with the window handling
-    // Up/Down released outside the point modes: the correction goes to the
-    // selected target (table, ECT or IAT).
-    std::function<void()> applyCorrection;
-    std::function<void()> quickWrite;
+    QSlider *smoothing = nullptr;    // TrackBarMafSm
+    QWidget *corrPanel = nullptr;    // CorrPanel
+    QWidget *bordersPanel = nullptr; // MafBordersSliderPanel
 };
 
 class ThrottleEditor : public QObject {
     Q_OBJECT
 public:
-    ThrottleEditor(Table &table, ThrottlePanel &panel, const ThrottleEditorControls &controls,
-                   ThrottleEditorActions actions, QObject *parent = nullptr);
+    // applyCorrection: Up/Down released outside the point and value modes;
+    // the correction goes to the selected target (table, ECT or IAT).
+    ThrottleEditor(Table &table, CorrectionWindow &window, const ThrottleEditorControls &controls,
+                   std::function<void()> applyCorrection, QObject *parent = nullptr);
 
-    // An arrow key went down on the dashboard.
+    // An arrow key went down (or repeats) on the dashboard.
     void arrowPressed(int key);
     // An arrow key came up (vertical: Up or Down), or a drag on CorrPanel
     // ended inside it (vertical).
     void released(bool vertical);
     void setReferenceVoltage(float volts);
-    // The auxiliary pair the correction moves from (edit modes 3 and 4).
-    void takeAuxSnapshot();
-    const kma::AuxSnapshot &auxSnapshot() const { return auxSnapshot_; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -56,12 +43,14 @@ private:
     bool corrPanelEvent(QEvent *event);
     bool bordersPanelEvent(QEvent *event);
     void startDrag(const QPoint &at);
+    void openEdit();
+    void closeEdit();
 
     Table &table_;
-    ThrottlePanel &panel_;
+    CorrectionWindow &window_;
     ThrottleEditorControls c_;
-    ThrottleEditorActions a_;
-    kma::AuxSnapshot auxSnapshot_{};
+    std::function<void()> applyCorrection_;
+    bool editOpen_ = false;
     // Values at the press of a drag.
     struct DragStart {
         bool active = false;

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 
 #include "table/Table_iat_ect_corr.h"
 
@@ -30,6 +31,11 @@ const QColor kHighlight(233, 22, 22);
 ThrottlePanel::ThrottlePanel(Table &table, QWidget *parent) : QWidget(parent), table_(table)
 {
     setObjectName(QStringLiteral("ThrottlePanel"));
+    // Whatever changed the image (a read, a file, undo, a preset), the values follow.
+    table.observe([panel = QPointer<ThrottlePanel>(this)](TableChange) {
+        if (panel)
+            panel->refreshValues();
+    });
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(6, 2, 6, 2);
     grid->setHorizontalSpacing(14);

@@ -1,6 +1,8 @@
 #pragma once
 // Helpers shared by the window tests.
 #include <QAction>
+#include <QApplication>
+#include <QtTest>
 #include <QFile>
 #include <QList>
 
@@ -44,3 +46,37 @@ struct FakeDialogs : FileDialogs {
         return answer;
     }
 };
+
+// Shows the window of control and gives control the keyboard focus, as a
+// click would; returns the widget that real key events then reach.
+inline QWidget *focusOn(QWidget *control)
+{
+    QWidget *window = control->window();
+    if (!window->isVisible()) {
+        window->show();
+        QTest::qWaitForWindowExposed(window);
+    }
+    QApplication::setActiveWindow(window);
+    window->activateWindow();
+    QTest::qWaitForWindowActive(window);
+    control->setFocus(Qt::MouseFocusReason);
+    QTest::qWaitFor([control] {
+        QWidget *focus = QApplication::focusWidget();
+        return focus && (focus == control || control->isAncestorOf(focus) || focus == control->focusProxy());
+    });
+    return QApplication::focusWidget();
+}
+
+// A key as the keyboard sends it: to the control that has the focus.
+inline void pressKey(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    QTest::keyPress(QApplication::focusWidget(), Qt::Key(key), mods);
+}
+inline void releaseKey(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    QTest::keyRelease(QApplication::focusWidget(), Qt::Key(key), mods);
+}
+inline void clickKey(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), mods);
+}

@@ -392,6 +392,7 @@ private slots:
         RecordingSink sink;
         ScopedMessageSink scoped(&sink);
         TForm1 form;
+        form.setTemperatureCorrections(true); // the air-flow converter family
         // Closed as the program closes it, before the window goes, whatever the outcome.
         auto closeFirst = qScopeGuard([&form] { form.close(); });
         form.show();
@@ -432,6 +433,7 @@ private slots:
         RecordingSink sink;
         ScopedMessageSink scoped(&sink);
         TForm1 form;
+        form.setTemperatureCorrections(true); // the air-flow converter family
         const QByteArray before = form.mainTable()->imageBytes(1);
         form.UpDownCorrection->setValue(5);
         form.SpeedButtonApplyCorrToIat->click();

@@ -1,5 +1,5 @@
-// The window's keys, sent as real key events to a control of the window:
-// which command runs, and whether the control still sees the key.
+// The window's keys, sent as the keyboard sends them (to the control that has
+// the focus): which command runs, and whether the control still sees the key.
 #include <QtTest>
 
 #include <QAction>
@@ -67,9 +67,9 @@ private slots:
         QTest::newRow("Up on the dashboard") << true << int(Qt::Key_Up) << none << true << "correction 1";
         QTest::newRow("Right on the dashboard") << true << int(Qt::Key_Right) << none << true << "window 1";
         QTest::newRow("S runs Start") << false << int(Qt::Key_S) << none << true << "port message";
-        QTest::newRow("F9 on the dashboard") << true << int(Qt::Key_F9) << none << false << "descending";
+        QTest::newRow("F9 on the dashboard") << true << int(Qt::Key_F9) << none << true << "descending";
         QTest::newRow("F9 elsewhere does nothing") << false << int(Qt::Key_F9) << none << false << "ascending";
-        QTest::newRow("F8 on the dashboard") << true << int(Qt::Key_F8) << none << false << "manual borders";
+        QTest::newRow("F8 on the dashboard") << true << int(Qt::Key_F8) << none << true << "manual borders";
         QTest::newRow("A without manual borders") << true << int(Qt::Key_A) << none << true << "no autotuning";
         QTest::newRow("Delete") << true << int(Qt::Key_Delete) << none << true << "";
         QTest::newRow("O") << true << int(Qt::Key_O) << none << true << "";
@@ -85,12 +85,14 @@ private slots:
         RecordingSink sink;
         ScopedMessageSink scoped(&sink);
         TForm1 form;
-        auto *probe = new KeyProbe(form.MainTabSheet);
-        form.MainPageControl->setCurrentWidget(dashboard ? form.DashboardTabSheet : form.MainTabSheet);
+        QWidget *page = dashboard ? form.DashboardTabSheet : form.MainTabSheet;
+        auto *probe = new KeyProbe(page);
+        form.MainPageControl->setCurrentWidget(page);
+        QCOMPARE(focusOn(probe), probe);
         // What the press does, seen before the release (which may apply it).
-        QTest::keyPress(probe, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        pressKey(key, Qt::KeyboardModifiers(modifiers));
         QCOMPARE(probe->presses, consumed ? 0 : 1);
-        QWidget *page = form.MainPageControl->currentWidget();
+        page = form.MainPageControl->currentWidget();
         if (effect == "dashboard")
             QCOMPARE(page, form.DashboardTabSheet);
         else if (effect == "settings")
@@ -111,7 +113,7 @@ private slots:
             QVERIFY(!form.SpeedButtonAutocorr->isChecked());
         if (effect != "port message")
             QVERIFY(sink.messages.isEmpty());
-        QTest::keyRelease(probe, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        releaseKey(key, Qt::KeyboardModifiers(modifiers));
     }
 
     // Ctrl+O and Ctrl+S ask for a table file from any page, with the table
@@ -138,10 +140,12 @@ private slots:
         TForm1 form;
         FakeDialogs dialogs;
         form.tableCommands->setDialogs(&dialogs);
-        auto *probe = new KeyProbe(form.MainTabSheet);
-        form.MainPageControl->setCurrentWidget(dashboard ? form.DashboardTabSheet : form.MainTabSheet);
+        QWidget *page = dashboard ? form.DashboardTabSheet : form.MainTabSheet;
+        auto *probe = new KeyProbe(page);
+        form.MainPageControl->setCurrentWidget(page);
+        focusOn(probe);
         const QByteArray image = form.mainTable()->imageBytes(1);
-        QTest::keyClick(probe, Qt::Key(key), Qt::ControlModifier);
+        clickKey(key, Qt::ControlModifier);
         QCOMPARE(dialogs.asked.size(), 1);
         QCOMPARE(probe->presses, 0);
         QCOMPARE(dialogs.asked[0].save, save);
@@ -172,20 +176,32 @@ private slots:
             QVERIFY2(!b->isChecked(), qPrintable(b->objectName()));
     }
 
-    // Releasing Up applies the correction to the table with "Table" down,
-    // whichever page is in front (the press itself passed on there).
-    void releasingUpAppliesOffTheDashboard()
+    // A release acts only when the window took the press: Down scrolling a
+    // control off the dashboard changes nothing; Up pressed on the dashboard
+    // applies when it comes up, whichever page is in front by then.
+    void releaseActsOnlyAfterTheWindowsPress()
     {
         TForm1 form;
-        auto *probe = new KeyProbe(form.SetupTabSheet);
-        form.MainPageControl->setCurrentWidget(form.SetupTabSheet);
-        form.SpeedButtonAplToTable->setChecked(true);
+        auto *list = new KeyProbe(form.MainTabSheet);
+        form.MainPageControl->setCurrentWidget(form.MainTabSheet);
         form.UpDownCorrection->setValue(20);
         const QByteArray before = form.mainTable()->imageBytes(1);
-        QTest::keyPress(probe, Qt::Key_Up);
+        focusOn(list);
+        clickKey(Qt::Key_Down);
+        QCOMPARE(list->presses, 1);
         QCOMPARE(form.mainTable()->imageBytes(1), before);
-        QTest::keyRelease(probe, Qt::Key_Up);
+        QCOMPARE(form.UpDownCorrection->value(), 20);
+
+        auto *probe = new KeyProbe(form.DashboardTabSheet);
+        form.MainPageControl->setCurrentWidget(form.DashboardTabSheet);
+        focusOn(probe);
+        pressKey(Qt::Key_Up);
+        QCOMPARE(form.UpDownCorrection->value(), 21);
+        QCOMPARE(form.mainTable()->imageBytes(1), before);
+        form.MainPageControl->setCurrentWidget(form.SetupTabSheet);
+        releaseKey(Qt::Key_Up);
         QVERIFY(form.mainTable()->imageBytes(1) != before);
+        QCOMPARE(form.UpDownCorrection->value(), 0);
     }
 
     // S starts live data with the demo unit, and S again stops it.
@@ -198,10 +214,11 @@ private slots:
         sim::Emulator *unit = form.demoUnit();
         QVERIFY(unit && unit->waitForEvent("read", 5000));
         auto *probe = new KeyProbe(form.MainTabSheet);
-        QTest::keyClick(probe, Qt::Key_S);
+        focusOn(probe);
+        clickKey(Qt::Key_S);
         QVERIFY(form.ActionStop->isEnabled());
         QVERIFY(!form.ActionStart->isEnabled());
-        QTest::keyClick(probe, Qt::Key_S);
+        clickKey(Qt::Key_S);
         QTRY_VERIFY_WITH_TIMEOUT(form.ActionStart->isEnabled(), 5000);
         QVERIFY(!form.ActionStop->isEnabled());
         QCOMPARE(probe->presses, 0);
@@ -215,47 +232,53 @@ private slots:
         form.show();
         form.MainPageControl->setCurrentWidget(form.DashboardTabSheet);
         form.SpeedButtonManualBorders->click();
-        QTest::keyClick(form.TrackBarMafNach, Qt::Key_A);
+        focusOn(form.MainPageControl);
+        clickKey(Qt::Key_A);
         QVERIFY(form.SpeedButtonAutocorr->isChecked());
         QVERIFY(form.log()->settings().autocorrection);
-        QTest::keyClick(form.TrackBarMafNach, Qt::Key_A);
+        clickKey(Qt::Key_A);
         QVERIFY(!form.log()->settings().autocorrection);
     }
 
-    // Ctrl+Z undoes and Ctrl+Shift+Z redoes the exact image.
-    void undoAndRedoKeys()
+    // A path typed into the port chooser keeps every letter and digit, and
+    // Ctrl+A there selects the text instead of switching autotuning on.
+    void typingStaysInTextFields_data()
     {
-        TForm1 form;
-        Table &t = *form.mainTable();
-        t.takeSnapshot(); // the history may hold an earlier run's states
-        const QByteArray before = t.imageBytes(1);
-        t.editPoint(TableSeries::Tab1, 40, 200, false, false);
-        const QByteArray after = t.imageBytes(1);
-        QVERIFY(after != before);
-        QTest::keyClick(form.TrackBarMafNach, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(t.imageBytes(1), before);
-        QTest::keyClick(form.TrackBarMafNach, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(t.imageBytes(1), after);
+        QTest::addColumn<QString>("path");
+        QTest::newRow("USB adapter") << "/dev/ttyUSB0";
+        QTest::newRow("pseudo-terminal") << "/dev/pts/12";
+        QTest::newRow("letters the window uses") << "/dev/SAO9";
     }
-
-    // A path typed into the port chooser keeps its letters and digits.
     void typingStaysInTextFields()
     {
+        QFETCH(QString, path);
         TForm1 form;
-        QLineEdit *edit = form.ComComboBox1->lineEdit();
-        edit->clear();
-        QTest::keyClicks(edit, QStringLiteral("/dev/ttyS2"));
-        QCOMPARE(edit->text(), QStringLiteral("/dev/ttyS2"));
+        form.ComComboBox1->setCurrentIndex(-1);
+        form.ComComboBox1->clearEditText();
+        focusOn(form.ComComboBox1);
+        QTest::keyClicks(QApplication::focusWidget(), path);
+        QCOMPARE(form.ComComboBox1->currentText(), path);
         QCOMPARE(form.MainPageControl->currentWidget(), form.MainTabSheet);
         QVERIFY(form.ActionStart->isEnabled()); // S did not start anything
-        // Ctrl+A selects the field's text; it does not switch autotuning on.
-        form.MainPageControl->setCurrentWidget(form.DashboardTabSheet);
-        form.show();
         form.SpeedButtonManualBorders->click();
-        QVERIFY(form.SpeedButtonAutocorr->isVisible());
-        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-        QCOMPARE(edit->selectedText(), QStringLiteral("/dev/ttyS2"));
+        clickKey(Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(form.ComComboBox1->lineEdit()->selectedText(), path);
         QVERIFY(!form.SpeedButtonAutocorr->isChecked());
+    }
+
+    // One press of F8 or F9 toggles once, however deep the focused control sits.
+    void functionKeysToggleOnce()
+    {
+        TForm1 form;
+        form.MainPageControl->setCurrentWidget(form.DashboardTabSheet);
+        focusOn(form.UpDownCorrection);
+        clickKey(Qt::Key_F8);
+        QVERIFY(form.SpeedButtonManualBorders->isChecked());
+        clickKey(Qt::Key_F8);
+        QVERIFY(!form.SpeedButtonManualBorders->isChecked());
+        clickKey(Qt::Key_F9);
+        QVERIFY(form.mainTable()->descending());
+        QVERIFY(form.SpeedButtonToyota->isChecked());
     }
 };
 

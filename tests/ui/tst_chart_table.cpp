@@ -21,6 +21,8 @@ struct Fixture {
     explicit Fixture(bool compare = false)
     {
         chart.resize(760, 520); // inside the offscreen screen, so every pointer position arrives
+        // The converter family: the temperature corrections are drawn and edited.
+        table.setTemperatureCorrections(true);
         table.setUpTableView(chart.bindTable(table, !compare), !compare, false, nullptr);
         if (compare) {
             table.setUpSecondImage(nullptr);
