@@ -36,21 +36,26 @@ private slots:
     {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("stoppedAt"); // -1: read to the end
         const QByteArray two("\x00\x03\xAA\xBB\xCC\x00\x01\xDD", 8);
-        QTest::newRow("blanks") << QByteArray("00 03 AA BB CC 00 01 DD\n") << two;
-        QTest::newRow("no blanks") << QByteArray("0003AABBCC0001DD") << two;
-        QTest::newRow("lines and lower case") << QByteArray("0003\r\naabbcc\r\n0001dd") << two;
-        QTest::newRow("stops at other text") << QByteArray("0003 AA zz BB") << QByteArray("\x00\x03\xAA", 3);
-        QTest::newRow("odd digit count") << QByteArray("ABC") << QByteArray("\xAB\x0C", 2);
-        QTest::newRow("empty") << QByteArray() << QByteArray();
+        QTest::newRow("blanks") << QByteArray("00 03 AA BB CC 00 01 DD\n") << two << -1;
+        QTest::newRow("no blanks") << QByteArray("0003AABBCC0001DD") << two << -1;
+        QTest::newRow("lines and lower case") << QByteArray("0003\r\naabbcc\r\n0001dd") << two << -1;
+        QTest::newRow("stops at other text") << QByteArray("0003 AA zz BB") << QByteArray("\x00\x03\xAA", 3) << 8;
+        QTest::newRow("odd digit count") << QByteArray("ABC") << QByteArray("\xAB\x0C", 2) << -1;
+        QTest::newRow("empty") << QByteArray() << QByteArray() << -1;
+        QTest::newRow("blanks only") << QByteArray(" \r\n\t") << QByteArray() << -1;
     }
     void parse()
     {
         QFETCH(QByteArray, text);
         QFETCH(QByteArray, bytes);
+        QFETCH(int, stoppedAt);
         bool tooLarge = true;
-        QCOMPARE(firmware::parseHexPairs(text, &tooLarge), bytes);
+        int stop = -2;
+        QCOMPARE(firmware::parseHexPairs(text, &tooLarge, &stop), bytes);
         QVERIFY(!tooLarge);
+        QCOMPARE(stop, stoppedAt < 0 ? int(text.size()) : stoppedAt);
     }
 
     void update_data()
@@ -71,8 +76,6 @@ private slots:
                                          << kRejected;
         QTest::newRow("silence") << two << 0 << true << int(firmware::Outcome::NoAnswer) << QList<int>{0} << 0
                                  << kNoAnswer;
-        QTest::newRow("empty file") << QByteArray() << 0 << false << int(firmware::Outcome::Success) << QList<int>{100} << 0
-                                    << kSuccess;
     }
     void update()
     {
@@ -162,6 +165,45 @@ private slots:
         QVERIFY2(sink.messages.front().contains(message), qPrintable(sink.messages.front()));
         QTest::qWait(50);
         QVERIFY(unit.received().empty());
+    }
+
+    // A file that yields no block, or whose pairs stop before its text does,
+    // is refused before the unit is called into its boot loader; a damaged
+    // file must never end in the success message.
+    void damagedFileRefusedBeforeAnythingIsSent_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("empty") << QByteArray() << "no firmware block";
+        QTest::newRow("blanks only") << QByteArray("  \r\n") << "no firmware block";
+        QTest::newRow("no pairs at all") << QByteArray("firmware v2.3\n00 01 DD") << "line 1 holds text";
+        QTest::newRow("pairs stop early") << QByteArray("00 02 11 22 zz 00 01 DD") << "line 1 holds text";
+        QTest::newRow("text after the last block") << QByteArray("00 01 DD\n00 01 EE\n; end\n") << "line 3 holds text";
+    }
+    void damagedFileRefusedBeforeAnythingIsSent()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, why);
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        QTemporaryDir dir;
+        sim::Emulator unit;
+        TZiravBroadcaster b;
+        TRXTX channel(b);
+        channel.reopen(QString::fromStdString(unit.start()));
+        bool progressed = false;
+        QCOMPARE(firmware::update(channel, writeFile(dir, file), false, [&](int) { progressed = true; }),
+                 firmware::Outcome::Damaged);
+        QCOMPARE(sink.messages.size(), 1);
+        const QString &message = sink.messages.front();
+        QVERIFY2(message.startsWith("Firmware file is damaged: ") && message.contains(why), qPrintable(message));
+        QVERIFY2(message.contains(QString::fromUtf8("\n\nФайл прошивки повреждён: ")), qPrintable(message));
+        QVERIFY(!progressed);
+        // The unit answers as before: it was never asked into its boot loader.
+        QCOMPARE(channel.write(QByteArray("fiusfiuv")), 8);
+        QVERIFY(unit.waitForEvent("identify", 2000));
+        QCOMPARE(unit.events(), std::vector<std::string>{"identify"});
+        QVERIFY(!unit.inBootloader());
     }
 };
 
