@@ -102,6 +102,8 @@ private slots:
 
     void fileRoundTripKeepsEveryStoredColumn();
     void signMagnitudeBytes();
+    void signByteOtherThan128_data();
+    void signByteOtherThan128();
     void recordLayoutByteByByte();
     void longLogsLoadInPiecesUpToTheLimit();
     void fileNameExtension_data();
@@ -346,6 +348,41 @@ void TestLogModel::signMagnitudeBytes()
     QCOMPARE(back.log.value(ColLogCorr, 1), -255);
 }
 
+// Any sign byte but 0 makes the magnitude negative, as in files written by
+// other tools; only 0 and 128 are ever written.
+void TestLogModel::signByteOtherThan128_data()
+{
+    QTest::addColumn<int>("sign");
+    QTest::addColumn<bool>("negative");
+    QTest::newRow("0") << 0x00 << false;
+    QTest::newRow("1") << 0x01 << true;
+    QTest::newRow("127") << 0x7F << true;
+    QTest::newRow("128") << 0x80 << true;
+    QTest::newRow("255") << 0xFF << true;
+}
+
+void TestLogModel::signByteOtherThan128()
+{
+    QFETCH(int, sign);
+    QFETCH(bool, negative);
+    QByteArray file("\0\0ZiRaV\0\0\0\x01\0\0\0\0", 15);
+    QByteArray record = QByteArray::fromHex("0102030405060708190a0b0c0d2d0e");
+    record[9] = char(sign);
+    record[14] = char(sign);
+    file += record;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sign.log"));
+    writeAll(path, file);
+    Rig rig;
+    QVERIFY(rig.log.loadFromFile(path));
+    QCOMPARE(rig.log.count(), 1);
+    QCOMPARE(rig.log.value(ColCorr, 0), negative ? -0x19 : 0x19);
+    QCOMPARE(rig.log.value(ColLogCorr, 0), negative ? -0x2D : 0x2D);
+    QCOMPARE(rig.log.value(ColIat, 0), 0x0B); // the fields beside the sign bytes stay put
+    QCOMPARE(rig.log.value(ColEct, 0), 0x0C);
+    QCOMPARE(rig.log.value(ColO2SM, 0), 0x0D);
+}
+
 // One record whose fields all hold different bytes: a swapped pair of
 // columns or a reversed period shows here.
 void TestLogModel::recordLayoutByteByByte()
@@ -401,8 +438,29 @@ void TestLogModel::longLogsLoadInPiecesUpToTheLimit()
         for (int c : {int(ColConverter), int(ColRpmPeriod), int(ColCorr), int(ColLogCorr)})
             QCOMPARE(back.log.value(c, i), rig.log.value(c, i));
 
+    // Exactly 24 hours (a sparse file ending in a record of its own) loads
+    // whole; one record more is refused and leaves the log as it was.
+    const qint64 limit = TLogColumns::kMaxRecords;
+    const QByteArray last = QByteArray::fromHex("0102030405060708090a0b0c0d0e00");
+    {
+        QFile f(path);
+        QVERIFY(f.resize(15 + 15 * (limit - 1)));
+        QVERIFY(f.open(QIODevice::Append));
+        QCOMPARE(f.write(last), qint64(15));
+    }
+    {
+        Rig day;
+        QVERIFY(day.log.loadFromFile(path));
+        QCOMPARE(day.log.count(), TLogColumns::kMaxRecords);
+        QCOMPARE(day.log.value(ColConverter, int(limit - 1)), 0x01);
+        QCOMPARE(day.log.value(ColRpmPeriod, int(limit - 1)), 0x0607);
+        QCOMPARE(day.log.value(ColCorr, int(limit - 1)), -0x09);
+        QCOMPARE(day.log.value(ColLogCorr, int(limit - 1)), 0x0E);
+        QCOMPARE(day.log.value(ColConverter, int(limit - 2)), 0);
+        QVERIFY(sink.messages.isEmpty());
+    }
     QFile f(path);
-    QVERIFY(f.resize(15 + 15 * (qint64(TLogColumns::kMaxRecords) + 1)));
+    QVERIFY(f.resize(15 + 15 * (limit + 1)));
     QVERIFY(!back.log.loadFromFile(path));
     QCOMPARE(sink.messages, QStringList{QString::fromUtf8(
                                 "Log file is too long: more than 8640000 records (24 hours).\n\n"
@@ -500,12 +558,14 @@ void TestLogModel::loadFailures()
     QCOMPARE(rig.log.count(), 150); // columns untouched
     QVERIFY(!rig.log.hasData());    // but the chart waits for the next log
 
-    // Saving an empty log writes nothing and says nothing.
+    // Saving an empty log writes nothing and says so.
+    sink.messages.clear();
     Rig empty;
     QTemporaryDir dir;
     QVERIFY(!empty.log.saveToFile(dir.filePath(QStringLiteral("e"))));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("e.log"))));
-    QCOMPARE(sink.messages.size(), 1);
+    QCOMPARE(sink.messages, QStringList{QString::fromUtf8(
+                                "The log is empty: nothing was saved.\n\nЛог пуст: ничего не сохранено.")});
 }
 
 void TestLogModel::saveFailureKeepsTheOldFile()
