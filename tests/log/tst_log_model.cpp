@@ -5,6 +5,7 @@
 
 #include "link/MessageSink.h"
 #include "link/Rxtx.h"
+#include "log/LogCsv.h"
 #include "log/Log_iat_ect_corr.h"
 #include "log/Oxygensensor.h"
 #include "table/Table_iat_ect_corr.h"
@@ -112,6 +113,8 @@ private slots:
     void loadLayouts();
     void loadFailures();
     void saveFailureKeepsTheOldFile();
+    void csvRowsInPieces();
+    void csvFailures();
 };
 
 void TestLogModel::dashboardRecordCarriesTheNewestRecord()
@@ -590,6 +593,74 @@ void TestLogModel::saveFailureKeepsTheOldFile()
     QVERIFY(rig.log.saveToFile(path));
     QCOMPARE(readAll(path).size(), 15 + 15 * 10);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("old.log")});
+}
+
+namespace {
+// Keeps what is written and the size of every write.
+class PieceDevice : public QIODevice {
+public:
+    explicit PieceDevice(qint64 refuseAfter = -1) : refuseAfter_(refuseAfter) { open(QIODevice::WriteOnly); }
+    QByteArray bytes;
+    QList<qint64> writes;
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        if (refuseAfter_ >= 0 && writes.size() >= refuseAfter_)
+            return -1;
+        writes.append(size);
+        bytes.append(data, size);
+        return size;
+    }
+
+private:
+    qint64 refuseAfter_;
+};
+} // namespace
+
+// A log longer than one piece comes out whole, row by row, but never more
+// than a piece and a row at a time.
+void TestLogModel::csvRowsInPieces()
+{
+    Rig rig;
+    const int n = 30000; // about 1.5 pieces of text
+    rig.fill(n);
+    PieceDevice device;
+    QVERIFY(logcsv::writeCsv(rig.log, device));
+    QVERIFY(device.writes.size() >= 2);
+    for (qint64 size : device.writes)
+        QVERIFY(size <= logcsv::kPieceBytes + 256);
+    const QList<QByteArray> lines = device.bytes.split('\n');
+    QCOMPARE(lines.size(), n + 2); // header, n rows, nothing after the last line end
+    QCOMPARE(lines.front(), QByteArray("Time_s,Converter,Marker,AuxOut,MAF,TPS,RpmPeriod,O2,Corr,IAT,ECT,AuxSlot2,"
+                                       "AuxSlot3,O2SM,LogCorr"));
+    QVERIFY(lines.back().isEmpty());
+    for (int i = 0; i < n; ++i) {
+        const QList<QByteArray> fields = lines[i + 1].split(',');
+        QCOMPARE(fields.size(), 1 + kLogColumns);
+        QCOMPARE(fields[0], QByteArray::number(i / 100) + '.' + QByteArray::number(i % 100).rightJustified(2, '0'));
+        for (int c = 0; c < kLogColumns; ++c)
+            // The auxiliary slots are not held outside a recording: empty fields.
+            if (rig.log.columnLength(c) == 0 ? !fields[c + 1].isEmpty()
+                                             : fields[c + 1] != QByteArray::number(rig.log.value(c, i)))
+                QFAIL(qPrintable(QStringLiteral("row %1 column %2: %3").arg(i).arg(c).arg(QString(fields[c + 1]))));
+    }
+}
+
+void TestLogModel::csvFailures()
+{
+    RecordingSink sink;
+    ScopedMessageSink scope(&sink);
+    Rig rig;
+    rig.fill(30000);
+    PieceDevice refusing(1);
+    QVERIFY(!logcsv::writeCsv(rig.log, refusing));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("no/such/x.csv"));
+    QVERIFY(!logcsv::exportCsv(rig.log, path));
+    QCOMPARE(sink.messages, QStringList{QStringLiteral("CSV file save error")});
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot), QStringList{});
 }
 
 QTEST_GUILESS_MAIN(TestLogModel)
