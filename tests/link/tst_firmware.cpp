@@ -19,6 +19,17 @@ const QString kRejected = QString::fromUtf8(
     "Ошибка обновления. Конвертер не отвечает.\nПожалуйста проверьте питающее напряжение, COM порт, и перемычку "
     "обновления прошивки");
 
+// A unit on a pseudo-terminal, a channel (not yet connected) and a recording sink.
+struct Rig {
+    void connect() { channel.reopen(QString::fromStdString(unit.start())); }
+    RecordingSink sink;
+    ScopedMessageSink scoped{&sink};
+    QTemporaryDir dir;
+    sim::Emulator unit;
+    TZiravBroadcaster b;
+    TRXTX channel{b};
+};
+
 QString writeFile(const QTemporaryDir &dir, const QByteArray &text)
 {
     const QString path = dir.filePath(QStringLiteral("fw.enc"));
@@ -142,29 +153,24 @@ private slots:
         QFETCH(int, kind);
         QFETCH(int, outcome);
         QFETCH(QString, message);
-        RecordingSink sink;
-        ScopedMessageSink scoped(&sink);
-        QTemporaryDir dir;
-        sim::Emulator unit;
-        TZiravBroadcaster b;
-        TRXTX channel(b);
+        Rig rig;
         if (kind != 0)
-            channel.reopen(QString::fromStdString(unit.start()));
-        QString path = dir.filePath(QStringLiteral("missing.enc"));
+            rig.connect();
+        QString path = rig.dir.filePath(QStringLiteral("missing.enc"));
         if (kind == 2)
-            path = writeFile(dir, QByteArray(2 * (firmware::kBufferSize + 1), 'A'));
+            path = writeFile(rig.dir, QByteArray(2 * (firmware::kBufferSize + 1), 'A'));
         if (kind == 3)
-            path = writeFile(dir, "00 03 AA BB CC 00 09 DD");
+            path = writeFile(rig.dir, "00 03 AA BB CC 00 09 DD");
         if (kind == 4) {
-            path = writeFile(dir, "00 01 DD");
+            path = writeFile(rig.dir, "00 01 DD");
             QFile huge(path);
             QVERIFY(huge.resize(600LL << 20));
         }
-        QCOMPARE(int(firmware::update(channel, path, false)), outcome);
-        QCOMPARE(sink.messages.size(), 1);
-        QVERIFY2(sink.messages.front().contains(message), qPrintable(sink.messages.front()));
+        QCOMPARE(int(firmware::update(rig.channel, path, false)), outcome);
+        QCOMPARE(rig.sink.messages.size(), 1);
+        QVERIFY2(rig.sink.messages.front().contains(message), qPrintable(rig.sink.messages.front()));
         QTest::qWait(50);
-        QVERIFY(unit.received().empty());
+        QVERIFY(rig.unit.received().empty());
     }
 
     // A file that yields no block, or whose pairs stop before its text does,
@@ -184,26 +190,21 @@ private slots:
     {
         QFETCH(QByteArray, file);
         QFETCH(QString, why);
-        RecordingSink sink;
-        ScopedMessageSink scoped(&sink);
-        QTemporaryDir dir;
-        sim::Emulator unit;
-        TZiravBroadcaster b;
-        TRXTX channel(b);
-        channel.reopen(QString::fromStdString(unit.start()));
+        Rig rig;
+        rig.connect();
         bool progressed = false;
-        QCOMPARE(firmware::update(channel, writeFile(dir, file), false, [&](int) { progressed = true; }),
+        QCOMPARE(firmware::update(rig.channel, writeFile(rig.dir, file), false, [&](int) { progressed = true; }),
                  firmware::Outcome::Damaged);
-        QCOMPARE(sink.messages.size(), 1);
-        const QString &message = sink.messages.front();
+        QCOMPARE(rig.sink.messages.size(), 1);
+        const QString &message = rig.sink.messages.front();
         QVERIFY2(message.startsWith("Firmware file is damaged: ") && message.contains(why), qPrintable(message));
         QVERIFY2(message.contains(QString::fromUtf8("\n\nФайл прошивки повреждён: ")), qPrintable(message));
         QVERIFY(!progressed);
         // The unit answers as before: it was never asked into its boot loader.
-        QCOMPARE(channel.write(QByteArray("fiusfiuv")), 8);
-        QVERIFY(unit.waitForEvent("identify", 2000));
-        QCOMPARE(unit.events(), std::vector<std::string>{"identify"});
-        QVERIFY(!unit.inBootloader());
+        QCOMPARE(rig.channel.write(QByteArray("fiusfiuv")), 8);
+        QVERIFY(rig.unit.waitForEvent("identify", 2000));
+        QCOMPARE(rig.unit.events(), std::vector<std::string>{"identify"});
+        QVERIFY(!rig.unit.inBootloader());
     }
 };
 
