@@ -66,7 +66,10 @@ const VerbHelp kVerbHelp[] = {
     {"flash", "usage: tarvix-cli flash FILE.enc [--recovery] --port PATH\n"
               "Updates the unit's firmware from a firmware file. --recovery is for a unit\n"
               "that already sits in its boot loader (after an interrupted update, or\n"
-              "started with the update jumper set): nothing is sent to call the boot loader.\n"},
+              "started with the update jumper set): nothing is sent to call the boot loader.\n"
+              "A damaged file (no block, text after its last pair, a block cut short) is\n"
+              "refused before anything is sent. Exit status 0 only when the unit\n"
+              "acknowledged every block.\n"},
     {"export-csv", "usage: tarvix-cli export-csv FILE.log [OUT.csv]\n"
                    "Writes the records of a log file as comma-separated values: a header row\n"
                    "with the column names, then one row per record (time in seconds, then the\n"

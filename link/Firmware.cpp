@@ -38,7 +38,7 @@ const char *const kRejected =
 
 } // namespace
 
-QByteArray parseHexPairs(const QByteArray &text, bool *tooLarge)
+QByteArray parseHexPairs(const QByteArray &text, bool *tooLarge, int *stoppedAt)
 {
     if (tooLarge)
         *tooLarge = false;
@@ -60,6 +60,8 @@ QByteArray parseHexPairs(const QByteArray &text, bool *tooLarge)
         }
         bytes.append(char(value));
     }
+    if (stoppedAt)
+        *stoppedAt = i;
     return bytes;
 }
 
@@ -75,9 +77,12 @@ Outcome update(TRXTX &channel, const QString &fileName, bool recovery, const std
         return Outcome::FileNotFound;
     }
     bool tooLarge = file.size() > kMaxFileSize;
-    QByteArray image;
-    if (!tooLarge)
-        image = parseHexPairs(file.readAll(), &tooLarge);
+    QByteArray text, image;
+    int stoppedAt = 0;
+    if (!tooLarge) {
+        text = file.readAll();
+        image = parseHexPairs(text, &tooLarge, &stoppedAt);
+    }
     file.close();
     // Refuse a file that cannot be sent whole before the unit leaves its
     // program: a half-flashed unit is worse than an untouched one.
@@ -87,7 +92,23 @@ Outcome update(TRXTX &channel, const QString &fileName, bool recovery, const std
                         .arg(kBufferSize));
         return Outcome::TooLarge;
     }
+    // A file cut short or mixed with other text would otherwise send what
+    // precedes the damage and report success for a unit left half-flashed.
+    if (stoppedAt < text.size()) {
+        const int line = int(text.left(stoppedAt).count('\n')) + 1;
+        showMessage(QString::fromUtf8("Firmware file is damaged: line %1 holds text that is not a hexadecimal pair.\n"
+                                      "Nothing was sent.\n\nФайл прошивки повреждён: в строке %1 текст, который не "
+                                      "является шестнадцатеричной парой.\nНичего не отправлено.")
+                        .arg(line));
+        return Outcome::Damaged;
+    }
     const proto::BlockSplit split = proto::splitFirmwareBlocks(image);
+    if (split.blocks.empty() && split.overrunAt < 0) {
+        showMessage(QString::fromUtf8("Firmware file is damaged: it holds no firmware block.\nNothing was sent.\n\n"
+                                      "Файл прошивки повреждён: в нём нет ни одного блока прошивки.\n"
+                                      "Ничего не отправлено."));
+        return Outcome::Damaged;
+    }
     if (split.overrunAt >= 0) {
         showMessage(QString::fromUtf8("Firmware file is damaged: the block at byte %1 runs past the end of the file.\n"
                                       "Nothing was sent.\n\nФайл прошивки повреждён: блок с байта %1 выходит за "

@@ -18,7 +18,9 @@ constexpr qint64 kMaxFileSize = 16 * qint64(kBufferSize);
 // Reads hexadecimal byte pairs: each byte skips white space and takes up to two
 // hex digits, so separators are optional. Stops at the first other character
 // or at the end. Sets tooLarge (and stops) when the bytes would not fit the buffer.
-QByteArray parseHexPairs(const QByteArray &text, bool *tooLarge = nullptr);
+// stoppedAt: where reading stopped (the text's size when it was read to its
+// end, trailing white space included).
+QByteArray parseHexPairs(const QByteArray &text, bool *tooLarge = nullptr, int *stoppedAt = nullptr);
 
 enum class Outcome { Success, NotConnected, FileNotFound, TooLarge, Damaged, NoAnswer, Rejected, PortError };
 

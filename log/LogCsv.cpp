@@ -1,49 +1,71 @@
 #include "log/LogCsv.h"
 
+#include <charconv>
+
+#include <QByteArray>
+#include <QIODevice>
 #include <QSaveFile>
 
 #include "link/MessageSink.h"
 #include "log/Log_iat_ect_corr.h"
 
 namespace logcsv {
+namespace {
 
-QByteArray toCsv(const Log &log)
+// Time and fourteen signed 32-bit values with their commas, and the line end.
+constexpr int kMaxRowBytes = 16 + kLogColumns * 12 + 1;
+
+char *putInt(char *at, std::int32_t v)
 {
-    QByteArray out;
+    return std::to_chars(at, at + 12, v).ptr;
+}
+
+} // namespace
+
+bool writeCsv(const Log &log, QIODevice &device)
+{
     const int n = log.count();
-    out.reserve(int(qMin<qint64>(qint64(n) * 64 + 256, 1 << 30)));
-    out += "Time_s";
-    for (int c = 0; c < kLogColumns; ++c) {
-        out += ',';
-        out += logColumnName(c);
-    }
-    out += '\n';
     int lengths[kLogColumns];
     for (int c = 0; c < kLogColumns; ++c)
         lengths[c] = log.columnLength(c);
+    QByteArray piece;
+    piece.reserve(kPieceBytes + kMaxRowBytes);
+    piece += "Time_s";
+    for (int c = 0; c < kLogColumns; ++c) {
+        piece += ',';
+        piece += logColumnName(c);
+    }
+    piece += '\n';
+    char row[kMaxRowBytes];
     for (int i = 0; i < n; ++i) {
         // Record i lies i x 10 ms after the start; integers keep it exact.
-        out += QByteArray::number(i / 100);
-        out += '.';
+        char *p = putInt(row, i / 100);
         const int hundredths = i % 100;
-        if (hundredths < 10)
-            out += '0';
-        out += QByteArray::number(hundredths);
+        *p++ = '.';
+        *p++ = char('0' + hundredths / 10);
+        *p++ = char('0' + hundredths % 10);
         for (int c = 0; c < kLogColumns; ++c) {
-            out += ',';
+            *p++ = ',';
             // A column the file did not hold (the auxiliary slots after a load) stays empty.
             if (i < lengths[c])
-                out += QByteArray::number(log.value(c, i));
+                p = putInt(p, log.value(c, i));
         }
-        out += '\n';
+        *p++ = '\n';
+        piece.append(row, int(p - row));
+        if (piece.size() >= kPieceBytes) {
+            if (device.write(piece) != piece.size())
+                return false;
+            piece.resize(0); // keeps the capacity for the next piece
+        }
     }
-    return out;
+    return device.write(piece) == piece.size();
 }
 
 bool exportCsv(const Log &log, const QString &fileName)
 {
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(toCsv(log)) < 0 || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || !writeCsv(log, file) || !file.commit()) {
+        file.cancelWriting();
         showMessage(QStringLiteral("CSV file save error"));
         return false;
     }

@@ -42,8 +42,11 @@ bool Log::saveToFile(const QString &fileName)
 {
     try {
         const int n = count();
-        if (n == 0)
+        // A save that writes nothing must not look like one that worked.
+        if (n == 0) {
+            showMessage(QString::fromUtf8("The log is empty: nothing was saved.\n\nЛог пуст: ничего не сохранено."));
             return false;
+        }
         const QString name = logFileName(fileName);
         const QFileInfo info(name);
         // The old file is replaced by a rename; where that cannot happen the

@@ -115,6 +115,7 @@ void Log::shutdown()
         retired_.push_back(std::move(reader_));
     }
     reapReaders(true);
+    settleIncoming();
 }
 
 void Log::setUpView(LogChartView *chart, Table *mainTable)
@@ -135,7 +136,7 @@ TLogRecord Log::record(int i) const
 {
     TLogRecord r{};
     for (int c = 0; c < kLogColumns; ++c)
-        r[std::size_t(c)] = columns_.at(c, i);
+        r[std::size_t(c)] = columns_->at(c, i);
     return r;
 }
 
@@ -152,8 +153,9 @@ bool Log::clear()
         return false;
     std::lock_guard<std::mutex> lock(appendMutex_);
     acceptingStream_ = 0;
-    columns_.clear();
+    columns_->clear();
     auxSlotsPresent_ = false;
+    holdsLastStream_ = false;
     return true;
 }
 
@@ -162,7 +164,8 @@ bool Log::addRecord(const TLogRecord &record)
     if (recording_)
         return false;
     std::lock_guard<std::mutex> lock(appendMutex_);
-    return columns_.append(record);
+    holdsLastStream_ = false;
+    return columns_->append(record);
 }
 
 bool Log::appendRecord(const TLogRecord &record, std::uint64_t stream)
@@ -170,7 +173,47 @@ bool Log::appendRecord(const TLogRecord &record, std::uint64_t stream)
     std::lock_guard<std::mutex> lock(appendMutex_);
     if (stream == 0 || stream != acceptingStream_)
         return false;
-    return columns_.append(record);
+    if (!incoming_)
+        return columns_->append(record);
+    const bool appended = incoming_->append(record);
+    // The first record: the Log's thread may now show the new recording.
+    if (appended && incoming_->count() == 1)
+        QMetaObject::invokeMethod(this, [this] { adoptIncoming(); }, Qt::QueuedConnection);
+    return appended;
+}
+
+void Log::adoptIncoming()
+{
+    std::unique_ptr<TLogColumns> previous;
+    {
+        std::lock_guard<std::mutex> lock(appendMutex_);
+        if (!incoming_ || incoming_->count() == 0)
+            return;
+        previous = std::move(columns_);
+        columns_ = std::move(incoming_);
+        auxSlotsPresent_ = true;
+        holdsLastStream_ = true;
+    }
+    // A recording of this run carries no header bytes of a file loaded before.
+    headerA = 0;
+    headerB = 0;
+    // The previous recording (up to a day of records) is freed outside the lock.
+    previous.reset();
+}
+
+bool Log::settleIncoming()
+{
+    adoptIncoming();
+    std::unique_ptr<TLogColumns> unused;
+    {
+        std::lock_guard<std::mutex> lock(appendMutex_);
+        if (!incoming_)
+            return true;
+        unused = std::move(incoming_);
+    }
+    // Not a single record: the previous recording stays, and with it its chart.
+    hasData_.store(hadDataBefore_);
+    return false;
 }
 
 TLogRecord Log::frameRecord(const proto::LiveFrame &f, const std::array<int, 4> &mux, int sensorType,
@@ -325,8 +368,11 @@ void Log::startRecording(int sensorType)
     const std::uint64_t stream = ++streamCounter_;
     {
         std::lock_guard<std::mutex> lock(appendMutex_);
-        columns_.clear();
-        auxSlotsPresent_ = true;
+        // The records held stay until the new stream's first record.
+        if (!incoming_)
+            hadDataBefore_ = hasData_.load();
+        incoming_ = std::make_unique<TLogColumns>();
+        holdsLastStream_ = false;
         acceptingStream_ = stream;
         hasData_.store(false);
     }
@@ -335,9 +381,6 @@ void Log::startRecording(int sensorType)
     lastBadFrames_ = 0;
     lastStopReason_.clear();
     streamSensorType_.store(sensorType);
-    // A recording of this run carries no header bytes of a file loaded before.
-    headerA = 0;
-    headerB = 0;
     try {
         proto::streamStart(channel_);
     } catch (const std::exception &e) {
@@ -378,7 +421,7 @@ void Log::stopRecording()
         // The port is gone (the reader has said so); the stop itself must finish.
     }
     recording_ = false;
-    if (!hasData_.load())
+    if (!settleIncoming() || !hasData_.load())
         return;
     prepareView();
     computeO2SM();
@@ -503,6 +546,11 @@ int Log::o2Average(int n) const
 
 void Log::liveTick()
 {
+    // Until the new stream's first record the records held are the previous ones.
+    if (incoming_)
+        adoptIncoming();
+    if (incoming_)
+        return;
     const int n = count();
     if (n == 0)
         return;

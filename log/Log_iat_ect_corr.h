@@ -11,6 +11,10 @@
 // all fourteen values of a record are written, so the live tick reads the
 // newest complete records without a lock and the reader never waits for it.
 // A small mutex only orders appends against clearing, start and stop.
+//
+// A new recording goes into a store of its own and replaces the records held
+// only when its first record arrives (on the Log's thread), so a start that
+// gets nothing from the unit keeps the previous recording and its chart.
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -174,11 +178,11 @@ public:
     void waitForReaders() { reapReaders(true); }
 
     // ---- records -----------------------------------------------------------
-    int count() const { return columns_.count(); }
+    int count() const { return columns_->count(); }
     // Record i (below count()) of a column.
-    std::int32_t value(int column, int i) const { return columns_.at(column, i); }
+    std::int32_t value(int column, int i) const { return columns_->at(column, i); }
     // UI thread only, i below count(); the reader only writes new records.
-    void setValue(int column, int i, std::int32_t v) { columns_.set(column, i, v); }
+    void setValue(int column, int i, std::int32_t v) { columns_->set(column, i, v); }
     TLogRecord record(int i) const;
     // AuxSlot2 and AuxSlot3 are empty after a file load.
     int columnLength(int column) const;
@@ -238,6 +242,10 @@ public:
     // ---- state -----------------------------------------------------------------
     bool hasData() const { return hasData_.load(); }
     bool recording() const { return recording_; }
+    // The records held are those of the last stream started: false from a
+    // start until its first record arrives, and after a stream that brought
+    // none (the previous recording is then still held).
+    bool holdsLastStream() const { return holdsLastStream_; }
     bool stopped() const { return stopped_; }
     int previousTpsPercent = 0;
     int smoothingCountdown = 21;
@@ -288,7 +296,8 @@ public:
     // ---- log files (LogFile.cpp) ------------------------------------------------
     // Save: ".log" appended unless the name ends with it; written to a
     // temporary file that replaces the old one only once complete. Returns
-    // whether a file was written; failures are shown as messages.
+    // whether a file was written; failures, and an empty log, are shown as
+    // messages.
     bool saveToFile(const QString &fileName);
     // Load: replaces the records (refused while recording). Returns whether
     // the file could be opened and read.
@@ -312,6 +321,11 @@ private:
     void stopRecording();
     void reapReaders(bool wait);
     void onStreamEnded(std::uint64_t stream, const TStreamEnd &end);
+    // UI thread: the new stream's records replace the shown ones once it has one.
+    void adoptIncoming();
+    // At the end of a recording: adopts the new records, or drops an empty
+    // store and keeps the previous recording. True when the new one is shown.
+    bool settleIncoming();
 
     TTpsCalibration &tps_;
     TRXTX &channel_;
@@ -320,7 +334,12 @@ private:
     LogChartView *chart_ = nullptr;
     QTimer *timer_ = nullptr;
 
-    TLogColumns columns_;
+    // Shown records; the pointer changes only on the UI thread, under appendMutex_.
+    std::unique_ptr<TLogColumns> columns_ = std::make_unique<TLogColumns>();
+    // The recording's store until its first record is adopted (under appendMutex_).
+    std::unique_ptr<TLogColumns> incoming_;
+    bool hadDataBefore_ = false; // hasData_ of the records held when the recording started
+    bool holdsLastStream_ = false;
     std::mutex appendMutex_;
     std::uint64_t acceptingStream_ = 0; // under appendMutex_; 0 = none
     std::uint64_t streamCounter_ = 0;

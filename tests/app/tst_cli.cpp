@@ -256,6 +256,17 @@ private slots:
         QCOMPARE(r.status, 0);
         QVERIFY(r.err.contains("Firmware updated successfully."));
         QCOMPARE(int(unit.firmwareBlocks().size()), 2);
+        // A damaged file: refused with its message, the unit left alone.
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("00 02 11 22 zz 00 01 DD");
+        f.close();
+        unit.clearLog();
+        const Run damaged = cli({"flash", file, "--port", port});
+        QCOMPARE(damaged.status, 1);
+        QVERIFY2(damaged.err.contains("Firmware file is damaged: "), qPrintable(damaged.err));
+        QVERIFY(!damaged.err.contains("successfully"));
+        QVERIFY(unit.received().empty());
+        QCOMPARE(int(unit.firmwareBlocks().size()), 2);
         QCOMPARE(cli({"write", "--port", port}).status, 2);
         QCOMPARE(cli({"identify"}).status, 2);
         QCOMPARE(cli({"log", "x.log", "--port", port}).status, 2); // no duration

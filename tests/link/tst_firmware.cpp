@@ -19,6 +19,17 @@ const QString kRejected = QString::fromUtf8(
     "Ошибка обновления. Конвертер не отвечает.\nПожалуйста проверьте питающее напряжение, COM порт, и перемычку "
     "обновления прошивки");
 
+// A unit on a pseudo-terminal, a channel (not yet connected) and a recording sink.
+struct Rig {
+    void connect() { channel.reopen(QString::fromStdString(unit.start())); }
+    RecordingSink sink;
+    ScopedMessageSink scoped{&sink};
+    QTemporaryDir dir;
+    sim::Emulator unit;
+    TZiravBroadcaster b;
+    TRXTX channel{b};
+};
+
 QString writeFile(const QTemporaryDir &dir, const QByteArray &text)
 {
     const QString path = dir.filePath(QStringLiteral("fw.enc"));
@@ -36,21 +47,26 @@ private slots:
     {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("stoppedAt"); // -1: read to the end
         const QByteArray two("\x00\x03\xAA\xBB\xCC\x00\x01\xDD", 8);
-        QTest::newRow("blanks") << QByteArray("00 03 AA BB CC 00 01 DD\n") << two;
-        QTest::newRow("no blanks") << QByteArray("0003AABBCC0001DD") << two;
-        QTest::newRow("lines and lower case") << QByteArray("0003\r\naabbcc\r\n0001dd") << two;
-        QTest::newRow("stops at other text") << QByteArray("0003 AA zz BB") << QByteArray("\x00\x03\xAA", 3);
-        QTest::newRow("odd digit count") << QByteArray("ABC") << QByteArray("\xAB\x0C", 2);
-        QTest::newRow("empty") << QByteArray() << QByteArray();
+        QTest::newRow("blanks") << QByteArray("00 03 AA BB CC 00 01 DD\n") << two << -1;
+        QTest::newRow("no blanks") << QByteArray("0003AABBCC0001DD") << two << -1;
+        QTest::newRow("lines and lower case") << QByteArray("0003\r\naabbcc\r\n0001dd") << two << -1;
+        QTest::newRow("stops at other text") << QByteArray("0003 AA zz BB") << QByteArray("\x00\x03\xAA", 3) << 8;
+        QTest::newRow("odd digit count") << QByteArray("ABC") << QByteArray("\xAB\x0C", 2) << -1;
+        QTest::newRow("empty") << QByteArray() << QByteArray() << -1;
+        QTest::newRow("blanks only") << QByteArray(" \r\n\t") << QByteArray() << -1;
     }
     void parse()
     {
         QFETCH(QByteArray, text);
         QFETCH(QByteArray, bytes);
+        QFETCH(int, stoppedAt);
         bool tooLarge = true;
-        QCOMPARE(firmware::parseHexPairs(text, &tooLarge), bytes);
+        int stop = -2;
+        QCOMPARE(firmware::parseHexPairs(text, &tooLarge, &stop), bytes);
         QVERIFY(!tooLarge);
+        QCOMPARE(stop, stoppedAt < 0 ? int(text.size()) : stoppedAt);
     }
 
     void update_data()
@@ -71,8 +87,6 @@ private slots:
                                          << kRejected;
         QTest::newRow("silence") << two << 0 << true << int(firmware::Outcome::NoAnswer) << QList<int>{0} << 0
                                  << kNoAnswer;
-        QTest::newRow("empty file") << QByteArray() << 0 << false << int(firmware::Outcome::Success) << QList<int>{100} << 0
-                                    << kSuccess;
     }
     void update()
     {
@@ -139,29 +153,58 @@ private slots:
         QFETCH(int, kind);
         QFETCH(int, outcome);
         QFETCH(QString, message);
-        RecordingSink sink;
-        ScopedMessageSink scoped(&sink);
-        QTemporaryDir dir;
-        sim::Emulator unit;
-        TZiravBroadcaster b;
-        TRXTX channel(b);
+        Rig rig;
         if (kind != 0)
-            channel.reopen(QString::fromStdString(unit.start()));
-        QString path = dir.filePath(QStringLiteral("missing.enc"));
+            rig.connect();
+        QString path = rig.dir.filePath(QStringLiteral("missing.enc"));
         if (kind == 2)
-            path = writeFile(dir, QByteArray(2 * (firmware::kBufferSize + 1), 'A'));
+            path = writeFile(rig.dir, QByteArray(2 * (firmware::kBufferSize + 1), 'A'));
         if (kind == 3)
-            path = writeFile(dir, "00 03 AA BB CC 00 09 DD");
+            path = writeFile(rig.dir, "00 03 AA BB CC 00 09 DD");
         if (kind == 4) {
-            path = writeFile(dir, "00 01 DD");
+            path = writeFile(rig.dir, "00 01 DD");
             QFile huge(path);
             QVERIFY(huge.resize(600LL << 20));
         }
-        QCOMPARE(int(firmware::update(channel, path, false)), outcome);
-        QCOMPARE(sink.messages.size(), 1);
-        QVERIFY2(sink.messages.front().contains(message), qPrintable(sink.messages.front()));
+        QCOMPARE(int(firmware::update(rig.channel, path, false)), outcome);
+        QCOMPARE(rig.sink.messages.size(), 1);
+        QVERIFY2(rig.sink.messages.front().contains(message), qPrintable(rig.sink.messages.front()));
         QTest::qWait(50);
-        QVERIFY(unit.received().empty());
+        QVERIFY(rig.unit.received().empty());
+    }
+
+    // A file that yields no block, or whose pairs stop before its text does,
+    // is refused before the unit is called into its boot loader; a damaged
+    // file must never end in the success message.
+    void damagedFileRefusedBeforeAnythingIsSent_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("empty") << QByteArray() << "no firmware block";
+        QTest::newRow("blanks only") << QByteArray("  \r\n") << "no firmware block";
+        QTest::newRow("no pairs at all") << QByteArray("firmware v2.3\n00 01 DD") << "line 1 holds text";
+        QTest::newRow("pairs stop early") << QByteArray("00 02 11 22 zz 00 01 DD") << "line 1 holds text";
+        QTest::newRow("text after the last block") << QByteArray("00 01 DD\n00 01 EE\n; end\n") << "line 3 holds text";
+    }
+    void damagedFileRefusedBeforeAnythingIsSent()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, why);
+        Rig rig;
+        rig.connect();
+        bool progressed = false;
+        QCOMPARE(firmware::update(rig.channel, writeFile(rig.dir, file), false, [&](int) { progressed = true; }),
+                 firmware::Outcome::Damaged);
+        QCOMPARE(rig.sink.messages.size(), 1);
+        const QString &message = rig.sink.messages.front();
+        QVERIFY2(message.startsWith("Firmware file is damaged: ") && message.contains(why), qPrintable(message));
+        QVERIFY2(message.contains(QString::fromUtf8("\n\nФайл прошивки повреждён: ")), qPrintable(message));
+        QVERIFY(!progressed);
+        // The unit answers as before: it was never asked into its boot loader.
+        QCOMPARE(rig.channel.write(QByteArray("fiusfiuv")), 8);
+        QVERIFY(rig.unit.waitForEvent("identify", 2000));
+        QCOMPARE(rig.unit.events(), std::vector<std::string>{"identify"});
+        QVERIFY(!rig.unit.inBootloader());
     }
 };
 

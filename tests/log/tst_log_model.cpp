@@ -5,6 +5,7 @@
 
 #include "link/MessageSink.h"
 #include "link/Rxtx.h"
+#include "log/LogCsv.h"
 #include "log/Log_iat_ect_corr.h"
 #include "log/Oxygensensor.h"
 #include "table/Table_iat_ect_corr.h"
@@ -102,6 +103,8 @@ private slots:
 
     void fileRoundTripKeepsEveryStoredColumn();
     void signMagnitudeBytes();
+    void signByteOtherThan128_data();
+    void signByteOtherThan128();
     void recordLayoutByteByByte();
     void longLogsLoadInPiecesUpToTheLimit();
     void fileNameExtension_data();
@@ -110,6 +113,8 @@ private slots:
     void loadLayouts();
     void loadFailures();
     void saveFailureKeepsTheOldFile();
+    void csvRowsInPieces();
+    void csvFailures();
 };
 
 void TestLogModel::dashboardRecordCarriesTheNewestRecord()
@@ -346,6 +351,41 @@ void TestLogModel::signMagnitudeBytes()
     QCOMPARE(back.log.value(ColLogCorr, 1), -255);
 }
 
+// Any sign byte but 0 makes the magnitude negative, as in files written by
+// other tools; only 0 and 128 are ever written.
+void TestLogModel::signByteOtherThan128_data()
+{
+    QTest::addColumn<int>("sign");
+    QTest::addColumn<bool>("negative");
+    QTest::newRow("0") << 0x00 << false;
+    QTest::newRow("1") << 0x01 << true;
+    QTest::newRow("127") << 0x7F << true;
+    QTest::newRow("128") << 0x80 << true;
+    QTest::newRow("255") << 0xFF << true;
+}
+
+void TestLogModel::signByteOtherThan128()
+{
+    QFETCH(int, sign);
+    QFETCH(bool, negative);
+    QByteArray file("\0\0ZiRaV\0\0\0\x01\0\0\0\0", 15);
+    QByteArray record = QByteArray::fromHex("0102030405060708190a0b0c0d2d0e");
+    record[9] = char(sign);
+    record[14] = char(sign);
+    file += record;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sign.log"));
+    writeAll(path, file);
+    Rig rig;
+    QVERIFY(rig.log.loadFromFile(path));
+    QCOMPARE(rig.log.count(), 1);
+    QCOMPARE(rig.log.value(ColCorr, 0), negative ? -0x19 : 0x19);
+    QCOMPARE(rig.log.value(ColLogCorr, 0), negative ? -0x2D : 0x2D);
+    QCOMPARE(rig.log.value(ColIat, 0), 0x0B); // the fields beside the sign bytes stay put
+    QCOMPARE(rig.log.value(ColEct, 0), 0x0C);
+    QCOMPARE(rig.log.value(ColO2SM, 0), 0x0D);
+}
+
 // One record whose fields all hold different bytes: a swapped pair of
 // columns or a reversed period shows here.
 void TestLogModel::recordLayoutByteByByte()
@@ -401,8 +441,29 @@ void TestLogModel::longLogsLoadInPiecesUpToTheLimit()
         for (int c : {int(ColConverter), int(ColRpmPeriod), int(ColCorr), int(ColLogCorr)})
             QCOMPARE(back.log.value(c, i), rig.log.value(c, i));
 
+    // Exactly 24 hours (a sparse file ending in a record of its own) loads
+    // whole; one record more is refused and leaves the log as it was.
+    const qint64 limit = TLogColumns::kMaxRecords;
+    const QByteArray last = QByteArray::fromHex("0102030405060708090a0b0c0d0e00");
+    {
+        QFile f(path);
+        QVERIFY(f.resize(15 + 15 * (limit - 1)));
+        QVERIFY(f.open(QIODevice::Append));
+        QCOMPARE(f.write(last), qint64(15));
+    }
+    {
+        Rig day;
+        QVERIFY(day.log.loadFromFile(path));
+        QCOMPARE(day.log.count(), TLogColumns::kMaxRecords);
+        QCOMPARE(day.log.value(ColConverter, int(limit - 1)), 0x01);
+        QCOMPARE(day.log.value(ColRpmPeriod, int(limit - 1)), 0x0607);
+        QCOMPARE(day.log.value(ColCorr, int(limit - 1)), -0x09);
+        QCOMPARE(day.log.value(ColLogCorr, int(limit - 1)), 0x0E);
+        QCOMPARE(day.log.value(ColConverter, int(limit - 2)), 0);
+        QVERIFY(sink.messages.isEmpty());
+    }
     QFile f(path);
-    QVERIFY(f.resize(15 + 15 * (qint64(TLogColumns::kMaxRecords) + 1)));
+    QVERIFY(f.resize(15 + 15 * (limit + 1)));
     QVERIFY(!back.log.loadFromFile(path));
     QCOMPARE(sink.messages, QStringList{QString::fromUtf8(
                                 "Log file is too long: more than 8640000 records (24 hours).\n\n"
@@ -500,12 +561,14 @@ void TestLogModel::loadFailures()
     QCOMPARE(rig.log.count(), 150); // columns untouched
     QVERIFY(!rig.log.hasData());    // but the chart waits for the next log
 
-    // Saving an empty log writes nothing and says nothing.
+    // Saving an empty log writes nothing and says so.
+    sink.messages.clear();
     Rig empty;
     QTemporaryDir dir;
     QVERIFY(!empty.log.saveToFile(dir.filePath(QStringLiteral("e"))));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("e.log"))));
-    QCOMPARE(sink.messages.size(), 1);
+    QCOMPARE(sink.messages, QStringList{QString::fromUtf8(
+                                "The log is empty: nothing was saved.\n\nЛог пуст: ничего не сохранено.")});
 }
 
 void TestLogModel::saveFailureKeepsTheOldFile()
@@ -530,6 +593,74 @@ void TestLogModel::saveFailureKeepsTheOldFile()
     QVERIFY(rig.log.saveToFile(path));
     QCOMPARE(readAll(path).size(), 15 + 15 * 10);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("old.log")});
+}
+
+namespace {
+// Keeps what is written and the size of every write.
+class PieceDevice : public QIODevice {
+public:
+    explicit PieceDevice(qint64 refuseAfter = -1) : refuseAfter_(refuseAfter) { open(QIODevice::WriteOnly); }
+    QByteArray bytes;
+    QList<qint64> writes;
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        if (refuseAfter_ >= 0 && writes.size() >= refuseAfter_)
+            return -1;
+        writes.append(size);
+        bytes.append(data, size);
+        return size;
+    }
+
+private:
+    qint64 refuseAfter_;
+};
+} // namespace
+
+// A log longer than one piece comes out whole, row by row, but never more
+// than a piece and a row at a time.
+void TestLogModel::csvRowsInPieces()
+{
+    Rig rig;
+    const int n = 30000; // about 1.5 pieces of text
+    rig.fill(n);
+    PieceDevice device;
+    QVERIFY(logcsv::writeCsv(rig.log, device));
+    QVERIFY(device.writes.size() >= 2);
+    for (qint64 size : device.writes)
+        QVERIFY(size <= logcsv::kPieceBytes + 256);
+    const QList<QByteArray> lines = device.bytes.split('\n');
+    QCOMPARE(lines.size(), n + 2); // header, n rows, nothing after the last line end
+    QCOMPARE(lines.front(), QByteArray("Time_s,Converter,Marker,AuxOut,MAF,TPS,RpmPeriod,O2,Corr,IAT,ECT,AuxSlot2,"
+                                       "AuxSlot3,O2SM,LogCorr"));
+    QVERIFY(lines.back().isEmpty());
+    for (int i = 0; i < n; ++i) {
+        const QList<QByteArray> fields = lines[i + 1].split(',');
+        QCOMPARE(fields.size(), 1 + kLogColumns);
+        QCOMPARE(fields[0], QByteArray::number(i / 100) + '.' + QByteArray::number(i % 100).rightJustified(2, '0'));
+        for (int c = 0; c < kLogColumns; ++c)
+            // The auxiliary slots are not held outside a recording: empty fields.
+            if (rig.log.columnLength(c) == 0 ? !fields[c + 1].isEmpty()
+                                             : fields[c + 1] != QByteArray::number(rig.log.value(c, i)))
+                QFAIL(qPrintable(QStringLiteral("row %1 column %2: %3").arg(i).arg(c).arg(QString(fields[c + 1]))));
+    }
+}
+
+void TestLogModel::csvFailures()
+{
+    RecordingSink sink;
+    ScopedMessageSink scope(&sink);
+    Rig rig;
+    rig.fill(30000);
+    PieceDevice refusing(1);
+    QVERIFY(!logcsv::writeCsv(rig.log, refusing));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("no/such/x.csv"));
+    QVERIFY(!logcsv::exportCsv(rig.log, path));
+    QCOMPARE(sink.messages, QStringList{QStringLiteral("CSV file save error")});
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot), QStringList{});
 }
 
 QTEST_GUILESS_MAIN(TestLogModel)

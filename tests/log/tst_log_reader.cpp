@@ -103,6 +103,9 @@ private slots:
     void oneLostByteCostsAtMostNineFrames();
     void twoHundredBadFramesEndTheStream();
     void deviceThatNeverStreamsKeepsThePreviousView();
+    void previousRecordingStaysUntilTheFirstRecord_data();
+    void previousRecordingStaysUntilTheFirstRecord();
+    void portErrorOnTheFirstReadKeepsRunning();
     void unplugMidStreamStopsOnce();
     void stopEndsTheReaderWithoutASecondStop();
     void startAndStopCommands();
@@ -276,17 +279,101 @@ void TestLogReader::deviceThatNeverStreamsKeepsThePreviousView()
     silent.silenceAfterFrames = 0;
     rig.unit.setConfig(silent);
     rig.start();
+    const int held = rig.log.count();
     QTRY_VERIFY_WITH_TIMEOUT(!rig.window.running, 4000);
     QCOMPARE(rig.window.stops, 2);
     QVERIFY(!rig.log.recording());
     QVERIFY(rig.log.stopped());
-    QVERIFY(!rig.log.hasData());
-    QCOMPARE(rig.log.count(), 0);
+    QVERIFY(rig.log.hasData());                 // the recording it shows is still there
+    QCOMPARE(rig.log.count(), held);
+    QVERIFY(!rig.log.holdsLastStream());
     QCOMPARE(rig.chart.rebuilds, 1);            // the chart keeps what it showed
     QCOMPARE(rig.log.visibleLast(), last);      // and the view its range
     QCOMPARE(int(rig.log.viewHistory().size()), 1);
     QTest::qWait(300);
     QCOMPARE(rig.window.stops, 2);
+}
+
+// A start replaces the recording held only once the new stream brings a
+// record: a unit that sends nothing, or only the frame that confirms the
+// stream, leaves the previous recording to be saved, with the header bytes
+// of the file it came from.
+void TestLogReader::previousRecordingStaysUntilTheFirstRecord_data()
+{
+    QTest::addColumn<bool>("confirmed"); // the first frame arrives
+    QTest::newRow("silent unit") << false;
+    QTest::newRow("first frame only") << true;
+}
+
+void TestLogReader::previousRecordingStaysUntilTheFirstRecord()
+{
+    QFETCH(bool, confirmed);
+    RecordingSink sink;
+    ScopedMessageSink scope(&sink);
+    QTemporaryDir dir;
+    Rig rig;
+    TLogRecord r{};
+    for (int i = 0; i < 150; ++i) {
+        r[ColMaf] = i;
+        QVERIFY(rig.log.addRecord(r));
+    }
+    rig.log.headerA = 0x5A;
+    rig.log.headerB = 0xC3;
+    sim::Config config;
+    config.silenceAfterFrames = confirmed ? 1 : 0;
+    rig.unit.setConfig(config);
+    rig.start();
+    if (confirmed)
+        QTRY_VERIFY_WITH_TIMEOUT(rig.log.hasData(), 4000); // the stream is confirmed
+    QCOMPARE(rig.log.count(), 150);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.window.running, 8000);
+    QCOMPARE(rig.log.count(), 150);
+    QCOMPARE(rig.log.value(ColMaf, 149), 149);
+    QVERIFY(!rig.log.holdsLastStream());
+    QVERIFY(rig.log.saveToFile(dir.filePath(QStringLiteral("kept"))));
+    QFile saved(dir.filePath(QStringLiteral("kept.log")));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QByteArray bytes = saved.readAll();
+    QCOMPARE(bytes.size(), 15 + 15 * 150);
+    QCOMPARE(bytes.left(2), QByteArray("\x5A\xC3"));
+    QVERIFY(sink.messages.isEmpty());
+
+    // A stream that brings records replaces it at its first record.
+    rig.unit.setConfig(sim::Config{});
+    rig.start();
+    QVERIFY(QTest::qWaitFor([&] { return rig.log.holdsLastStream(); }, 4000));
+    QVERIFY(rig.log.count() < 150);
+    rig.stop();
+    QCOMPARE(int(rig.log.headerA), 0);
+    QCOMPARE(int(rig.log.headerB), 0);
+    QVERIFY(rig.log.holdsLastStream());
+}
+
+// A port error on the stream's very first read is told once; the stream is
+// not stopped, so the window stays running until the user presses Stop.
+void TestLogReader::portErrorOnTheFirstReadKeepsRunning()
+{
+    RecordingSink sink;
+    ScopedMessageSink scope(&sink);
+    sim::Config config;
+    config.hangupAfterFrames = 0; // unplugged right after "sl", before any frame
+    Rig rig(config);
+    rig.start();
+    QVERIFY(rig.unit.waitForEvent("hangup", 4000));
+    QVERIFY(QTest::qWaitFor([&] { return !sink.messages.isEmpty(); }, 4000));
+    QVERIFY(rig.window.running);
+    QCOMPARE(rig.window.stops, 0);
+    QVERIFY(rig.log.recording());
+    QVERIFY(rig.channel.portIdle.load());
+
+    // The user's Stop ends it; the reader has nothing more to say by then.
+    rig.stop();
+    rig.log.waitForReaders();
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(rig.window.stops, 1);
+    QVERIFY(!rig.window.running);
+    QVERIFY(!rig.log.recording());
+    QCOMPARE(sink.messages.size(), 1);
 }
 
 void TestLogReader::unplugMidStreamStopsOnce()

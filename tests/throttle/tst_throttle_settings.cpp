@@ -125,6 +125,48 @@ private slots:
             QCOMPARE(kma::modeWindowPosition(t, mode).has_value(), true);
     }
 
+    // Kick mode holds the window start between Min and Max, also on an image
+    // (a file, a unit) whose Min lies above its Max; the image is not touched.
+    void kickWindowBetweenMinAndMax_data()
+    {
+        QTest::addColumn<int>("min");
+        QTest::addColumn<int>("max");
+        QTest::addColumn<int>("moved");
+        QTest::addColumn<int>("shown"); // -1: anywhere between the two
+        QTest::newRow("inside") << 10 << 200 << 120 << 120;
+        QTest::newRow("below Min") << 10 << 200 << 5 << 10;
+        QTest::newRow("above Max") << 10 << 200 << 250 << 200;
+        QTest::newRow("Min equals Max") << 90 << 90 << 200 << 90;
+        QTest::newRow("Min above Max, start below both") << 200 << 50 << 10 << -1;
+        QTest::newRow("Min above Max, start between") << 200 << 50 << 120 << -1;
+        QTest::newRow("Min above Max, start above both") << 200 << 50 << 250 << -1;
+        QTest::newRow("Min above Max, start at 255") << 200 << 50 << 255 << -1;
+        QTest::newRow("Min above Max, start at 0") << 255 << 1 << 0 << -1;
+    }
+    void kickWindowBetweenMinAndMax()
+    {
+        QFETCH(int, min);
+        QFETCH(int, max);
+        QFETCH(int, moved);
+        QFETCH(int, shown);
+        Table t;
+        ramp(t);
+        t.setSlot(tbl::kSlotMin, min);
+        t.setSlot(tbl::kSlotMax, max);
+        t.setSlot(tbl::kSlotKick, 100);
+        const TImage before = t.image(1);
+        TWindowState w;
+        w.editMode = EditKick;
+        w.setWindowStart(moved);
+        kma::windowStartMoved(t, w);
+        if (shown >= 0)
+            QCOMPARE(w.windowStart, shown);
+        QVERIFY2(w.windowStart >= std::min(min, max) && w.windowStart <= std::max(min, max),
+                 qPrintable(QString::number(w.windowStart)));
+        QCOMPARE(w.windowEnd, w.windowStart);
+        QVERIFY(t.image(1) == before);
+    }
+
     void auxiliaryOutputFromTheSnapshot()
     {
         Table t;
