@@ -1615,10 +1615,14 @@ void TForm1::ButtonCalibrateClick()
                                   "Выжмите педаль акселератора до пола и нажмите ОК\n"
                                   "Для сброса калибровок в значения0-255 не трогайте педаль акселератора и нажмите ОК"));
     ActionStopExecute();
+    // A unit that sent nothing leaves the earlier recording in the log: it
+    // calibrates nothing, the range goes back to 0..255.
     std::vector<int> samples;
-    samples.reserve(size_t(log_->count()));
-    for (int i = 0; i < log_->count(); ++i)
-        samples.push_back(log_->value(ColTps, i));
+    if (log_->holdsLastStream()) {
+        samples.reserve(size_t(log_->count()));
+        for (int i = 0; i < log_->count(); ++i)
+            samples.push_back(log_->value(ColTps, i));
+    }
     tpsCalibration = pedalCalibration(samples);
     showTpsCalibration();
 }
