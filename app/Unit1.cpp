@@ -49,6 +49,7 @@
 #include "link/Firmware.h"
 #include "link/MessageSink.h"
 #include "link/Protocol.h"
+#include "link/DeviceSession.h"
 #include "link/TableTransfer.h"
 #include "log/Autotune.h"
 #include "log/LiveCommands.h"
@@ -859,18 +860,16 @@ void TForm1::ComComboBox1Change()
             channel_->clearBoth();
             return;
         }
-        channel_->clearBoth();
-        const TDeviceInfo info = transfer::identify(*table_, *channel_);
-        LabelFirmware->setText(QStringLiteral("FW_Version:") + info.firmwareText);
-        LabelHwVersion->hide();
-        LabelFOsc->hide();
-        if (transfer::judgeIdentification(info)) {
-            proto::wait(300);
-            channel_->clearBoth();
-            takeSensorRecord();
-            proto::wait(300);
-            channel_->clearBoth();
-            ActionReadCoverterExecute();
+        const device::Unit unit = device::connect(*channel_, *table_);
+        LabelFirmware->setText(QStringLiteral("FW_Version:") + unit.info.firmwareText);
+        const bool newest = unit.compatible && transfer::firmwareGeneration() == 2;
+        LabelHwVersion->setText(QStringLiteral("HW_Version: ") + unit.info.hardwareText);
+        LabelFOsc->setText(QStringLiteral("F_OSC: ") + unit.info.oscillatorText);
+        LabelHwVersion->setVisible(newest);
+        LabelFOsc->setVisible(newest);
+        if (unit.sensorRecord)
+            takeSensorRecord(*unit.sensorRecord);
+        if (unit.compatible) {
             ActionReadCoverter->setEnabled(true);
             ActionWriteConverter->setEnabled(true);
             if (channel_->isConnected())
@@ -881,19 +880,9 @@ void TForm1::ComComboBox1Change()
     }
 }
 
-void TForm1::takeSensorRecord()
+void TForm1::takeSensorRecord(const kma::SensorRecord &record)
 {
-    if (transfer::firmwareGeneration() != 2)
-        return;
-    const TDeviceInfo &id = table_->identification;
-    LabelHwVersion->setText(QStringLiteral("HW_Version: ") + id.hardwareText);
-    LabelFOsc->setText(QStringLiteral("F_OSC: ") + id.oscillatorText);
-    LabelHwVersion->show();
-    LabelFOsc->show();
-    std::array<std::uint8_t, proto::kSensorRecordSize> bytes{};
-    if (proto::sensorRecordQuery(*channel_, bytes) != proto::kSensorRecordSize)
-        return; // a short record is ignored without a message
-    sensorRecord_ = kma::decodeRecord(bytes);
+    sensorRecord_ = record;
     GroupBoxContactlessSettings->show();
     QList<int> angles;
     for (int i = 0; i < ComboBoxKmaAngleDegrees->count(); ++i)

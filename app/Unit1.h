@@ -314,7 +314,7 @@ private:
     void handleSmoothingRequest(const TMsgSmoothing &request);
     void handleCorrectionWindowRequest(const TMsgCorrectionWindow &request);
     QString portPathFor(const QString &text);
-    void takeSensorRecord();
+    void takeSensorRecord(const kma::SensorRecord &record);
     void stopCommand();
     // Stops live data if it runs and waits for the reader to let go of the
     // port: before a port choice, a reconnect, a full write or a firmware update.

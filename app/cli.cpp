@@ -20,6 +20,7 @@
 #include "throttle/TpsCalibration.h"
 #include "link/MessageSink.h"
 #include "link/Rxtx.h"
+#include "link/DeviceSession.h"
 #include "link/TableTransfer.h"
 #include "sim/Emulator.h"
 #include "table/TableFile.h"
@@ -165,11 +166,13 @@ struct Session {
         return runReported(*channel, [&] { channel->reopen(path); });
     }
 
-    // Identification as the window does it: only id 6 is worked with.
-    bool identifyCompatible(bool print)
+    // Identification as the window does it: only id 6 is worked with; the
+    // table is read in the same sequence when asked.
+    bool identifyCompatible(bool print, bool readTable = false)
     {
         try {
-            const TDeviceInfo info = transfer::identify(table, *channel);
+            const device::Unit unit = device::connect(*channel, table, {false, readTable});
+            const TDeviceInfo &info = unit.info;
             if (print) {
                 std::printf("device id: %d\nfirmware: %s\n", info.deviceId, info.firmwareText.toUtf8().constData());
                 if (!info.hardwareText.isEmpty())
@@ -177,7 +180,7 @@ struct Session {
                 if (!info.oscillatorText.isEmpty())
                     std::printf("oscillator: %s\n", info.oscillatorText.toUtf8().constData());
             }
-            return transfer::judgeIdentification(info);
+            return unit.compatible && (!readTable || unit.tableRead);
         } catch (const std::exception &) {
             showMessage(QString::fromUtf8("Try again!\nПопробуйте еще раз!"));
             return false;
@@ -320,9 +323,7 @@ int main(int argc, char *argv[])
     }
 
     if (command == QLatin1String("read")) {
-        if (!s.identifyCompatible(false))
-            return 1;
-        if (transfer::tableRead(s.table, *s.channel) != transfer::Outcome::Done)
+        if (!s.identifyCompatible(false, true))
             return 1;
         return tbl::saveTabFile(s.table, file, 1) ? 0 : 1;
     }

@@ -1,0 +1,37 @@
+#include "link/DeviceSession.h"
+
+#include "link/Protocol.h"
+#include "link/Rxtx.h"
+#include "link/TableTransfer.h"
+#include "table/Table_iat_ect_corr.h"
+
+namespace device {
+
+Unit connect(TRXTX &channel, Table &table, Steps steps)
+{
+    Unit unit;
+    channel.clearBoth();
+    unit.info = transfer::identify(table, channel);
+    unit.compatible = transfer::judgeIdentification(unit.info);
+    if (!unit.compatible)
+        return unit;
+    if (steps.sensorRecord) {
+        proto::wait(300);
+        channel.clearBoth();
+        std::array<std::uint8_t, proto::kSensorRecordSize> bytes{};
+        // Only the newest firmware generation has the record; a short one is ignored without a message.
+        if (transfer::firmwareGeneration() == 2
+            && proto::sensorRecordQuery(channel, bytes) == proto::kSensorRecordSize)
+            unit.sensorRecord = kma::decodeRecord(bytes);
+    }
+    if (steps.table) {
+        proto::wait(300);
+        channel.clearBoth();
+        // One step of the history; the unit holds what was read, so nothing is sent back.
+        const TableEdit edit(table);
+        unit.tableRead = transfer::tableRead(table, channel) == transfer::Outcome::Done;
+    }
+    return unit;
+}
+
+} // namespace device

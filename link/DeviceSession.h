@@ -1,0 +1,31 @@
+#pragma once
+// What follows the opening of a port, the same for the window and the
+// command line: identify the unit, judge it, and for a unit this program
+// works with read its sensor record (newest firmware generation) and its
+// table, each after the pause the unit needs between commands. Failures of
+// the port or of the unit's answers are raised, as the protocol raises them.
+#include <optional>
+
+#include "link/DeviceInfo.h"
+#include "throttle/SensorRecord.h"
+
+class Table;
+class TRXTX;
+
+namespace device {
+
+struct Steps {
+    bool sensorRecord = true; // read the sensor record ("fiusfiuy")
+    bool table = true;        // read the table into image 1, one step of its history
+};
+
+struct Unit {
+    TDeviceInfo info;
+    bool compatible = false; // identified as a unit this program works with
+    std::optional<kma::SensorRecord> sensorRecord; // a full 5-byte answer only
+    bool tableRead = false;
+};
+
+Unit connect(TRXTX &channel, Table &table, Steps steps = {});
+
+} // namespace device
