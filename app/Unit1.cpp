@@ -44,6 +44,7 @@
 #include "ui/ThrottleEditor.h"
 #include "ui/ThrottlePanel.h"
 #include "ui/Unit3.h"
+#include "ui/SensorSettingsGroup.h"
 #include "app/WindowKeys.h"
 #include "throttle/CorrectionWindow.h"
 #include "link/Firmware.h"
@@ -470,36 +471,15 @@ void TForm1::buildLogPage()
 
 QWidget *TForm1::buildContactlessGroup(QWidget *parent)
 {
-    GroupBoxContactlessSettings = named(new QGroupBox(QStringLiteral("Contactless sensor settings"), parent),
-                                        "GroupBoxContactlessSettings");
-    auto *form = new QFormLayout(GroupBoxContactlessSettings);
-    ComboBoxKmaSensorType = named(new QComboBox(GroupBoxContactlessSettings), "ComboBoxKmaSensorType");
-    ComboBoxKmaSensorType->addItems(kma::sensorTypeNames());
-    ComboBoxKmaAngleDegrees = named(new QComboBox(GroupBoxContactlessSettings), "ComboBoxKmaAngleDegrees");
-    ComboBoxKmaDirection = named(new QComboBox(GroupBoxContactlessSettings), "ComboBoxKmaDirection");
-    ComboBoxKmaDirection->addItems({QString::fromUtf8("←"), QString::fromUtf8("→")});
-    ComboBoxKmaCalAtMinOrMaxAngle = named(new QComboBox(GroupBoxContactlessSettings), "ComboBoxKmaCalAtMinOrMaxAngle");
-    ComboBoxKmaCalAtMinOrMaxAngle->addItems({QString::fromUtf8("Min. α"), QString::fromUtf8("Max. α")});
-    ComboBoxKmaCalAtMinOrMaxAngle->setCurrentIndex(1);
-    CheckBoxIdleSwitch = named(new QCheckBox(QStringLiteral("Idle switch"), GroupBoxContactlessSettings),
-                               "CheckBoxIdleSwitch");
-    CheckBoxFullSwitch = named(new QCheckBox(QStringLiteral("Full load switch"), GroupBoxContactlessSettings),
-                               "CheckBoxFullSwitch");
-    ButtonCalibrateKMA = named(new QPushButton(QStringLiteral("Calibrate"), GroupBoxContactlessSettings),
-                               "ButtonCalibrateKMA");
-    form->addRow(named(new QLabel(QStringLiteral("Type")), "LabelType"), ComboBoxKmaSensorType);
-    form->addRow(named(new QLabel(QStringLiteral("Angle")), "LabelAngle"), ComboBoxKmaAngleDegrees);
-    form->addRow(named(new QLabel(QStringLiteral("Direction")), "LabelDirection"), ComboBoxKmaDirection);
-    form->addRow(named(new QLabel(QStringLiteral("Calibration")), "LabelCalibration"), ComboBoxKmaCalAtMinOrMaxAngle);
-    auto *switches = new QHBoxLayout;
-    switches->addWidget(CheckBoxIdleSwitch);
-    switches->addWidget(CheckBoxFullSwitch);
-    form->addRow(named(new QLabel(QStringLiteral("Invert switches")), "LabelInvertSwitches"), switches);
-    form->addRow(QString(), ButtonCalibrateKMA);
-    connect(CheckBoxIdleSwitch, &QCheckBox::clicked, this, [this] { switchInversionClicked(true); });
-    connect(CheckBoxFullSwitch, &QCheckBox::clicked, this, [this] { switchInversionClicked(false); });
-    connect(ComboBoxKmaSensorType, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &TForm1::ComboBoxKmaSensorTypeChange);
+    sensorSettings_ = new SensorSettingsGroup(parent);
+    GroupBoxContactlessSettings = sensorSettings_;
+    ComboBoxKmaSensorType = sensorSettings_->ComboBoxKmaSensorType;
+    ComboBoxKmaAngleDegrees = sensorSettings_->ComboBoxKmaAngleDegrees;
+    ComboBoxKmaDirection = sensorSettings_->ComboBoxKmaDirection;
+    ComboBoxKmaCalAtMinOrMaxAngle = sensorSettings_->ComboBoxKmaCalAtMinOrMaxAngle;
+    CheckBoxIdleSwitch = sensorSettings_->CheckBoxIdleSwitch;
+    CheckBoxFullSwitch = sensorSettings_->CheckBoxFullSwitch;
+    ButtonCalibrateKMA = sensorSettings_->ButtonCalibrateKMA;
     connect(ButtonCalibrateKMA, &QPushButton::clicked, this, &TForm1::ButtonCalibrateKMAClick);
     return GroupBoxContactlessSettings;
 }
@@ -561,11 +541,6 @@ void TForm1::FormCreate()
 {
     LabelHwVersion->hide();
     LabelFOsc->hide();
-    ComboBoxKmaAngleDegrees->clear();
-    for (int angle : kma::kAngles)
-        ComboBoxKmaAngleDegrees->addItem(QString::number(angle) + QString::fromUtf8("°"), angle);
-    if (ComboBoxKmaAngleDegrees->count() > 0)
-        ComboBoxKmaAngleDegrees->setCurrentIndex(0);
 
     LockLogLimitSpeedButton->setChecked(true);
     LockLogLimitSpeedButtonClick();
@@ -580,6 +555,7 @@ void TForm1::FormCreate()
     table_ = std::make_unique<Table>();
     table_->setUpTableView(tablePage->graph()->bindTable(*table_, true), true, false, mainFields_.get());
     table_->quickWriteHook = [this] { transfer::quickWrite(*table_, *channel_); };
+    sensorSettings_->bind(*table_);
     buildCorrectionWindow();
     buildDashboardViews();
     buildKeys();
@@ -883,17 +859,7 @@ void TForm1::ComComboBox1Change()
 void TForm1::takeSensorRecord(const kma::SensorRecord &record)
 {
     sensorRecord_ = record;
-    GroupBoxContactlessSettings->show();
-    QList<int> angles;
-    for (int i = 0; i < ComboBoxKmaAngleDegrees->count(); ++i)
-        angles.append(ComboBoxKmaAngleDegrees->itemData(i).toInt());
-    const int nearest = kma::nearestAngleIndex(angles, sensorRecord_.angle);
-    if (nearest >= 0)
-        ComboBoxKmaAngleDegrees->setCurrentIndex(nearest);
-    ComboBoxKmaDirection->setCurrentIndex(sensorRecord_.direction);
-    const int side = kma::calibrationSide(sensorRecord_.calibrationPoint);
-    if (side >= 0)
-        ComboBoxKmaCalAtMinOrMaxAngle->setCurrentIndex(side);
+    sensorSettings_->takeRecord(record);
 }
 
 void TForm1::SpeedButtonReconnectClick()
@@ -1343,10 +1309,8 @@ void TForm1::buildCorrectionWindow()
         if (!down)
             corr_->setCorrection(0);
     });
-    // Whatever replaced the image, the window shows what it now holds.
+    // Whatever replaced the image, the point modes show the point it holds.
     table_->observe([this](TableChange change) {
-        CheckBoxIdleSwitch->setChecked(table_->slot(tbl::kSlotIdleInvert) != 0);
-        CheckBoxFullSwitch->setChecked(table_->slot(tbl::kSlotFullInvert) != 0);
         if (change == TableChange::Image)
             corr_->followImage();
     });
@@ -1510,7 +1474,7 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
         if (idle || full) {
             QCheckBox *box = idle ? CheckBoxIdleSwitch : CheckBoxFullSwitch;
             box->toggle();
-            switchInversionClicked(idle);
+            sensorSettings_->inversionClicked(idle);
             return true;
         }
     }
@@ -1540,50 +1504,11 @@ void TForm1::editModeChosen(int mode)
     corr_->setEditMode(mode);
 }
 
-void TForm1::switchInversionClicked(bool idleSwitch)
-{
-    const TableEdit edit(*table_);
-    const QCheckBox *box = idleSwitch ? CheckBoxIdleSwitch : CheckBoxFullSwitch;
-    kma::setSwitchInversion(*table_, idleSwitch, box->isChecked());
-    table_->refresh();
-    table_->sendImage();
-}
-
-void TForm1::ComboBoxKmaSensorTypeChange()
-{
-    // The preset is one edit: the boxes that change reach the unit in one image.
-    const TableEdit edit(*table_);
-    const kma::Preset p = kma::preset(ComboBoxKmaSensorType->currentIndex());
-    if (p.direction)
-        ComboBoxKmaDirection->setCurrentIndex(*p.direction);
-    if (p.calSide)
-        ComboBoxKmaCalAtMinOrMaxAngle->setCurrentIndex(*p.calSide);
-    // A box whose state changes acts as a click on it; one that stays sends nothing.
-    const std::pair<QCheckBox *, std::optional<bool>> switches[] = {{CheckBoxIdleSwitch, p.invertIdle},
-                                                                    {CheckBoxFullSwitch, p.invertFull}};
-    for (const auto &[box, inverted] : switches) {
-        if (inverted && box->isChecked() != *inverted) {
-            box->setChecked(*inverted);
-            switchInversionClicked(box == CheckBoxIdleSwitch);
-        }
-    }
-    QList<int> angles;
-    for (int i = 0; i < ComboBoxKmaAngleDegrees->count(); ++i)
-        angles.append(ComboBoxKmaAngleDegrees->itemData(i).toInt());
-    const int nearest = kma::nearestAngleIndex(angles, p.angle);
-    if (nearest >= 0)
-        ComboBoxKmaAngleDegrees->setCurrentIndex(nearest);
-}
-
 void TForm1::ButtonCalibrateKMAClick()
 {
     // The record follows the lists whether or not the unit is there.
-    sensorRecord_.angle = ComboBoxKmaAngleDegrees->currentData().toInt();
-    sensorRecord_.typeCode = kma::kTypeCode;
-    sensorRecord_.direction = ComboBoxKmaDirection->currentIndex() & 1;
-    sensorRecord_.calibrationPoint =
-        ComboBoxKmaCalAtMinOrMaxAngle->currentIndex() == 1 ? kma::kCalibrateAtMax : kma::kCalibrateAtMin;
-    if (ComboBoxKmaAngleDegrees->currentIndex() < 0 || !channel_->isPortOpen())
+    sensorRecord_ = sensorSettings_->recordFromLists();
+    if (!sensorSettings_->angleChosen() || !channel_->isPortOpen())
         return;
     if (!runReported(*channel_, [this] { proto::sensorCalibration(*channel_, kma::encodeRecord(sensorRecord_)); }))
         return;

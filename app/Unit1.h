@@ -53,6 +53,7 @@ class TablePage;
 class LogPage;
 class MenuBars;
 class CorrectionWindow;
+class SensorSettingsGroup;
 class CorrectionGroup;
 class WindowKeys;
 
@@ -260,7 +261,6 @@ public slots:
     void Nastroiki_FileOpenExecute();
     void ComboBoxLanguageChange();
     void Nastroiki_FileSaveAsExecute();
-    void ComboBoxKmaSensorTypeChange();
     void ButtonCalibrateKMAClick();
     void ButtonCalibrateClick();
     void editModeChosen(int mode);
@@ -328,7 +328,6 @@ private:
     // (0 Russian, 1 English; any other index: Russian captions, no help,
     // the sound folder kept).
     void applyLanguage(int language);
-    void switchInversionClicked(bool idleSwitch);
     void showTpsCalibration();
     void clearCorrectionWindow();
 
@@ -356,6 +355,7 @@ private:
     QVBoxLayout *throttleArea_ = nullptr;
     QString soundFolder_ = QStringLiteral("Sound/En/");
     CorrectionWindow *corr_ = nullptr;
+    SensorSettingsGroup *sensorSettings_ = nullptr;
     CorrectionGroup *correctionGroup_ = nullptr;
     WindowKeys *keys_ = nullptr;
     // The live correction the unit was last sent.

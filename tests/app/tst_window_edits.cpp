@@ -267,8 +267,11 @@ private slots:
     {
         Rig rig;
         QVERIFY(rig.ok);
-        rig.key(Qt::Key_Up);
-        QVERIFY(rig.writes(1));
+        // A few edits first: the history then holds enough states for a
+        // read's undo to skip some, as it once did.
+        for (int i = 0; i < 3; ++i)
+            rig.key(Qt::Key_Up);
+        QVERIFY(rig.writes(3));
         const QByteArray edited = rig.shown();
         sim::Image other = unitImage();
         other[60] = 7;
@@ -276,7 +279,7 @@ private slots:
         rig.form->ActionReadCoverter->trigger();
         QVERIFY(rig.unit.waitForEvent("read", 5000));
         QCOMPARE(rig.shown(), bytesOf(other));
-        QCOMPARE(rig.quickWrites(), 1); // nothing sent back after the read
+        QCOMPARE(rig.quickWrites(), 3); // nothing sent back after the read
         rig.key(Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(rig.shown(), edited);
         rig.key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
