@@ -44,6 +44,7 @@
 #include "ui/ThrottleEditor.h"
 #include "ui/ThrottlePanel.h"
 #include "ui/Unit3.h"
+#include "ui/ParameterPanel.h"
 #include "ui/SensorSettingsGroup.h"
 #include "app/WindowKeys.h"
 #include "throttle/CorrectionWindow.h"
@@ -95,35 +96,6 @@ QAction *makeAction(QWidget *owner, const char *objectName, const QString &capti
 }
 
 
-// A three-digit parameter box.
-QLineEdit *paramEdit(QWidget *parent, const QString &objectName)
-{
-    auto *edit = new QLineEdit(parent);
-    edit->setObjectName(objectName);
-    // Three digits and a sign: an enrichment byte below 128 from the unit
-    // shows as a negative percentage (0 shows -100), and a box that cut it
-    // short would send another byte back.
-    edit->setValidator(new QIntValidator(-999, 999, edit));
-    edit->setMaxLength(4);
-    edit->setMaximumWidth(56);
-    return edit;
-}
-
-// Binds the table's parameters to eight edit boxes (index = slot - 256).
-class LineEditFields : public tbl::ParamFields {
-public:
-    explicit LineEditFields(const std::array<QLineEdit *, 8> &edits) : edits_(edits) {}
-    QString text(int param) const override { return edits_.at(size_t(param))->text(); }
-    void setText(int param, const QString &text) override { edits_.at(size_t(param))->setText(text); }
-
-private:
-    std::array<QLineEdit *, 8> edits_;
-};
-
-// Object names of the parameter boxes by parameter index.
-const std::array<const char *, 8> kMainEditNames = {"MaskEditMafTime", "MaskEditTreshold", "MaskEditEnrichmentFactor",
-                                                    "MaskEditEnleanmentFactor", "MaskEditSmoothMaf", "MaskEditTps",
-                                                    "MaskEditRpm", "MaskEditTpsThreshold"};
 const std::array<const char *, 8> kCompareEditStems = {"MaskEditMafTime%1Compare", "MaskEditTreshold%1Compare",
                                                        "MaskEditEnrichmentFactor%1Compare",
                                                        "MaskEditEnleanmentFactor%1Compare", "MaskEditMaf%1Compare",
@@ -132,13 +104,6 @@ const std::array<const char *, 8> kCompareEditStems = {"MaskEditMafTime%1Compare
 const std::array<const char *, 8> kParamCaptions = {"MAF sampling, 1/100 s", "Trigger threshold", "Enrichment +%",
                                                     "Enrichment decay -%", "MAF smoothing %", "TPS smoothing %",
                                                     "RPM smoothing %", "Table 2 at TPS >"};
-const std::array<const char *, 7> kTrackBarCaptions = {"MAF smoothing", "TPS smoothing", "RPM smoothing",
-                                                       "MAF sampling", "Trigger threshold", "Enrichment",
-                                                       "Enrichment decay"};
-// Object names of those captions.
-const std::array<const char *, 7> kTrackBarCaptionNames = {
-    "CaptionTrackBarMafSm", "CaptionTrackBarTpsSm", "CaptionTrackBarRpmSm", "LabelMafTime",
-    "LabelThreshold",       "LabelEnrichmentFactor", "LabelEnleanmentFactor"};
 const std::array<const char *, 8> kCompareCaptionNames = {
     "LabelMafTimeCompare", "LabelThresholdCompare", "CaptionCompareParam2", "CaptionCompareParam3",
     "CaptionCompareParam4", "CaptionCompareParam5", "CaptionCompareParam6", "CaptionCompareParam7"};
@@ -486,35 +451,11 @@ QWidget *TForm1::buildContactlessGroup(QWidget *parent)
 
 QWidget *TForm1::buildParameterGroup(QWidget *parent)
 {
-    auto *group = named(new QGroupBox(QStringLiteral("Signal processing"), parent), "GroupBoxParameters");
-    auto *grid = new QGridLayout(group);
-    for (int param = 0; param < 8; ++param) {
-        mainParamEdits[size_t(param)] = paramEdit(group, QString::fromLatin1(kMainEditNames[size_t(param)]));
-        // The main view shows these values through the track bars only.
-        mainParamEdits[size_t(param)]->hide();
-        connect(mainParamEdits[size_t(param)], &QLineEdit::textChanged, this, [this, param] { paramEditChanged(param); });
-    }
-    for (int id = 0; id < tbl::TrackBarCount; ++id) {
-        const tbl::TrackBarInfo &info = tbl::trackBarInfo(id);
-        auto *bar = named(new QSlider(Qt::Horizontal, group), info.trackBar);
-        bar->setRange(info.min, info.max);
-        bar->setValue(info.designPosition);
-        bar->setMinimumWidth(260);
-        auto *label = named(new QLabel(group), info.label);
-        label->setMinimumWidth(56);
-        trackBars[size_t(id)] = bar;
-        trackBarLabels[size_t(id)] = label;
-        auto *caption = new QLabel(QString::fromLatin1(kTrackBarCaptions[size_t(id)]), group);
-        caption->setObjectName(QString::fromLatin1(kTrackBarCaptionNames[size_t(id)]));
-        grid->addWidget(caption, id, 0);
-        grid->addWidget(bar, id, 1);
-        grid->addWidget(label, id, 2);
-        connect(bar, &QSlider::valueChanged, this, [this, id](int position) { trackBarChanged(id, position); });
-        connect(bar, &QSlider::sliderPressed, this, [this] { table_->beginEdit(); });
-        connect(bar, &QSlider::sliderReleased, this, [this] { table_->endEdit(); });
-    }
-    grid->setColumnStretch(3, 1);
-    return group;
+    parameters_ = new ParameterPanel(parent);
+    trackBars = parameters_->trackBars;
+    trackBarLabels = parameters_->trackBarLabels;
+    mainParamEdits = parameters_->edits;
+    return parameters_;
 }
 
 QWidget *TForm1::buildCompareView(QWidget *parent)
@@ -525,8 +466,8 @@ QWidget *TForm1::buildCompareView(QWidget *parent)
     grid->addWidget(new QLabel(QStringLiteral("Tab2"), group), 0, 2);
     for (int param = 0; param < 8; ++param) {
         const QString stem = QString::fromLatin1(kCompareEditStems[size_t(param)]);
-        compareParamEdits1[size_t(param)] = paramEdit(group, stem.arg(1));
-        compareParamEdits2[size_t(param)] = paramEdit(group, stem.arg(2));
+        compareParamEdits1[size_t(param)] = parameterEdit(group, stem.arg(1));
+        compareParamEdits2[size_t(param)] = parameterEdit(group, stem.arg(2));
         auto *caption = new QLabel(QString::fromLatin1(kParamCaptions[size_t(param)]), group);
         caption->setObjectName(QString::fromLatin1(kCompareCaptionNames[size_t(param)]));
         grid->addWidget(caption, param + 1, 0);
@@ -551,9 +492,9 @@ void TForm1::FormCreate()
     // The channel subscribes itself, after the window.
     channel_ = std::make_unique<TRXTX>(*broadcaster_);
 
-    mainFields_ = std::make_unique<LineEditFields>(mainParamEdits);
     table_ = std::make_unique<Table>();
-    table_->setUpTableView(tablePage->graph()->bindTable(*table_, true), true, false, mainFields_.get());
+    table_->setUpTableView(tablePage->graph()->bindTable(*table_, true), true, false, parameters_);
+    parameters_->bind(*table_);
     table_->quickWriteHook = [this] { transfer::quickWrite(*table_, *channel_); };
     sensorSettings_->bind(*table_);
     buildCorrectionWindow();
@@ -744,51 +685,6 @@ void TForm1::closeEvent(QCloseEvent *event)
 {
     FormClose();
     event->accept();
-}
-
-void TForm1::trackBarChanged(int id, int position)
-{
-    // The unit gets every parameter change: a step of the bar is one edit, a
-    // drag one edit from press to release.
-    std::optional<TableEdit> step;
-    if (table_ && !trackBars[size_t(id)]->isSliderDown())
-        step.emplace(*table_);
-    showTrackBarLabels(id, position);
-    QLineEdit *edit = mainParamEdits[size_t(tbl::trackBarInfo(id).param)];
-    const QString text = tbl::trackBarEditText(position);
-    if (edit->text() != text)
-        edit->setText(text);
-    if (table_)
-        table_->readParameter(1, tbl::trackBarInfo(id).param);
-}
-
-void TForm1::showTrackBarLabels(int id, int value)
-{
-    trackBarLabels[size_t(id)]->setText(tbl::trackBarLabelText(id, value));
-    if (id == tbl::TrackBarMafSm && throttlePanel)
-        throttlePanel->setSmoothing(value);
-}
-
-void TForm1::paramEditChanged(int param)
-{
-    // The box follows the table (a read, a file, undo). Its bar goes as near
-    // as its range allows but does not write back: a value outside the bar's
-    // range (a sampling time of 2 from the unit) must reach the unit again
-    // unchanged. The labels tell the box's own value.
-    const QString text = mainParamEdits[size_t(param)]->text();
-    for (int id = 0; id < tbl::TrackBarCount; ++id) {
-        if (tbl::trackBarInfo(id).param != param)
-            continue;
-        bool ok = false;
-        const int position = tbl::trackBarPositionFromText(id, text, &ok);
-        if (!ok)
-            continue;
-        {
-            const QSignalBlocker blocker(trackBars[size_t(id)]);
-            trackBars[size_t(id)]->setValue(position);
-        }
-        showTrackBarLabels(id, tbl::parseLeadingInt(text));
-    }
 }
 
 void TForm1::fillPortList()
@@ -1277,6 +1173,7 @@ void TForm1::buildThrottlePanel()
     controls.bordersPanel = MafBordersSliderPanel;
     throttleEditor = new ThrottleEditor(*table_, *corr_, controls, [this] { applyCorrection(); }, this);
     throttlePanel->setSmoothing(trackBars[tbl::TrackBarMafSm]->value());
+    connect(parameters_, &ParameterPanel::smoothingChanged, throttlePanel, &ThrottlePanel::setSmoothing);
     // The switch pictures toggle their inversion on a double click.
     for (QLabel *picture : {dashboardView->IdleSwOnImage, dashboardView->IdleSwOffImage, dashboardView->FullSwOnImage,
                             dashboardView->FullSwOffImage})

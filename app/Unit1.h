@@ -54,6 +54,7 @@ class LogPage;
 class MenuBars;
 class CorrectionWindow;
 class SensorSettingsGroup;
+class ParameterPanel;
 class CorrectionGroup;
 class WindowKeys;
 
@@ -322,7 +323,6 @@ private:
     // Autocorrection off (correction 0 to the unit) and the MAF limit locked,
     // as every stop of live data does first. quiet: a failed send is not reported.
     void releaseAutocorrection(bool quiet);
-    void trackBarChanged(int id, int position);
     void buildThrottlePanel();
     // Rewrites every caption, the help and the sound folder for a language
     // (0 Russian, 1 English; any other index: Russian captions, no help,
@@ -331,8 +331,6 @@ private:
     void showTpsCalibration();
     void clearCorrectionWindow();
 
-    void showTrackBarLabels(int id, int value);
-    void paramEditChanged(int id);
 
     std::unique_ptr<TZiravBroadcaster> broadcaster_;
     std::unique_ptr<TRXTX> channel_;
@@ -341,7 +339,7 @@ private:
     // Declared after the channel and the broadcaster it refers to, so it goes first.
     std::unique_ptr<Log> log_;
     TO2Setpoints o2Setpoints_;
-    std::unique_ptr<tbl::ParamFields> mainFields_, compareFields1_, compareFields2_;
+    std::unique_ptr<tbl::ParamFields> compareFields1_, compareFields2_;
     std::unique_ptr<sim::Emulator> demoUnit_;
     TForm2 *progress_ = nullptr;
     QHBoxLayout *dashboardArea_ = nullptr;
@@ -356,6 +354,7 @@ private:
     QString soundFolder_ = QStringLiteral("Sound/En/");
     CorrectionWindow *corr_ = nullptr;
     SensorSettingsGroup *sensorSettings_ = nullptr;
+    ParameterPanel *parameters_ = nullptr;
     CorrectionGroup *correctionGroup_ = nullptr;
     WindowKeys *keys_ = nullptr;
     // The live correction the unit was last sent.

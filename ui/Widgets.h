@@ -1,7 +1,12 @@
 #pragma once
 // Small helpers every page uses to make its controls.
+#include <array>
+
 #include <QString>
 
+#include "table/TableParams.h"
+
+class QLineEdit;
 class QSlider;
 class QWidget;
 
@@ -16,3 +21,17 @@ W *named(W *widget, const char *objectName)
 // Vertical bars of the log and autotuning settings: the slider value is the
 // bar's position, drawn from the top down, so the largest value sits on top.
 QSlider *verticalBar(QWidget *parent, const char *objectName, int min, int max, int position);
+
+// A three-digit parameter box.
+QLineEdit *parameterEdit(QWidget *parent, const QString &objectName);
+
+// Binds a table's parameters to eight edit boxes (index = slot - 256).
+class LineEditFields : public tbl::ParamFields {
+public:
+    explicit LineEditFields(const std::array<QLineEdit *, 8> &edits) : edits_(edits) {}
+    QString text(int param) const override;
+    void setText(int param, const QString &text) override;
+
+private:
+    std::array<QLineEdit *, 8> edits_;
+};

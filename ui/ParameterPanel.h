@@ -1,0 +1,44 @@
+#pragma once
+// The signal processing parameters of the main page: seven track bars, each
+// driving a hidden parameter box of image 1 with its label. A step of a bar
+// is one edit of the table, a drag one edit from press to release, so every
+// change reaches the unit. The boxes follow the table (a read, a file, undo)
+// without writing back: a value outside a bar's range stays as the unit has it.
+#include <array>
+
+#include <QGroupBox>
+
+#include "table/TableParams.h"
+
+class QLabel;
+class QLineEdit;
+class QSlider;
+class Table;
+
+class ParameterPanel : public QGroupBox, public tbl::ParamFields {
+    Q_OBJECT
+public:
+    explicit ParameterPanel(QWidget *parent = nullptr);
+    // The table whose image 1 the boxes belong to (bind the boxes as its fields too).
+    void bind(Table &table);
+
+    // tbl::ParamFields: the hidden boxes.
+    QString text(int param) const override;
+    void setText(int param, const QString &text) override;
+
+    // By track bar id (tbl::TrackBarId) and by parameter.
+    std::array<QSlider *, 7> trackBars{};
+    std::array<QLabel *, 7> trackBarLabels{};
+    std::array<QLineEdit *, 8> edits{};
+
+signals:
+    // TrackBarMafSm's value: the throttle panel's smoothing label follows it.
+    void smoothingChanged(int percent);
+
+private:
+    void trackBarChanged(int id, int position);
+    void editChanged(int param);
+    void showLabels(int id, int value);
+
+    Table *table_ = nullptr;
+};
