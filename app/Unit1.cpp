@@ -393,21 +393,11 @@ void TForm1::buildAutotuningSetup()
     StringGridO2Table = page->StringGridO2Table;
     MaskEditO2REF = page->MaskEditO2REF;
     ButtonFillLoadTableWithO2RefValue = page->ButtonFillLoadTableWithO2RefValue;
-    MaskEditO2REF->installEventFilter(this);
+    autotuningSetup_ = page;
 
     PageControl1->setTabVisible(PageControl1->indexOf(TabSheetAutotuningSetup), false);
 
-    connect(UpDown1, QOverload<int>::of(&QSpinBox::valueChanged), this, &TForm1::UpDown1Change);
-    connect(TrackBarB, &QSlider::valueChanged, this, &TForm1::TrackBarBChange);
-    connect(TrackBarT, &QSlider::valueChanged, this, &TForm1::TrackBarTChange);
     connect(TrackBarLogO2Target, &QSlider::valueChanged, this, &TForm1::TrackBarLogO2TargetChange);
-    connect(ButtonFillLoadTableWithO2RefValue, &QPushButton::clicked, this,
-            &TForm1::ButtonFillLoadTableWithO2RefValueClick);
-    connect(StringGridO2Table, &QTableWidget::currentCellChanged, this,
-            [this](int row, int column, int, int) { StringGridO2TableSelectCell(row, column); });
-    connect(StringGridO2Table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
-        o2TargetGrid.setText(item->column(), item->row(), item->text());
-    });
 }
 
 void TForm1::buildLogPage()
@@ -527,8 +517,7 @@ void TForm1::FormCreate()
     }
     TrackBarRefO2Change();
     TrackBarLogO2TargetChange(); // the target's labels show from the start too
-    TrackBarBChange();
-    TrackBarTChange();
+    autotuningSetup_->bind(*log_, o2TargetGrid, [this] { return ComboBoxO2->currentIndex(); });
     applyLanguage(lang::kEnglish);
     {
         const QSignalBlocker blocker(ComboBoxLanguage);
@@ -604,8 +593,8 @@ TProgramState TForm1::programState() const
                tbl::parseLeadingInt(MaskEditForcedIdleTps->text()),
                corr_->mafWindowStart(),
                spareSetting_,
-               trackBarBCopy_,
-               trackBarTCopy_};
+               autotuningSetup_->trackBarBCopy,
+               autotuningSetup_->trackBarTCopy};
     return s;
 }
 
@@ -653,9 +642,9 @@ void TForm1::loadProgramState(const QString &fileName, bool quietWhenMissing)
     if (has(4 + TProgramState::Spare))
         spareSetting_ = word(TProgramState::Spare);
     if (has(4 + TProgramState::TrackBarBCopy))
-        trackBarBCopy_ = word(TProgramState::TrackBarBCopy);
+        autotuningSetup_->trackBarBCopy = word(TProgramState::TrackBarBCopy);
     if (has(4 + TProgramState::TrackBarTCopy))
-        trackBarTCopy_ = word(TProgramState::TrackBarTCopy);
+        autotuningSetup_->trackBarTCopy = word(TProgramState::TrackBarTCopy);
     showTpsCalibration();
 }
 
@@ -1309,27 +1298,6 @@ void TForm1::TrackBarLogO2TargetChange()
     showO2Setpoints();
 }
 
-void TForm1::TrackBarBChange()
-{
-    trackBarBCopy_ = TrackBarB->value();
-    const int b = barValue(TrackBarB);
-    LabelTrackBarB->setText(QString::number(b));
-    log_->setTrackBarB(b);
-}
-
-void TForm1::TrackBarTChange()
-{
-    trackBarTCopy_ = TrackBarT->value();
-    const int t = barValue(TrackBarT);
-    LabelTrackBarT->setText(QString::number(t));
-    log_->setTrackBarT(t);
-}
-
-void TForm1::UpDown1Change()
-{
-    log_->setMaxMafSpread(UpDown1->value());
-}
-
 void TForm1::LockLogLimitSpeedButtonClick()
 {
     LogLimitTrackBar->setEnabled(!LockLogLimitSpeedButton->isChecked());
@@ -1345,24 +1313,6 @@ void TForm1::LogLimitTrackBarChange()
     table_->setMaxMafPosition(limit);
 }
 
-void TForm1::ButtonFillLoadTableWithO2RefValueClick()
-{
-    o2TargetGrid.fill(MaskEditO2REF->text());
-    const QSignalBlocker blocker(StringGridO2Table);
-    for (int row = 0; row < TO2TargetGrid::kRows; ++row)
-        for (int col = 0; col < TO2TargetGrid::kCols; ++col)
-            StringGridO2Table->item(row, col)->setText(o2TargetGrid.text(col, row));
-}
-
-void TForm1::StringGridO2TableSelectCell(int row, int column)
-{
-    const std::optional<QString> hint = o2TargetGrid.selectCell(column, row, ComboBoxO2->currentIndex());
-    if (hint)
-        StringGridO2Table->setToolTip(*hint);
-    if (!o2TargetGrid.hintsShown())
-        StringGridO2Table->setToolTip(QString());
-}
-
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonDblClick && dashboardView) {
@@ -1373,19 +1323,6 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
             box->toggle();
             sensorSettings_->inversionClicked(idle);
             return true;
-        }
-    }
-    if (watched == MaskEditO2REF) {
-        if (event->type() == QEvent::KeyPress) {
-            // Keys that type a character are checked; editing keys such as
-            // the arrows and Delete type none and pass.
-            auto *key = static_cast<QKeyEvent *>(event);
-            if (key->key() != Qt::Key_Delete && !key->text().isEmpty()
-                && !o2::o2RefKeyAccepted(key->text().at(0)))
-                return true;
-        } else if (event->type() == QEvent::Enter) {
-            if (const std::optional<QString> hint = o2::hintForText(MaskEditO2REF->text(), ComboBoxO2->currentIndex()))
-                MaskEditO2REF->setToolTip(*hint);
         }
     }
     return QMainWindow::eventFilter(watched, event);

@@ -55,6 +55,7 @@ class MenuBars;
 class CorrectionWindow;
 class SensorSettingsGroup;
 class ParameterPanel;
+class AutotuningSetupPage;
 class CorrectionGroup;
 class WindowKeys;
 
@@ -274,13 +275,8 @@ public slots:
     void TrackBarRefO2Change();
     void TrackBarLogO2TargetChange();
     void SpeedButtonToyotaClick();
-    void TrackBarBChange();
-    void TrackBarTChange();
-    void UpDown1Change();
     void LockLogLimitSpeedButtonClick();
     void LogLimitTrackBarChange();
-    void ButtonFillLoadTableWithO2RefValueClick();
-    void StringGridO2TableSelectCell(int row, int column);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -355,11 +351,9 @@ private:
     CorrectionWindow *corr_ = nullptr;
     SensorSettingsGroup *sensorSettings_ = nullptr;
     ParameterPanel *parameters_ = nullptr;
+    AutotuningSetupPage *autotuningSetup_ = nullptr;
     CorrectionGroup *correctionGroup_ = nullptr;
     WindowKeys *keys_ = nullptr;
     // The live correction the unit was last sent.
     int unitCorrection_ = 0;
-    // Copies of the TrackBarB / TrackBarT positions kept in the program state.
-    int trackBarBCopy_ = 1000;
-    int trackBarTCopy_ = 1000;
 };

@@ -1,6 +1,8 @@
 #include "ui/AutotuningSetupPage.h"
 
 #include <QCheckBox>
+#include <QKeyEvent>
+#include <QSignalBlocker>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,6 +17,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "log/Log_iat_ect_corr.h"
+#include "log/Oxygensensor.h"
 #include "log/Xrpm_table.h"
 #include "ui/Widgets.h"
 
@@ -142,4 +146,69 @@ AutotuningSetupPage::AutotuningSetupPage(const QColor &tpsAxis, const QColor &rp
     row->addWidget(table, 0, Qt::AlignTop);
     row->addStretch(1);
 
+}
+
+void AutotuningSetupPage::bind(Log &log, TO2TargetGrid &grid, std::function<int()> sensorType)
+{
+    log_ = &log;
+    grid_ = &grid;
+    sensorType_ = std::move(sensorType);
+    MaskEditO2REF->installEventFilter(this);
+    connect(UpDown1, QOverload<int>::of(&QSpinBox::valueChanged), this, [this](int v) { log_->setMaxMafSpread(v); });
+    connect(TrackBarB, &QSlider::valueChanged, this, &AutotuningSetupPage::sendToLog);
+    connect(TrackBarT, &QSlider::valueChanged, this, &AutotuningSetupPage::sendToLog);
+    connect(ButtonFillLoadTableWithO2RefValue, &QPushButton::clicked, this, &AutotuningSetupPage::fillGrid);
+    connect(StringGridO2Table, &QTableWidget::currentCellChanged, this,
+            [this](int row, int column, int, int) { selectCell(row, column); });
+    connect(StringGridO2Table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
+        grid_->setText(item->column(), item->row(), item->text());
+    });
+    sendToLog();
+}
+
+void AutotuningSetupPage::sendToLog()
+{
+    // Vertical bars: the value is Max + Min - Position (top = largest).
+    auto value = [](const QSlider *bar) { return bar->maximum() + bar->minimum() - bar->value(); };
+    trackBarBCopy = TrackBarB->value();
+    trackBarTCopy = TrackBarT->value();
+    LabelTrackBarB->setText(QString::number(value(TrackBarB)));
+    LabelTrackBarT->setText(QString::number(value(TrackBarT)));
+    if (!log_)
+        return;
+    log_->setTrackBarB(value(TrackBarB));
+    log_->setTrackBarT(value(TrackBarT));
+}
+
+void AutotuningSetupPage::fillGrid()
+{
+    grid_->fill(MaskEditO2REF->text());
+    const QSignalBlocker blocker(StringGridO2Table);
+    for (int row = 0; row < TO2TargetGrid::kRows; ++row)
+        for (int col = 0; col < TO2TargetGrid::kCols; ++col)
+            StringGridO2Table->item(row, col)->setText(grid_->text(col, row));
+}
+
+void AutotuningSetupPage::selectCell(int row, int column)
+{
+    const std::optional<QString> hint = grid_->selectCell(column, row, sensorType_());
+    if (hint)
+        StringGridO2Table->setToolTip(*hint);
+    if (!grid_->hintsShown())
+        StringGridO2Table->setToolTip(QString());
+}
+
+bool AutotuningSetupPage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == MaskEditO2REF && event->type() == QEvent::KeyPress) {
+        // Keys that type a character are checked; editing keys such as the
+        // arrows and Delete type none and pass.
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() != Qt::Key_Delete && !key->text().isEmpty() && !o2::o2RefKeyAccepted(key->text().at(0)))
+            return true;
+    } else if (watched == MaskEditO2REF && event->type() == QEvent::Enter) {
+        if (const std::optional<QString> hint = o2::hintForText(MaskEditO2REF->text(), sensorType_()))
+            MaskEditO2REF->setToolTip(*hint);
+    }
+    return QWidget::eventFilter(watched, event);
 }

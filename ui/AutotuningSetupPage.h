@@ -1,10 +1,15 @@
 #pragma once
 // The autotuning options page: the live autotuning settings (spread, forced
 // idle, the fast and fine bars, full-throttle smoothing), the O2 target bar
-// and the O2 target grid with its fill box. The window wires the controls to
-// the log; this page only lays them out.
+// and the O2 target grid with its fill box. Bound to the log, the page hands
+// it every setting as it changes, and keeps the target grid.
+#include <functional>
+
 #include <QColor>
 #include <QWidget>
+
+class Log;
+class TO2TargetGrid;
 
 class QCheckBox;
 class QGroupBox;
@@ -20,6 +25,14 @@ class AutotuningSetupPage : public QWidget {
 public:
     // The grid's axes take the colours of the throttle and engine-speed gauges.
     AutotuningSetupPage(const QColor &tpsAxis, const QColor &rpmAxis, QWidget *parent = nullptr);
+    // sensorType: the oxygen sensor chosen on the dashboard (hints follow it).
+    void bind(Log &log, TO2TargetGrid &grid, std::function<int()> sensorType);
+    // The spread, fast and fine bars as the log has them now.
+    void sendToLog();
+
+    // The bars' last positions, kept in the program state.
+    int trackBarBCopy = 1000;
+    int trackBarTCopy = 1000;
 
     QSpinBox *UpDown1 = nullptr;
     QLineEdit *MaskEditForcedIdleRpm = nullptr;
@@ -37,4 +50,15 @@ public:
     QTableWidget *StringGridO2Table = nullptr;
     QLineEdit *MaskEditO2REF = nullptr;
     QPushButton *ButtonFillLoadTableWithO2RefValue = nullptr;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void fillGrid();
+    void selectCell(int row, int column);
+
+    Log *log_ = nullptr;
+    TO2TargetGrid *grid_ = nullptr;
+    std::function<int()> sensorType_;
 };
