@@ -44,6 +44,7 @@
 #include "ui/ThrottleEditor.h"
 #include "ui/ThrottlePanel.h"
 #include "ui/Unit3.h"
+#include "ui/PortBar.h"
 #include "ui/ParameterPanel.h"
 #include "ui/SensorSettingsGroup.h"
 #include "app/WindowKeys.h"
@@ -96,17 +97,6 @@ QAction *makeAction(QWidget *owner, const char *objectName, const QString &capti
 }
 
 
-const std::array<const char *, 8> kCompareEditStems = {"MaskEditMafTime%1Compare", "MaskEditTreshold%1Compare",
-                                                       "MaskEditEnrichmentFactor%1Compare",
-                                                       "MaskEditEnleanmentFactor%1Compare", "MaskEditMaf%1Compare",
-                                                       "MaskEditTps%1Compare", "MaskEditRpm%1Compare",
-                                                       "MaskEditTpsThreshold%1Compare"};
-const std::array<const char *, 8> kParamCaptions = {"MAF sampling, 1/100 s", "Trigger threshold", "Enrichment +%",
-                                                    "Enrichment decay -%", "MAF smoothing %", "TPS smoothing %",
-                                                    "RPM smoothing %", "Table 2 at TPS >"};
-const std::array<const char *, 8> kCompareCaptionNames = {
-    "LabelMafTimeCompare", "LabelThresholdCompare", "CaptionCompareParam2", "CaptionCompareParam3",
-    "CaptionCompareParam4", "CaptionCompareParam5", "CaptionCompareParam6", "CaptionCompareParam7"};
 QColor colourOf(int value)
 {
     return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
@@ -142,8 +132,7 @@ TForm1::~TForm1()
 {
     FormClose();
     // Taking the window apart can still make the port chooser signal a choice.
-    ComComboBox1->disconnect(this);
-    ComComboBox1->lineEdit()->disconnect(this);
+    portBar_->disconnect(this);
 }
 
 void TForm1::buildControls()
@@ -154,33 +143,14 @@ void TForm1::buildControls()
     auto *central = new QWidget(this);
     auto *column = new QVBoxLayout(central);
 
-    auto *portRow = new QHBoxLayout;
-    ComComboBox1 = named(new QComboBox(central), "ComComboBox1");
-    ComComboBox1->setEditable(true);
-    ComComboBox1->setInsertPolicy(QComboBox::NoInsert);
-    ComComboBox1->setMinimumWidth(220);
-    ComComboBox1->setToolTip(QStringLiteral("Serial port of the unit; type a device path and press Enter"));
-    SpeedButtonReconnect = named(new QToolButton(central), "SpeedButtonReconnect");
-    SpeedButtonReconnect->setText(QStringLiteral("Reconnect"));
-    SpeedButtonReconnect->setEnabled(false);
-    LabelFirmware = named(new QLabel(QStringLiteral("FW_Version:"), central), "LabelFirmware");
-    LabelHwVersion = named(new QLabel(central), "LabelHwVersion");
-    LabelFOsc = named(new QLabel(central), "LabelFOsc");
-    portRow->addWidget(named(new QLabel(QStringLiteral("COM port"), central), "LabelPort"));
-    portRow->addWidget(ComComboBox1);
-    ComboBoxLanguage = named(new QComboBox(central), "ComboBoxLanguage");
-    ComboBoxLanguage->addItems({QString::fromUtf8("Русский"), QStringLiteral("English")});
-    portRow->addWidget(SpeedButtonReconnect);
-    portRow->addSpacing(16);
-    portRow->addWidget(LabelFirmware);
-    portRow->addSpacing(12);
-    portRow->addWidget(LabelHwVersion);
-    portRow->addSpacing(12);
-    portRow->addWidget(LabelFOsc);
-    portRow->addStretch(1);
-    portRow->addWidget(new QLabel(QStringLiteral("Язык/Language"), central));
-    portRow->addWidget(ComboBoxLanguage);
-    column->addLayout(portRow);
+    portBar_ = new PortBar(central);
+    ComComboBox1 = portBar_->ComComboBox1;
+    SpeedButtonReconnect = portBar_->SpeedButtonReconnect;
+    LabelFirmware = portBar_->LabelFirmware;
+    LabelHwVersion = portBar_->LabelHwVersion;
+    LabelFOsc = portBar_->LabelFOsc;
+    ComboBoxLanguage = portBar_->ComboBoxLanguage;
+    column->addWidget(portBar_);
 
     MainPageControl = named(new QTabWidget(central), "MainPageControl");
     MainTabSheet = makePage(MainPageControl, "MainTabSheet", QStringLiteral("Main"));
@@ -274,24 +244,12 @@ void TForm1::buildControls()
     // Table page: the compare view's two sets of parameter boxes.
     auto *tableColumn = new QVBoxLayout(TableTabSheet);
     tablePage = new TablePage(TableTabSheet);
-    tablePage->setCompareParameters(buildCompareView(tablePage));
+    compareParamEdits1 = tablePage->compareParameters(1);
+    compareParamEdits2 = tablePage->compareParameters(2);
     tableColumn->addWidget(tablePage);
     connect(MainPageControl, &QTabWidget::currentChanged, tablePage, &TablePage::releaseLatched);
 
-    // A pick from the list chooses at once; a typed path is chosen with Enter.
-    connect(ComComboBox1, QOverload<int>::of(&QComboBox::activated), this, [this](int) { ComComboBox1Change(); });
-    // Enter on a listed name already activates its entry; only a typed path
-    // needs this. The combo box hands one Enter to its line edit twice, so
-    // the choice runs once, after the key has been handled.
-    connect(ComComboBox1->lineEdit(), &QLineEdit::returnPressed, this, [this] {
-        if (typedChoicePending_ || ComComboBox1->findText(ComComboBox1->currentText()) >= 0)
-            return;
-        typedChoicePending_ = true;
-        QTimer::singleShot(0, this, [this] {
-            typedChoicePending_ = false;
-            ComComboBox1Change();
-        });
-    });
+    connect(portBar_, &PortBar::portChosen, this, &TForm1::ComComboBox1Change);
     connect(SpeedButtonReconnect, &QToolButton::clicked, this, &TForm1::SpeedButtonReconnectClick);
     connect(ActionReadCoverter, &QAction::triggered, this, &TForm1::ActionReadCoverterExecute);
     connect(ActionWriteConverter, &QAction::triggered, this, &TForm1::ActionWriteConverterExecute);
@@ -446,26 +404,6 @@ QWidget *TForm1::buildParameterGroup(QWidget *parent)
     trackBarLabels = parameters_->trackBarLabels;
     mainParamEdits = parameters_->edits;
     return parameters_;
-}
-
-QWidget *TForm1::buildCompareView(QWidget *parent)
-{
-    auto *group = named(new QGroupBox(QStringLiteral("Compare"), parent), "GroupBoxCompare");
-    auto *grid = new QGridLayout(group);
-    grid->addWidget(new QLabel(QStringLiteral("Tab1"), group), 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Tab2"), group), 0, 2);
-    for (int param = 0; param < 8; ++param) {
-        const QString stem = QString::fromLatin1(kCompareEditStems[size_t(param)]);
-        compareParamEdits1[size_t(param)] = parameterEdit(group, stem.arg(1));
-        compareParamEdits2[size_t(param)] = parameterEdit(group, stem.arg(2));
-        auto *caption = new QLabel(QString::fromLatin1(kParamCaptions[size_t(param)]), group);
-        caption->setObjectName(QString::fromLatin1(kCompareCaptionNames[size_t(param)]));
-        grid->addWidget(caption, param + 1, 0);
-        grid->addWidget(compareParamEdits1[size_t(param)], param + 1, 1);
-        grid->addWidget(compareParamEdits2[size_t(param)], param + 1, 2);
-    }
-    grid->setColumnStretch(3, 1);
-    return group;
 }
 
 void TForm1::FormCreate()

@@ -56,6 +56,7 @@ class CorrectionWindow;
 class SensorSettingsGroup;
 class ParameterPanel;
 class AutotuningSetupPage;
+class PortBar;
 class CorrectionGroup;
 class WindowKeys;
 
@@ -288,7 +289,6 @@ private:
     void buildControls();
     QWidget *buildParameterGroup(QWidget *parent);
     QWidget *buildContactlessGroup(QWidget *parent);
-    QWidget *buildCompareView(QWidget *parent);
     void buildDashboard();
     void buildAutotuningSetup();
     void buildLogPage();
@@ -341,7 +341,6 @@ private:
     QHBoxLayout *dashboardArea_ = nullptr;
     kma::SensorRecord sensorRecord_;
     bool closed_ = false;
-    bool typedChoicePending_ = false;
     bool quietCorrection_ = false;
     // Kept in the program state: the oxygen display choice and a spare setting.
     bool o2ShowVafr_ = true;
@@ -352,6 +351,7 @@ private:
     SensorSettingsGroup *sensorSettings_ = nullptr;
     ParameterPanel *parameters_ = nullptr;
     AutotuningSetupPage *autotuningSetup_ = nullptr;
+    PortBar *portBar_ = nullptr;
     CorrectionGroup *correctionGroup_ = nullptr;
     WindowKeys *keys_ = nullptr;
     // The live correction the unit was last sent.

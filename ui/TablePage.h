@@ -2,7 +2,11 @@
 // The table page: the main table's chart ("Table Graph") and the comparison
 // view with the compare table's two images and their parameter boxes
 // ("Comparison"), as the two tabs of TablePageControl.
+#include <array>
+
 #include <QWidget>
+
+class QLineEdit;
 
 class ChartTableGraph;
 class QHBoxLayout;
@@ -20,8 +24,12 @@ public:
     QWidget *compareSheet() const { return TabSheetTableCompare; }
     // Tools beside the table chart (undo, redo, ...).
     void addGraphTool(QWidget *tool);
-    // The compare table's parameter boxes, beside the comparison chart.
-    void setCompareParameters(QWidget *boxes);
+    // The compare table's parameter boxes beside the comparison chart, by
+    // image (1 or 2) and parameter (slot - 256).
+    const std::array<QLineEdit *, 8> &compareParameters(int image) const
+    {
+        return image == 2 ? compareEdits2_ : compareEdits1_;
+    }
     // A page change lets go of every latched modifier button.
     void releaseLatched();
 
@@ -29,6 +37,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    QWidget *buildCompareParameters();
+
     QTabWidget *TablePageControl = nullptr;
     QWidget *TabSheetTableGraph = nullptr;
     QWidget *TabSheetTableCompare = nullptr;
@@ -36,4 +46,6 @@ private:
     ChartTableGraph *ChartCompare = nullptr;
     QHBoxLayout *graphTools_ = nullptr;
     QHBoxLayout *compareRow_ = nullptr;
+    std::array<QLineEdit *, 8> compareEdits1_{};
+    std::array<QLineEdit *, 8> compareEdits2_{};
 };
