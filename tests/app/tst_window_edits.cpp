@@ -25,7 +25,10 @@
 #include "table/Table_iat_ect_corr.h"
 #include "throttle/CorrectionWindow.h"
 #include "ui/AdvancedPages.h"
+#include "log/Log_iat_ect_corr.h"
 #include "ui/ChartDashboard.h"
+#include "ui/ChartLog.h"
+#include "ui/LogPage.h"
 #include "ui/ChartTableGraph.h"
 #include "ui/TableCommands.h"
 #include "ui/TablePage.h"
@@ -433,6 +436,40 @@ private slots:
         for (int i = 0; i < 256; ++i)
             QCOMPARE(rig.table().slot(i), i);
         QVERIFY(!rig.form->statusBar()->currentMessage().isEmpty());
+    }
+
+    // A point edited on the log chart's "Tab" curve reaches the unit, and
+    // undo takes it back there too.
+    void logChartEditReachesTheUnit()
+    {
+        Rig rig;
+        QVERIFY(rig.ok);
+        Log &log = *rig.form->log();
+        for (int i = 0; i < 500; ++i) {
+            TLogRecord r{};
+            r[ColMaf] = 200;
+            r[ColConverter] = 90;
+            QVERIFY(log.addRecord(r));
+        }
+        QVERIFY(log.saveToFile(QStringLiteral("edit.log")));
+        QVERIFY(log.loadFromFile(QStringLiteral("edit.log")));
+        rig.form->advancedPages->action()->setChecked(true);
+        rig.form->MainPageControl->setCurrentWidget(rig.form->LogTabSheet);
+        ChartLog &chart = *rig.form->logPage->chart();
+        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        rig.unit.clearLog();
+        const QByteArray before = rig.shown();
+        const QPoint at(chart.axisRect()->center().x(), qRound(chart.valuePixel(150)));
+        QTest::mousePress(&chart, Qt::LeftButton, Qt::AltModifier, at);
+        QTest::mouseRelease(&chart, Qt::LeftButton, Qt::AltModifier, at);
+        QCOMPARE(rig.table().slot(200), 150);
+        QCOMPARE(changedSlots(before, rig.shown()), std::set<int>{200});
+        QVERIFY(rig.writes(1));
+        QCOMPARE(rig.ram(), rig.shown());
+        rig.form->MainPageControl->setCurrentWidget(rig.form->DashboardTabSheet);
+        rig.key(Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(rig.writes(2));
+        QCOMPARE(rig.ram(), before);
     }
 
     // The dashboard drag edits the series chosen on the table chart.
