@@ -44,6 +44,7 @@
 #include "ui/ThrottleEditor.h"
 #include "ui/ThrottlePanel.h"
 #include "ui/Unit3.h"
+#include "ui/DashboardPage.h"
 #include "ui/PortBar.h"
 #include "ui/ParameterPanel.h"
 #include "ui/SensorSettingsGroup.h"
@@ -261,33 +262,17 @@ void TForm1::buildControls()
 
 void TForm1::buildDashboard()
 {
-    QWidget *page = DashboardTabSheet;
-    auto *column = new QVBoxLayout(page);
-
-    auto *liveRow = new QHBoxLayout;
-    Button2 = named(new QToolButton(page), "Button2");
-    Button2->setDefaultAction(ActionStart);
-    Button6 = named(new QToolButton(page), "Button6");
-    Button6->setDefaultAction(ActionStop);
-    for (QToolButton *button : {Button2, Button6}) {
-        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        button->setMinimumWidth(90);
-    }
-    ComboBoxO2 = named(new QComboBox(page), "ComboBoxO2");
-    ComboBoxO2->setMinimumWidth(160);
-    liveRow->addWidget(Button2);
-    liveRow->addWidget(Button6);
-    liveRow->addSpacing(16);
-    liveRow->addWidget(named(new QLabel(QStringLiteral("O2 sensor:"), page), "LabelO2Type"));
-    liveRow->addWidget(ComboBoxO2);
-    liveRow->addStretch(1);
-    column->addLayout(liveRow);
-    // The chart and the gauges go here once the main table exists.
-    dashboardArea_ = new QHBoxLayout;
-    column->addLayout(dashboardArea_, 1);
-
-    auto *body = new QHBoxLayout;
-    auto *correction = new CorrectionGroup(page);
+    const DashboardPage page(DashboardTabSheet, ActionStart, ActionStop);
+    Button2 = page.Button2;
+    Button6 = page.Button6;
+    ComboBoxO2 = page.ComboBoxO2;
+    dashboardArea_ = page.viewArea;
+    throttleArea_ = page.throttleArea;
+    TrackBarRefO2 = page.TrackBarRefO2;
+    LabelRefO2 = page.LabelRefO2;
+    LabelLogO2RefFromDash = page.LabelLogO2RefFromDash;
+    LabelRefO2FromDashInPercent = page.LabelRefO2FromDashInPercent;
+    CorrectionGroup *correction = page.correction;
     correctionGroup_ = correction;
     TrackBarMafNach = correction->TrackBarMafNach;
     TrackBarMafKon = correction->TrackBarMafKon;
@@ -303,30 +288,9 @@ void TForm1::buildDashboard()
     SpeedButtonApplyCorrToIat = correction->SpeedButtonApplyCorrToIat;
     SpeedButtonApplyCorrToECT = correction->SpeedButtonApplyCorrToECT;
     SpeedButtonToyota = correction->SpeedButtonToyota;
-    connect(SpeedButtonApplyCorrToIat, &QToolButton::clicked, this, [this] { applyCorrection(); });
-    connect(SpeedButtonApplyCorrToECT, &QToolButton::clicked, this, [this] { applyCorrection(); });
-    connect(SpeedButtonAplToTable, &QToolButton::clicked, this, [this] { applyCorrection(); });
-    body->addWidget(correction, 1);
-    // The throttle panel joins once the main table exists.
-    throttleArea_ = new QVBoxLayout;
-    body->addLayout(throttleArea_);
-
-    auto *reference = named(new QGroupBox(QString::fromUtf8("Опорное O2"), page), "GroupBoxRefO2");
-    auto *refGrid = new QGridLayout(reference);
-    TrackBarRefO2 = verticalBar(reference, "TrackBarRefO2", 0, 255, 127);
-    LabelRefO2 = named(new QLabel(reference), "LabelRefO2");
-    LabelLogO2RefFromDash = named(new QLabel(reference), "LabelLogO2RefFromDash");
-    LabelRefO2FromDashInPercent = named(new QLabel(reference), "LabelRefO2FromDashInPercent");
-    for (QLabel *label : {LabelRefO2, LabelLogO2RefFromDash, LabelRefO2FromDashInPercent})
-        label->setMinimumWidth(56);
-    refGrid->addWidget(TrackBarRefO2, 0, 0, 4, 1, Qt::AlignHCenter);
-    refGrid->addWidget(LabelRefO2, 0, 1);
-    refGrid->addWidget(LabelLogO2RefFromDash, 1, 1);
-    refGrid->addWidget(LabelRefO2FromDashInPercent, 2, 1);
-    refGrid->setRowStretch(3, 1);
-    body->addWidget(reference);
-    column->addLayout(body);
-
+    // Each target button applies the correction to itself when clicked.
+    for (QToolButton *target : {SpeedButtonAplToTable, SpeedButtonApplyCorrToIat, SpeedButtonApplyCorrToECT})
+        connect(target, &QToolButton::clicked, this, [this] { applyCorrection(); });
     connect(ComboBoxO2, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &TForm1::ComboBoxO2Change);
     connect(TrackBarRefO2, &QSlider::valueChanged, this, &TForm1::TrackBarRefO2Change);
     connect(SpeedButtonToyota, &QToolButton::clicked, this, &TForm1::SpeedButtonToyotaClick);
