@@ -50,6 +50,7 @@ namespace programstate {
 bool save(const TProgramState &state, const QString &fileName)
 {
     QSaveFile file(fileName);
+    file.setDirectWriteFallback(true);
     const QByteArray bytes = state.encode();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         file.cancelWriting();
@@ -59,7 +60,7 @@ bool save(const TProgramState &state, const QString &fileName)
     return true;
 }
 
-int load(TProgramState &state, const QString &fileName, bool quietWhenMissing)
+int load(TProgramState &state, const QString &fileName, bool quietWhenMissing, qint64 *size)
 {
     QFile file(fileName);
     if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly)) {
@@ -67,6 +68,8 @@ int load(TProgramState &state, const QString &fileName, bool quietWhenMissing)
             showMessage(fileName + QStringLiteral(" Config file load error"));
         return -1;
     }
+    if (size)
+        *size = file.size();
     return state.decode(file.read(TProgramState::kSize));
 }
 

@@ -42,11 +42,14 @@ struct TProgramState {
 
 namespace programstate {
 constexpr const char *kFileName = "config.cfg";
-// Written to a temporary file and renamed over the old one; shows
-// "Config file save error" when that fails.
+// Written to a temporary file and renamed over the old one; where no
+// temporary file can be made beside it (a read-only folder holding a
+// writable file), written in place. Shows "Config file save error" when
+// that fails.
 bool save(const TProgramState &state, const QString &fileName);
 // Shows "<name> Config file load error" when the file cannot be read (unless
 // quietWhenMissing and it does not exist: a first start). At most 28 bytes
-// are read. Returns the fields read, -1 when the file could not be read.
-int load(TProgramState &state, const QString &fileName, bool quietWhenMissing = false);
+// are read. Returns the fields read, -1 when the file could not be read;
+// size: the file's length.
+int load(TProgramState &state, const QString &fileName, bool quietWhenMissing = false, qint64 *size = nullptr);
 } // namespace programstate

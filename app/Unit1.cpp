@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -503,57 +504,90 @@ TProgramState TForm1::programState() const
 void TForm1::loadProgramState(const QString &fileName, bool quietWhenMissing)
 {
     TProgramState s;
-    const int fields = programstate::load(s, fileName, quietWhenMissing);
+    qint64 size = 0;
+    const int fields = programstate::load(s, fileName, quietWhenMissing, &size);
     if (fields < 0)
         return;
-    // Only the fields the file holds are applied, in the file's order.
-    auto has = [fields](int field) { return field < fields; };
+    // Only the fields the file holds are applied, in the file's order, and
+    // each only within its control's range: a damaged file must not put a
+    // value into the window that the next Start would send to the unit.
+    int outOfRange = 0;
+    auto take = [&](int field, int value, int min, int max) {
+        if (field >= fields)
+            return false;
+        if (value >= min && value <= max)
+            return true;
+        ++outOfRange;
+        return false;
+    };
     auto word = [&s](TProgramState::Word w) { return s.words[size_t(w)]; };
-    if (has(0)) {
+    auto wordField = [](TProgramState::Word w) { return 4 + int(w); };
+    auto inRange = [&](TProgramState::Word w, int min, int max) { return take(wordField(w), word(w), min, max); };
+    auto inBar = [&](TProgramState::Word w, const QAbstractSlider *bar) {
+        return inRange(w, bar->minimum(), bar->maximum());
+    };
+    if (take(0, s.language, lang::kRussian, lang::kEnglish)) {
         // The change runs even for the entry already shown, so the texts follow.
         const QSignalBlocker blocker(ComboBoxLanguage);
         ComboBoxLanguage->setCurrentIndex(s.language);
         ComboBoxLanguageChange();
     }
-    if (has(1))
+    if (take(1, s.o2ShowVafr, 0, 1))
         o2ShowVafr_ = s.o2ShowVafr != 0;
-    if (has(2))
+    if (take(2, s.descending, 0, 1))
         SpeedButtonToyota->setChecked(s.descending != 0); // passed on by its own click
-    if (has(3))
+    if (take(3, s.tpsShowRaw, 0, 1))
         (s.tpsShowRaw != 0 ? RadioButtonTPSN : RadioButtonTPSPercent)->setChecked(true);
-    if (has(4 + TProgramState::Delta)) {
+    if (inRange(TProgramState::Delta, UpDown1->minimum(), UpDown1->maximum())) {
         const QSignalBlocker blocker(UpDown1);
         UpDown1->setValue(word(TProgramState::Delta));
     }
-    if (has(4 + TProgramState::RefO2))
+    if (inBar(TProgramState::RefO2, TrackBarRefO2))
         TrackBarRefO2->setValue(word(TProgramState::RefO2));
-    if (has(4 + TProgramState::TpsMin))
+    // The pedal's travel is a throttle code.
+    if (inRange(TProgramState::TpsMin, 0, 255))
         tpsCalibration.tpsMin = word(TProgramState::TpsMin);
-    if (has(4 + TProgramState::TpsMax))
+    if (inRange(TProgramState::TpsMax, 0, 255))
         tpsCalibration.tpsMax = word(TProgramState::TpsMax);
-    if (has(4 + TProgramState::TrackBarB))
+    if (inBar(TProgramState::TrackBarB, TrackBarB))
         TrackBarB->setValue(word(TProgramState::TrackBarB));
-    if (has(4 + TProgramState::TrackBarT))
+    if (inBar(TProgramState::TrackBarT, TrackBarT))
         TrackBarT->setValue(word(TProgramState::TrackBarT));
-    if (has(4 + TProgramState::ForcedIdleRpm))
+    if (inRange(TProgramState::ForcedIdleRpm, 0, 65535))
         MaskEditForcedIdleRpm->setText(QString::number(word(TProgramState::ForcedIdleRpm)));
-    if (has(4 + TProgramState::ForcedIdleTps))
+    if (inRange(TProgramState::ForcedIdleTps, 0, 65535))
         MaskEditForcedIdleTps->setText(QString::number(word(TProgramState::ForcedIdleTps)));
-    if (has(4 + TProgramState::MafWindowStart))
+    if (inRange(TProgramState::MafWindowStart, 0, 255))
         corr_->setMafWindowStart(word(TProgramState::MafWindowStart));
-    if (has(4 + TProgramState::Spare))
+    if (inRange(TProgramState::Spare, 0, 65535))
         spareSetting_ = word(TProgramState::Spare);
-    if (has(4 + TProgramState::TrackBarBCopy))
+    if (inBar(TProgramState::TrackBarBCopy, TrackBarB))
         autotuningSetup_->trackBarBCopy = word(TProgramState::TrackBarBCopy);
-    if (has(4 + TProgramState::TrackBarTCopy))
+    if (inBar(TProgramState::TrackBarTCopy, TrackBarT))
         autotuningSetup_->trackBarTCopy = word(TProgramState::TrackBarTCopy);
     showTpsCalibration();
+    // A short, long or damaged file says so once, without stopping anything;
+    // the next close writes a whole file.
+    QStringList findings;
+    const QString name = QFileInfo(fileName).fileName();
+    if (size < TProgramState::kSize)
+        findings << QStringLiteral("%1 holds %2 of %3 bytes: the settings it lacks keep their defaults")
+                        .arg(name).arg(size).arg(TProgramState::kSize);
+    else if (size > TProgramState::kSize)
+        findings << QStringLiteral("%1 is longer than %2 bytes: only the first %2 were read")
+                        .arg(name).arg(TProgramState::kSize);
+    if (outOfRange > 0)
+        findings << QStringLiteral("%1 settings of %2 out of range kept their defaults").arg(outOfRange).arg(name);
+    if (!findings.isEmpty())
+        statusBar()->showMessage(findings.join(QStringLiteral("; ")));
 }
 
 void TForm1::saveSettingsAs(const QString &fileName)
 {
-    // The extension is always added: "a.cfg" becomes "a.cfg.cfg".
-    programstate::save(programState(), fileName + QStringLiteral(".cfg"));
+    // The settings files carry ".cfg"; a name that has it already keeps it,
+    // so the file written is the one the dialog asked about replacing.
+    const bool suffixed = fileName.endsWith(QStringLiteral(".cfg"), Qt::CaseInsensitive);
+    programstate::save(programState(), suffixed ? fileName : fileName + QStringLiteral(".cfg"));
 }
 
 void TForm1::Nastroiki_FileOpenExecute()
@@ -566,8 +600,9 @@ void TForm1::Nastroiki_FileOpenExecute()
 
 void TForm1::Nastroiki_FileSaveAsExecute()
 {
+    // The dialog adds ".cfg" before it asks whether to replace a file.
     const QString name = tableCommands->dialogs().saveFileName(
-        this, {QString(), QStringLiteral("Autotuning Files (*.cfg)"), QString(), QStringLiteral("config")});
+        this, {QString(), QStringLiteral("Autotuning Files (*.cfg)"), QStringLiteral("cfg"), QStringLiteral("config")});
     if (!name.isEmpty())
         saveSettingsAs(name);
 }

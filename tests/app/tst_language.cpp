@@ -214,8 +214,8 @@ private slots:
         QCOMPARE(form.LabelSmoothTPSSignal->text(), QStringLiteral("TPS signal smoothing: 100"));
     }
 
-    // The state file's language byte: 0 starts in Russian, 255 (-1) applies
-    // Russian captions with no help and keeps the English sound folder.
+    // The state file's language byte: 0 starts in Russian, 1 in English; any
+    // other byte (255 from a damaged file) leaves the default, English.
     void languageFromTheStateFile_data()
     {
         QTest::addColumn<int>("byte");
@@ -224,7 +224,7 @@ private slots:
         QTest::addColumn<bool>("help");
         QTest::newRow("Russian") << 0 << QString::fromUtf8("Панель приборов") << "Sound/Ru/" << true;
         QTest::newRow("English") << 1 << "Dashboard" << "Sound/En/" << true;
-        QTest::newRow("no selection") << 255 << QString::fromUtf8("Панель приборов") << "Sound/En/" << false;
+        QTest::newRow("out of range") << 255 << "Dashboard" << "Sound/En/" << true;
     }
     void languageFromTheStateFile()
     {
@@ -242,7 +242,7 @@ private slots:
         QCOMPARE(form.MainPageControl->tabText(form.MainPageControl->indexOf(form.DashboardTabSheet)), dashboard);
         QCOMPARE(form.soundFolder(), sounds);
         QCOMPARE(form.Memo1->toPlainText().isEmpty(), !help);
-        QCOMPARE(form.ComboBoxLanguage->currentIndex(), byte == 255 ? -1 : byte);
+        QCOMPARE(form.ComboBoxLanguage->currentIndex(), byte == 255 ? 1 : byte);
     }
 };
 

@@ -14,10 +14,17 @@
 
 #include "app/Saveloadprogramstate.h"
 #include "app/Unit1.h"
+#include "throttle/CorrectionWindow.h"
 #include "app/WindowTestHelpers.h"
 #include "ui/FileDialogs.h"
 #include "ui/TableCommands.h"
 #include "link/MessageSink.h"
+
+#include <QStatusBar>
+
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 QByteArray readFile(const QString &path)
@@ -79,23 +86,35 @@ private slots:
         QTest::addColumn<QString>("forcedIdleRpm");
         QTest::addColumn<bool>("f9");
         QTest::addColumn<QString>("tpsMax");
-        QTest::newRow("missing") << false << QByteArray() << kDefaults << 10 << 1000 << "1200" << false << "Max=0";
-        QTest::newRow("0 bytes") << true << QByteArray() << kDefaults << 10 << 1000 << "1200" << false << "Max=0";
+        QTest::addColumn<QString>("status"); // what the status line says (empty: nothing)
+        QTest::newRow("missing") << false << QByteArray() << kDefaults << 10 << 1000 << "1200" << false << "Max=0" << "";
+        QTest::newRow("0 bytes") << true << QByteArray() << kDefaults << 10 << 1000 << "1200" << false << "Max=0"
+                                 << "config.cfg holds 0 of 28 bytes";
         QTest::newRow("5 bytes: flags only") << true << kChosen.left(5) << kChosen.left(4) + kDefaults.mid(4) << 10
-                                             << 1000 << "1200" << true << "Max=0";
+                                             << 1000 << "1200" << true << "Max=0" << "config.cfg holds 5 of 28 bytes";
         // The last copy is not in the file; moving TrackBarT set it.
-        QTest::newRow("27 bytes") << true << kChosen.left(27) << kChosen << 20 << 500 << "1500" << true << "Max=220";
-        QTest::newRow("28 bytes") << true << kChosen << kChosen << 20 << 500 << "1500" << true << "Max=220";
+        QTest::newRow("27 bytes") << true << kChosen.left(27) << kChosen << 20 << 500 << "1500" << true << "Max=220"
+                                  << "config.cfg holds 27 of 28 bytes";
+        QTest::newRow("28 bytes") << true << kChosen << kChosen << 20 << 500 << "1500" << true << "Max=220" << "";
         QTest::newRow("100 bytes") << true << kChosen + QByteArray(72, '\x55') << kChosen << 20 << 500 << "1500"
-                                   << true << "Max=220";
+                                   << true << "Max=220" << "config.cfg is longer than 28 bytes";
+        // Out of its control's range a field keeps the window's default.
         QByteArray odd = kChosen;
-        odd[0] = char(0xff);              // no language selected
-        odd.replace(4, 2, QByteArray("\x07\xd0", 2));  // delta 2000: the up-down keeps at most 255
-        odd.replace(12, 2, QByteArray("\x13\x88", 2)); // TrackBarB 5000: the bar keeps at most 1000
+        odd[0] = char(0xff);                             // no language selected: English stays
+        odd[1] = char(0x07);                             // a flag that is neither 0 nor 1
+        odd.replace(4, 2, QByteArray("\x07\xd0", 2));  // delta 2000: beyond the up-down's 255
+        odd.replace(12, 2, QByteArray("\x13\x88", 2)); // TrackBarB 5000: beyond the bar's 1000
+        odd.replace(10, 2, QByteArray("\xbe\xf0", 2)); // TPS maximum 48880: not a throttle code
+        odd.replace(20, 2, QByteArray("\xff\xff", 2)); // window start 65535: beyond the last code
         QByteArray oddWritten = odd;
-        oddWritten.replace(4, 2, QByteArray("\x00\xff", 2));
+        oddWritten[0] = char(0x01);
+        oddWritten[1] = char(0x01);
+        oddWritten.replace(4, 2, QByteArray("\x00\x0a", 2));
         oddWritten.replace(12, 2, QByteArray("\x03\xe8", 2));
-        QTest::newRow("out of range") << true << odd << oddWritten << 255 << 1000 << "1500" << true << "Max=220";
+        oddWritten.replace(10, 2, QByteArray("\x00\x00", 2));
+        oddWritten.replace(20, 2, QByteArray("\x00\x00", 2));
+        QTest::newRow("out of range") << true << odd << oddWritten << 10 << 1000 << "1500" << true << "Max=0"
+                                      << "6 settings of config.cfg out of range kept their defaults";
     }
     void filesAtStart()
     {
@@ -107,6 +126,7 @@ private slots:
         QFETCH(QString, forcedIdleRpm);
         QFETCH(bool, f9);
         QFETCH(QString, tpsMax);
+        QFETCH(QString, status);
         QTemporaryDir dir;
         QVERIFY(QDir::setCurrent(dir.path()));
         if (present)
@@ -121,6 +141,9 @@ private slots:
             QCOMPARE(form.SpeedButtonToyota->isChecked(), f9);
             QCOMPARE(form.mainTable()->descending(), f9); // start-up passes F9 on
             QCOMPARE(form.LabelTpsMax->text(), tpsMax);
+            QCOMPARE(form.correctionWindow()->mafWindowStart(), int(std::uint8_t(written[21])));
+            const QString shown = form.statusBar()->currentMessage();
+            QVERIFY2(status.isEmpty() ? shown.isEmpty() : shown.startsWith(status), qPrintable(shown));
             form.close();
         }
         QCOMPARE(readFile("config.cfg").toHex(), written.toHex());
@@ -142,6 +165,8 @@ private slots:
         form.Nastroiki_FileSaveAs->trigger();
         QCOMPARE(dialogs.asked.last().request.filter, QStringLiteral("Autotuning Files (*.cfg)"));
         QCOMPARE(dialogs.asked.last().request.proposedName, QStringLiteral("config"));
+        // The dialog adds the extension before it asks about replacing a file.
+        QCOMPARE(dialogs.asked.last().request.defaultSuffix, QStringLiteral("cfg"));
         QVERIFY(QFile::exists(dir.filePath("mine.cfg")));
         dialogs.answer.clear(); // cancelled
         form.LogFileSave->trigger();
@@ -163,9 +188,12 @@ private slots:
         QVERIFY(form.findChild<QAction *>("Nastroiki_FileOpen"));
         QVERIFY(form.findChild<QAction *>("Nastroiki_FileSaveAs"));
         form.saveSettingsAs(dir.filePath("mine"));
+        QCOMPARE(readFile(dir.filePath("mine.cfg")), kDefaults);
+        // A name with the extension keeps it: the file replaced is the one named.
+        QVERIFY(writeFile(dir.filePath("mine.cfg"), "old"));
         form.saveSettingsAs(dir.filePath("mine.cfg"));
         QCOMPARE(readFile(dir.filePath("mine.cfg")), kDefaults);
-        QVERIFY(QFile::exists(dir.filePath("mine.cfg.cfg")));
+        QVERIFY(!QFile::exists(dir.filePath("mine.cfg.cfg")));
         // Loading a saved set: F9 shows down, but the tables keep their
         // characteristic until the button is clicked.
         QVERIFY(writeFile(dir.filePath("chosen.cfg"), kChosen));
@@ -181,6 +209,41 @@ private slots:
         QCOMPARE(sink.messages, (QStringList{dir.filePath("folder.cfg") + " Config file load error",
                                              "Config file save error"}));
         QCOMPARE(form.UpDown1->value(), 20); // the failed load changed nothing
+    }
+
+    // A folder the user may not write into, holding a state file the user
+    // may write: the settings are written in place instead of lost.
+    void savesInPlaceInAReadOnlyFolder()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs to run as root to act as another user");
+        const passwd *nobody = ::getpwnam("nobody");
+        if (!nobody)
+            QSKIP("this machine has no unprivileged user 'nobody'");
+        QTemporaryDir dir;
+        const QString path = dir.filePath("config.cfg");
+        QVERIFY(writeFile(path, kDefaults));
+        QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                      | QFileDevice::ExeOwner | QFileDevice::ReadOther
+                                                      | QFileDevice::ExeOther));
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther
+                                                | QFileDevice::WriteOther));
+        RecordingSink sink; // the child must not show a box
+        ScopedMessageSink scoped(&sink);
+        TProgramState chosen;
+        QVERIFY(chosen.decode(kChosen) == 16);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const bool ok = ::setgid(nobody->pw_gid) == 0 && ::setuid(nobody->pw_uid) == 0
+                            && programstate::save(chosen, path);
+            ::_exit(ok ? 0 : 1);
+        }
+        QVERIFY(child > 0);
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(readFile(path).toHex(), kChosen.toHex());
     }
 };
 
