@@ -21,6 +21,11 @@ bool SoundEffectPlayer::busy() const
     return current_ && (current_->isPlaying() || current_->status() == QSoundEffect::Loading);
 }
 
+QString SoundEffectPlayer::playing() const
+{
+    return current_ ? current_->source().toLocalFile() : QString();
+}
+
 void SoundEffectPlayer::play(const QString &file, bool interrupt)
 {
     if (!interrupt && busy())

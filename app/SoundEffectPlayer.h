@@ -19,6 +19,8 @@ public:
     explicit SoundEffectPlayer(std::function<QString()> folder);
     ~SoundEffectPlayer() override;
     void play(const QString &file, bool interrupt) override;
+    // The file of the cue last started (empty before any).
+    QString playing() const;
 
 private:
     bool busy() const;

@@ -11,6 +11,7 @@
 #include <QToolButton>
 
 #include "app/Unit1.h"
+#include "throttle/CorrectionWindow.h"
 #include "ui/ChartLog.h"
 #include "ui/ChartTableGraph.h"
 #include "ui/LogPage.h"
@@ -71,8 +72,8 @@ private slots:
         QTest::newRow("F9 elsewhere does nothing") << false << int(Qt::Key_F9) << none << false << "ascending";
         QTest::newRow("F8 on the dashboard") << true << int(Qt::Key_F8) << none << true << "manual borders";
         QTest::newRow("A without manual borders") << true << int(Qt::Key_A) << none << true << "no autotuning";
-        QTest::newRow("Delete") << true << int(Qt::Key_Delete) << none << true << "";
-        QTest::newRow("O") << true << int(Qt::Key_O) << none << true << "";
+        QTest::newRow("Delete") << true << int(Qt::Key_Delete) << none << true << "cleared";
+        QTest::newRow("O") << true << int(Qt::Key_O) << none << true << "cleared";
         QTest::newRow("an unlisted key passes on") << true << int(Qt::Key_K) << none << false << "";
     }
     void keys()
@@ -89,6 +90,19 @@ private slots:
         auto *probe = new KeyProbe(page);
         form.MainPageControl->setCurrentWidget(page);
         QCOMPARE(focusOn(probe), probe);
+        Table &table = *form.mainTable();
+        if (effect == "cleared") {
+            // Min 10, Kick 128, Max 250, a learned point 50 inside the window 40..60.
+            table.setSlot(tbl::kSlotMax, 250);
+            table.setSlot(tbl::kSlotMin, 10);
+            table.setSlot(tbl::kSlotKick, 128);
+            for (int i = 0; i < 256; ++i)
+                table.setSlot(i, i);
+            table.learnedValues()[50] = 50;
+            form.correctionWindow()->moveEnd(60);
+            form.correctionWindow()->moveStart(40);
+            QCOMPARE(table.nextLearnedPoint(40, true), 50);
+        }
         // What the press does, seen before the release (which may apply it).
         pressKey(key, Qt::KeyboardModifiers(modifiers));
         QCOMPARE(probe->presses, consumed ? 0 : 1);
@@ -111,6 +125,8 @@ private slots:
             QVERIFY(form.SpeedButtonManualBorders->isChecked());
         else if (effect == "no autotuning")
             QVERIFY(!form.SpeedButtonAutocorr->isChecked());
+        else if (effect == "cleared")
+            QCOMPARE(table.learnedValues()[50], 0);
         if (effect != "port message")
             QVERIFY(sink.messages.isEmpty());
         releaseKey(key, Qt::KeyboardModifiers(modifiers));

@@ -198,32 +198,51 @@ private slots:
     }
 
     // Exactly the labels of the mode stand out; its value is bold, the
-    // other values italic.
+    // other values italic; the edit menu is captioned with the mode.
     void highlight_data()
     {
         QTest::addColumn<int>("mode");
-        for (int mode = 0; mode < kma::kEditModes; ++mode)
-            QTest::newRow(kma::editActionName(mode)) << mode;
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QStringList>("lit");  // drawn in the highlight colour
+        QTest::addColumn<QString>("bold");     // the value label in bold (none in Main)
+        QTest::newRow("Main") << 0 << "Main" << QStringList{"LabelMain"} << "";
+        QTest::newRow("Idle SW") << 1 << "Idle SW" << QStringList{"LabelIdleSw", "LabelIdleSwValue"} << "LabelIdleSwValue";
+        QTest::newRow("Full SW") << 2 << "Full SW" << QStringList{"LabelFullSw", "LabelFullSwValue"} << "LabelFullSwValue";
+        QTest::newRow("Aux Min") << 3 << "Aux Min" << QStringList{"LabelAuxMin"} << "LabelAuxMin";
+        QTest::newRow("Aux Max") << 4 << "Aux Max" << QStringList{"LabelAuxMax"} << "LabelAuxMax";
+        QTest::newRow("Max") << 5 << "Max" << QStringList{"LabelMainMax"} << "LabelMainMax";
+        QTest::newRow("Min") << 6 << "Min" << QStringList{"LabelMainMin"} << "LabelMainMin";
+        QTest::newRow("Kick") << 7 << "Kick" << QStringList{"LabelKick"} << "LabelKick";
+        QTest::newRow("smoothing") << 8 << "TPS signal smoothing" << QStringList{"LabelSmoothTPSSignal"}
+                                   << "LabelSmoothTPSSignal";
+        QTest::newRow("Ref") << 9 << "Ref" << QStringList{"LabelRefVoltage"} << "LabelRefVoltage";
     }
     void highlight()
     {
         QFETCH(int, mode);
+        QFETCH(QString, caption);
+        QFETCH(QStringList, lit);
+        QFETCH(QString, bold);
+        const QStringList panel = {"LabelMain",    "LabelAux",         "LabelMainMax",     "LabelKick",
+                                   "LabelMainMin", "LabelAuxMax",      "LabelAuxMin",      "LabelIdleSw",
+                                   "LabelIdleSwValue", "LabelFullSw",  "LabelFullSwValue", "LabelSmoothTPSSignal",
+                                   "LabelRefVoltage"};
+        const QStringList values = {"LabelMainMax",     "LabelKick",       "LabelMainMin",
+                                    "LabelIdleSwValue", "LabelFullSwValue", "LabelAuxMax",
+                                    "LabelAuxMin",      "LabelSmoothTPSSignal", "LabelRefVoltage"};
         TForm1 form;
         form.throttlePanel->chooseMode(mode);
         const QColor red(233, 22, 22);
-        const QStringList lit = kma::highlightedLabels(mode);
-        QVERIFY(!lit.isEmpty());
-        for (const QString &name : kma::panelLabels()) {
+        for (const QString &name : panel) {
             const QLabel *label = form.throttlePanel->label(name);
-            QVERIFY(label);
+            QVERIFY2(label, qPrintable(name));
             QCOMPARE(label->palette().color(QPalette::WindowText) == red, lit.contains(name));
-            if (kma::valueLabels().contains(name)) {
-                const bool selected = name == kma::selectedValueLabel(mode);
-                QCOMPARE(label->font().bold(), selected);
-                QCOMPARE(label->font().italic(), !selected);
+            if (values.contains(name)) {
+                QCOMPARE(label->font().bold(), name == bold);
+                QCOMPARE(label->font().italic(), name != bold);
             }
         }
-        QCOMPARE(form.ActionEdit->text(), kma::editCaption(mode));
+        QCOMPARE(form.ActionEdit->text(), caption);
     }
 
     // Under the program's theme the highlight still shows: the Kick value is

@@ -182,11 +182,21 @@ private slots:
         }
     }
 
+    // A cue whose file is missing starts nothing; one that is there starts.
     void missingCueFilePlaysNothing()
     {
-        SoundEffectPlayer player([] { return QStringLiteral("NoSuchFolder/"); });
+        QString folder = QStringLiteral("NoSuchFolder/");
+        SoundEffectPlayer player([&folder] { return folder; });
         player.play(QStringLiteral("ready.wav"), false);
         player.play(QStringLiteral("20.wav"), true);
+        QCOMPARE(player.playing(), QString());
+        folder = QStringLiteral(TARVIX_SOURCE_DIR "/Sound/En/");
+        player.play(QStringLiteral("ready.wav"), true);
+        QCOMPARE(QFileInfo(player.playing()).canonicalFilePath(),
+                 QFileInfo(QStringLiteral(TARVIX_SOURCE_DIR "/Sound/En/ready.wav")).canonicalFilePath());
+        folder = QStringLiteral("NoSuchFolder/");
+        player.play(QStringLiteral("corr.wav"), true);
+        QVERIFY(player.playing().endsWith(QStringLiteral("ready.wav"))); // nothing new started
     }
 };
 
