@@ -9,17 +9,11 @@
 #include <QRegularExpression>
 #include <QRadioButton>
 #include <QStyle>
-#include <QAbstractSpinBox>
 #include <QPlainTextEdit>
-#include <QMouseEvent>
 #include <QApplication>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QFormLayout>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -27,17 +21,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QKeyEvent>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
-#include <QTableWidget>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QElapsedTimer>
 #include <QThread>
-#include <QTimer>
 
 #include "app/Language.h"
 #include "app/Saveloadprogramstate.h"

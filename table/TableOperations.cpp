@@ -3,6 +3,7 @@
 // bookkeeping (Min, Max, Kick and the learned-point list).
 #include "table/Table_iat_ect_corr.h"
 
+#include <algorithm>
 #include <vector>
 
 using namespace tbl;
@@ -279,8 +280,7 @@ void Table::applyCorrectionToWindow(int c, int a, int b, int mode)
 bool Table::applyMinMaxLimits()
 {
     const int mn = byteAt(kSlotMin), mx = byteAt(kSlotMax), kick = byteAt(kSlotKick);
-    limitsApplied_ = mx > mn;
-    if (!limitsApplied_)
+    if (mx <= mn)
         return false;
     for (int i = 0; i < kPoints; ++i) {
         if (i < mn) {
@@ -306,24 +306,12 @@ void Table::applyToTable(TWindowState &w)
         if (w.mafWindowStart < w.windowStart) {
             const int ws = clampInt(w.windowStart, 0, 255);
             switch (w.editMode) {
-            case EditMax: {
-                learned_[at(byteAt(kSlotMax))] = 0;
-                setSlot(kSlotMax, ws < byteAt(kSlotMin) ? byteAt(kSlotMin) : ws);
-                const int mx = byteAt(kSlotMax);
-                if (byteAt(kSlotKick) >= mx)
-                    setSlot(kSlotKick, mx);
-                learned_[at(mx)] = image1_[at(mx)];
+            case EditMax:
+                setMax(ws);
                 break;
-            }
-            case EditMin: {
-                learned_[at(byteAt(kSlotMin))] = 0;
-                setSlot(kSlotMin, ws > byteAt(kSlotMax) ? byteAt(kSlotMax) : ws);
-                const int mn = byteAt(kSlotMin);
-                if (mn >= byteAt(kSlotKick))
-                    setSlot(kSlotKick, mn);
-                learned_[at(mn)] = image1_[at(mn)];
+            case EditMin:
+                setMin(ws);
                 break;
-            }
             case EditKick:
                 setKick(ws);
                 break;
@@ -339,6 +327,26 @@ void Table::applyToTable(TWindowState &w)
         takeSnapshot();
     }
     w.applyArmed = true;
+}
+
+void Table::setMax(int x)
+{
+    learned_[at(byteAt(kSlotMax))] = 0;
+    setSlot(kSlotMax, std::max(clampInt(x, 0, 255), byteAt(kSlotMin)));
+    const int mx = byteAt(kSlotMax);
+    if (byteAt(kSlotKick) >= mx)
+        setSlot(kSlotKick, mx);
+    learned_[at(mx)] = image1_[at(mx)];
+}
+
+void Table::setMin(int x)
+{
+    learned_[at(byteAt(kSlotMin))] = 0;
+    setSlot(kSlotMin, std::min(clampInt(x, 0, 255), byteAt(kSlotMax)));
+    const int mn = byteAt(kSlotMin);
+    if (mn >= byteAt(kSlotKick))
+        setSlot(kSlotKick, mn);
+    learned_[at(mn)] = image1_[at(mn)];
 }
 
 void Table::setKick(int x)

@@ -247,15 +247,20 @@ void Table::takeSnapshot()
     history_.take(currentState());
 }
 
+void Table::snapshotIfNew()
+{
+    const TBufUndoRedo now = currentState();
+    if (history_.empty() || !sameState(history_.record(history_.current()), now))
+        history_.take(now);
+}
+
 void Table::beginEdit()
 {
     if (editDepth_++ > 0)
         return;
     imageAtBegin_ = imageBytes(1);
     sendRequested_ = false;
-    const TBufUndoRedo now = currentState();
-    if (history_.empty() || !sameState(history_.record(history_.current()), now))
-        history_.take(now);
+    snapshotIfNew();
 }
 
 void Table::endEdit()
@@ -267,9 +272,7 @@ void Table::endEdit()
 
 void Table::commitEdit()
 {
-    const TBufUndoRedo now = currentState();
-    if (history_.empty() || !sameState(history_.record(history_.current()), now))
-        history_.take(now);
+    snapshotIfNew();
     // Sent when an operation of the gesture asked for it, or when the gesture
     // changed the image into one the unit does not hold (undo back to what
     // it has needs no send).

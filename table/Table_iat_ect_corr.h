@@ -243,8 +243,11 @@ public:
     // Refused (false, nothing changed) while Max is not above Min: every
     // point would take one output and the characteristic would be flat.
     bool applyMinMaxLimits();
-    // False after an operation whose limit step was refused, until the next one.
-    bool limitsApplied() const { return limitsApplied_; }
+    // Max or Min to an input code, as apply to table and the dashboard's
+    // double click set them: Max not below Min, Min not above Max, Kick
+    // pulled along when the new point passes it; the point is learned.
+    void setMax(int x);
+    void setMin(int x);
     bool addLearnedPoint(int x);
     bool removeLearnedPoint(int x);
     void rebuildLearned();
@@ -270,6 +273,8 @@ private:
     void quickWrite();
     void notify(TableChange change);
     void commitEdit();
+    // A snapshot of the state unless the history's current record holds it already.
+    void snapshotIfNew();
 
     TImage image1_{};
     TImage image2_{};
@@ -301,7 +306,6 @@ private:
     QByteArray imageAtBegin_;
     bool sendRequested_ = false;
     int editDepth_ = 0;
-    bool limitsApplied_ = true;
     bool temperatureCorrections_ = false;
     std::vector<std::function<void(TableChange)>> observers_;
 };

@@ -145,5 +145,5 @@ void CorrectionWindow::announce(const TWindowState &before)
         emit autocorrectionEnabledChanged(after.autocorrEnabled);
     // Last: turning autocorrection off changes the correction once more.
     if (before.autocorrDown != after.autocorrDown)
-        emit autocorrectionChanged(after.autocorrDown, after.autocorrReleased);
+        emit autocorrectionChanged(after.autocorrDown);
 }

@@ -68,7 +68,6 @@ public:
     // The auxiliary pair (slots 273..276) the correction moves from; taken
     // only in the auxiliary modes, dropped when the mode changes.
     void takeAuxSnapshot();
-    bool auxSnapshotTaken() const { return auxSnapshotTaken_; }
 
 signals:
     void windowMoved(int start, int end);
@@ -76,9 +75,9 @@ signals:
     // correction (not in the auxiliary modes, where it moves the pair).
     void correctionChanged(int value, bool live);
     void manualBordersChanged(bool down);
-    // Autocorrection went on or off; released: an operation raised it
-    // (the log and the unit are told as after a click).
-    void autocorrectionChanged(bool down, bool released);
+    // Autocorrection went on or off, by the user or raised by an operation
+    // (the log and the unit are told alike).
+    void autocorrectionChanged(bool down);
     void autocorrectionEnabledChanged(bool enabled);
     void targetChanged(CorrectionTarget target);
     void editModeChanged(int mode);

@@ -377,28 +377,14 @@ void ChartDashboard::mouseDoubleClickEvent(QMouseEvent *event)
     const int m = snappedInputAt(*press_);
     press_.reset();
     batching_ = true;
-    TImage &img = table_.image(1);
-    TPointArray &learned = table_.learnedValues();
     bool clear = false;
     switch (editMode()) {
-    case EditMax: {
-        learned[at(table_.byteAt(tbl::kSlotMax))] = 0;
-        table_.setSlot(tbl::kSlotMax, std::max(m, table_.byteAt(tbl::kSlotMin)));
-        const int mx = table_.byteAt(tbl::kSlotMax);
-        if (table_.byteAt(tbl::kSlotKick) >= mx)
-            table_.setSlot(tbl::kSlotKick, mx);
-        learned[at(mx)] = img[at(mx)];
+    case EditMax:
+        table_.setMax(m);
         break;
-    }
-    case EditMin: {
-        learned[at(table_.byteAt(tbl::kSlotMin))] = 0;
-        table_.setSlot(tbl::kSlotMin, std::min(m, table_.byteAt(tbl::kSlotMax)));
-        const int mn = table_.byteAt(tbl::kSlotMin);
-        if (mn >= table_.byteAt(tbl::kSlotKick))
-            table_.setSlot(tbl::kSlotKick, mn);
-        learned[at(mn)] = img[at(mn)];
+    case EditMin:
+        table_.setMin(m);
         break;
-    }
     case EditKick:
         table_.setKick(m);
         break;

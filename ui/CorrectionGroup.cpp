@@ -152,8 +152,7 @@ void CorrectionGroup::bind(CorrectionWindow &model)
         SpeedButtonAutocorr->setVisible(down);
     });
     connect(SpeedButtonAutocorr, &QToolButton::clicked, &model, &CorrectionWindow::setAutocorrection);
-    connect(&model, &CorrectionWindow::autocorrectionChanged, this,
-            [this](bool down, bool) { SpeedButtonAutocorr->setChecked(down); });
+    connect(&model, &CorrectionWindow::autocorrectionChanged, SpeedButtonAutocorr, &QToolButton::setChecked);
     connect(&model, &CorrectionWindow::autocorrectionEnabledChanged, SpeedButtonAutocorr, &QWidget::setEnabled);
 
     const std::pair<QToolButton *, CorrectionTarget> targets[] = {{SpeedButtonAplToTable, CorrectionTarget::Table},
