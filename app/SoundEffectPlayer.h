@@ -21,9 +21,10 @@ public:
     void play(const QString &file, bool interrupt) override;
     // The file of the cue last started (empty before any).
     QString playing() const;
+    // A cue is playing (or still loading, which starts it once loaded).
+    bool busy() const;
 
 private:
-    bool busy() const;
 
     std::function<QString()> folder_;
     // Loaded effects by path; loading a file once keeps repeated cues cheap.

@@ -617,7 +617,9 @@ QString TForm1::portPathFor(const QString &text)
     if (text != QLatin1String(kDemoUnitEntry))
         return text;
     if (!demoUnit_) {
-        auto unit = std::make_unique<sim::Emulator>();
+        auto unit = std::make_unique<sim::Emulator>(sim::demoConfig());
+        unit->setRam(sim::demoImage());
+        unit->setEeprom(sim::demoImage());
         unit->start();
         demoUnit_ = std::move(unit);
     }
@@ -1323,7 +1325,7 @@ void TForm1::buildKeys()
                 MainPageControl->setCurrentIndex(i);
         }
     };
-    c.autocorrectionOffered = [this] { return SpeedButtonAutocorr->isVisible(); };
+    c.autocorrectionOffered = [this] { return SpeedButtonAutocorr->isEnabled(); };
     c.toggleAutocorrection = [this] { corr_->setAutocorrection(!corr_->autocorrection()); };
     c.startOrStop = [this] {
         if (ActionStart->isEnabled())

@@ -7,6 +7,8 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-multimedia-dev libqt6opengl6-dev libgl-dev
   libqcustomplot-dev
   xvfb xauth
+  # Tests hear the sound cues through a private sound server with a null sink.
+  pulseaudio pulseaudio-utils sox
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -57,6 +57,13 @@ std::string hexByte(std::uint8_t b)
 
 } // namespace
 
+Config demoConfig()
+{
+    Config cfg;
+    cfg.engine = std::make_shared<const EngineModel>(demoEngine());
+    return cfg;
+}
+
 Image defaultImage()
 {
     Image image{};
@@ -78,42 +85,11 @@ std::array<std::uint8_t, 10> modelFrame(int n, const Image &ram, int correction)
     const int tri = n % 512;
     const int throttle = tri < 256 ? tri : 511 - tri;
     const int rpm = 800 + throttle * 20;
-    const int period = 1500000 / rpm;
     const int airFlow = std::min(255, 20 + throttle * rpm / 7000);
     const int output = std::clamp(int(ram[throttle]) + correction, 0, 255);
-    const int slot = n & 3;
-    // Upper selector bits carry nothing for the host; set them now and then so
-    // a host that does not mask them shows up.
-    const int selector = slot | ((n / 4) % 3 == 1 ? 0x7C : 0);
     // Narrow-band oxygen sensor swinging rich and lean.
     const int o2 = (n / 25) % 2 ? 180 + n % 25 : 60 - n % 25;
-    int value = 0;
-    switch (slot) {
-    case 0: // switch bits: idle, full load
-        value = (throttle < 8 ? 1 : 0) | (throttle > 247 ? 2 : 0);
-        break;
-    case 1: // coolant warming up
-        value = std::min(200, 90 + n / 100);
-        break;
-    case 2: // signed, follows the throttle
-        value = std::uint8_t(std::int8_t(throttle / 2 - 64));
-        break;
-    default: // signed, the live correction as the unit applies it
-        value = std::uint8_t(std::int8_t(std::clamp(correction, -128, 127)));
-        break;
-    }
-    std::array<std::uint8_t, 10> f{};
-    f[0] = std::uint8_t(output);
-    f[1] = std::uint8_t(selector);
-    f[2] = std::uint8_t(255 - output);
-    f[3] = std::uint8_t(airFlow);
-    f[4] = std::uint8_t(throttle);
-    f[5] = std::uint8_t(period >> 8);
-    f[6] = std::uint8_t(period & 0xFF);
-    f[7] = std::uint8_t(o2);
-    f[8] = std::uint8_t(value);
-    f[9] = crc8(f.data(), 9);
-    return f;
+    return assembleFrame(n, output, airFlow, throttle, rpm, o2, correction);
 }
 
 struct Emulator::Impl {
@@ -156,6 +132,8 @@ struct Emulator::Impl {
     TimePoint nextFrame{};
     int frameIndex = 0; // model time of the stream
     int correction = 0;
+    int windowStart = 0, windowEnd = 255;
+    std::unique_ptr<EngineRun> engine; // this stream's engine, if any
 
     explicit Impl(Config c) : shared(c), record(c.sensorRecord), cfg(std::move(c)) {}
 
@@ -352,6 +330,7 @@ struct Emulator::Impl {
         streaming = true;
         streamSilent = false;
         frameIndex = 0;
+        engine = cfg.engine ? std::make_unique<EngineRun>(*cfg.engine) : nullptr;
         nextFrame = Clock::now() + kFramePeriod;
         {
             std::lock_guard<std::mutex> lock(m);
@@ -384,7 +363,8 @@ struct Emulator::Impl {
                     std::lock_guard<std::mutex> lock(m);
                     image = ramImage;
                 }
-                auto f = modelFrame(frameIndex, image, correction);
+                auto f = engine ? engine->frame(frameIndex, image, correction, windowStart, windowEnd)
+                                : modelFrame(frameIndex, image, correction);
                 if (cfg.corruptFrames.count(sent))
                     f[9] ^= 0xA5;
                 std::vector<std::uint8_t> bytes(f.begin(), f.end());
@@ -527,6 +507,8 @@ struct Emulator::Impl {
                 event("command-timeout g");
                 return;
             }
+            windowStart = a;
+            windowEnd = b;
             event("window " + std::to_string(a) + " " + std::to_string(b));
         } else if (word == "fiud") {
             streaming = false;

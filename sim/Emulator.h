@@ -20,7 +20,7 @@
 //                     and "sl" by waiting 50 ms for the next byte; while
 //                     streaming the frames stop at once and the same wait runs
 //   'c' mag sign      live correction (-255..255); nudges the output byte
-//   'g' 0 255         correction window
+//   'g' 0 255         correction window (the engine model corrects inside it)
 //   "fiud"            enter the boot loader
 // Anything else is logged as "unknown 0xNN" and skipped byte by byte.
 //
@@ -53,6 +53,8 @@
 #include <set>
 #include <string>
 #include <vector>
+
+#include "sim/EngineModel.h"
 
 namespace sim {
 
@@ -101,7 +103,13 @@ struct Config {
     // it answers other commands meanwhile. Read at start() only.
     bool streamAtStart = false;
     int bootloaderExitMs = 2000;
+    // The engine behind the stream (read at each "sl"); none: the sweep of
+    // modelFrame, whose oxygen signal does not answer the table.
+    std::shared_ptr<const EngineModel> engine;
 };
+
+// The demo unit: the demo engine behind the stream.
+Config demoConfig();
 
 class Emulator {
 public:

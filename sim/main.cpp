@@ -20,6 +20,8 @@ const char kUsage[] =
     "that do not start with \"--\", each one or more hex byte pairs (\"00 06\",\n"
     "\"0006\"); none at all means an empty list.\n"
     "  --paced                  9600-baud line timing both ways\n"
+    "  --demo                   the demo unit: its table, and an engine whose\n"
+    "                           oxygen signal answers the table\n"
     "  --id-reply HEX...        identify reply (default 00 06 01 17 01 03 3E 80;\n"
     "                           none = silence, 17 = old one-byte unit)\n"
     "  --sensor-record HEX...   5-byte sensor record (default 5A 87 00 03 B5)\n"
@@ -94,6 +96,8 @@ sim::Config parseArgs(int argc, char **argv)
             std::exit(0);
         } else if (opt == "--paced") {
             cfg.paced = true;
+        } else if (opt == "--demo") {
+            cfg.engine = sim::demoConfig().engine;
         } else if (opt == "--id-reply") {
             cfg.identifyReply = hexList(opt);
         } else if (opt == "--sensor-record") {
@@ -151,6 +155,10 @@ int main(int argc, char **argv)
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     sim::Emulator emulator(cfg);
+    if (cfg.engine) {
+        emulator.setRam(sim::demoImage());
+        emulator.setEeprom(sim::demoImage());
+    }
     std::mutex outputLock;
     emulator.setEventCallback([&](const std::string &event) {
         std::lock_guard<std::mutex> lock(outputLock);

@@ -97,7 +97,6 @@ CorrectionGroup::CorrectionGroup(QWidget *parent) : QGroupBox(QString::fromUtf8(
     targets->addButton(SpeedButtonApplyCorrToIat);
     targets->addButton(SpeedButtonApplyCorrToECT);
     SpeedButtonAplToTable->setChecked(true);
-    SpeedButtonAutocorr->setVisible(false);
     grid->addLayout(buttons, 4, 0, 1, 3);
     grid->setColumnStretch(1, 1);
 }
@@ -147,10 +146,8 @@ void CorrectionGroup::bind(CorrectionWindow &model)
     connect(UpDownCorrection, QOverload<int>::of(&QSpinBox::valueChanged), &model, &CorrectionWindow::setCorrection);
 
     connect(SpeedButtonManualBorders, &QToolButton::clicked, &model, &CorrectionWindow::setManualBorders);
-    connect(&model, &CorrectionWindow::manualBordersChanged, this, [this](bool down) {
-        SpeedButtonManualBorders->setChecked(down);
-        SpeedButtonAutocorr->setVisible(down);
-    });
+    // Autotuning is offered with either kind of borders; F8 releases it.
+    connect(&model, &CorrectionWindow::manualBordersChanged, SpeedButtonManualBorders, &QToolButton::setChecked);
     connect(SpeedButtonAutocorr, &QToolButton::clicked, &model, &CorrectionWindow::setAutocorrection);
     connect(&model, &CorrectionWindow::autocorrectionChanged, SpeedButtonAutocorr, &QToolButton::setChecked);
     connect(&model, &CorrectionWindow::autocorrectionEnabledChanged, SpeedButtonAutocorr, &QWidget::setEnabled);

@@ -71,7 +71,7 @@ private slots:
         QTest::newRow("F9 on the dashboard") << true << int(Qt::Key_F9) << none << true << "descending";
         QTest::newRow("F9 elsewhere does nothing") << false << int(Qt::Key_F9) << none << false << "ascending";
         QTest::newRow("F8 on the dashboard") << true << int(Qt::Key_F8) << none << true << "manual borders";
-        QTest::newRow("A without manual borders") << true << int(Qt::Key_A) << none << true << "no autotuning";
+        QTest::newRow("A with automatic borders") << true << int(Qt::Key_A) << none << true << "autotuning";
         QTest::newRow("Delete") << true << int(Qt::Key_Delete) << none << true << "cleared";
         QTest::newRow("O") << true << int(Qt::Key_O) << none << true << "cleared";
         QTest::newRow("an unlisted key passes on") << true << int(Qt::Key_K) << none << false << "";
@@ -123,8 +123,8 @@ private slots:
             QCOMPARE(form.mainTable()->descending(), effect == "descending");
         else if (effect == "manual borders")
             QVERIFY(form.SpeedButtonManualBorders->isChecked());
-        else if (effect == "no autotuning")
-            QVERIFY(!form.SpeedButtonAutocorr->isChecked());
+        else if (effect == "autotuning")
+            QVERIFY(form.SpeedButtonAutocorr->isChecked() && form.log()->settings().autocorrection);
         else if (effect == "cleared")
             QCOMPARE(table.learnedValues()[50], 0);
         if (effect != "port message")
@@ -241,19 +241,35 @@ private slots:
         QVERIFY(sink.messages.isEmpty());
     }
 
-    // A with manual borders down switches autotuning on and off.
+    // A switches autotuning on and off with either kind of borders; F8, up or
+    // down, releases it.
     void autotuningKey()
     {
         TForm1 form;
         form.show();
         form.MainPageControl->setCurrentWidget(form.DashboardTabSheet);
-        form.SpeedButtonManualBorders->click();
         focusOn(form.MainPageControl);
+        // The button and the log agree, on or off.
+        auto autotuning = [&form] {
+            return form.SpeedButtonAutocorr->isChecked() && form.log()->settings().autocorrection;
+        };
+        auto released = [&form] {
+            return !form.SpeedButtonAutocorr->isChecked() && !form.log()->settings().autocorrection;
+        };
         clickKey(Qt::Key_A);
-        QVERIFY(form.SpeedButtonAutocorr->isChecked());
-        QVERIFY(form.log()->settings().autocorrection);
+        QVERIFY(autotuning());
+        clickKey(Qt::Key_F8);
+        QVERIFY(form.SpeedButtonManualBorders->isChecked());
+        QVERIFY(released());
         clickKey(Qt::Key_A);
-        QVERIFY(!form.log()->settings().autocorrection);
+        QVERIFY(autotuning());
+        clickKey(Qt::Key_F8);
+        QVERIFY(!form.SpeedButtonManualBorders->isChecked());
+        QVERIFY(released());
+        clickKey(Qt::Key_A);
+        QVERIFY(autotuning());
+        clickKey(Qt::Key_A);
+        QVERIFY(released());
     }
 
     // A path typed into the port chooser keeps every letter and digit, and

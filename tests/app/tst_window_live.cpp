@@ -113,7 +113,9 @@ private slots:
         QCOMPARE(form.UpDownCorrection->maximum(), 255);
         QVERIFY(form.SpeedButtonAplToTable->isChecked());
         QVERIFY(!form.SpeedButtonManualBorders->isChecked());
-        QVERIFY(form.SpeedButtonAutocorr->isHidden());
+        // Autotuning is offered with automatic borders too, and is off.
+        QVERIFY(!form.SpeedButtonAutocorr->isHidden());
+        QVERIFY(!form.SpeedButtonAutocorr->isChecked());
         QCOMPARE(form.Button2->defaultAction(), form.ActionStart);
         QCOMPARE(form.Button6->defaultAction(), form.ActionStop);
         // The MAF limit is locked at start.
@@ -498,8 +500,8 @@ private slots:
         form.SpeedButtonAutocorr->click();
         QVERIFY(form.log()->settings().autocorrection);
         form.UpDownCorrection->setValue(4);
-        form.SpeedButtonManualBorders->click(); // up again: autotuning off
-        QVERIFY(form.SpeedButtonAutocorr->isHidden());
+        form.SpeedButtonManualBorders->click(); // up again: autotuning off, still offered
+        QVERIFY(!form.SpeedButtonAutocorr->isHidden());
         QVERIFY(!form.SpeedButtonAutocorr->isChecked());
         QVERIFY(!form.log()->settings().autocorrection);
         QCOMPARE(form.UpDownCorrection->value(), 0);

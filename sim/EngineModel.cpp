@@ -1,0 +1,149 @@
+#include "sim/EngineModel.h"
+
+#include "link/Crc8.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace sim {
+
+int EngineModel::driveFrames() const
+{
+    int frames = 0;
+    for (const Level &level : drive)
+        frames += rampFrames + level.holdFrames;
+    return frames;
+}
+
+int EngineModel::inputAt(int frame) const
+{
+    if (drive.empty())
+        return 0;
+    const int total = driveFrames();
+    int t = total > 0 ? frame % total : 0;
+    int from = drive.back().input; // the programme runs in a loop
+    int input = from;
+    for (const Level &level : drive) {
+        const int span = rampFrames + level.holdFrames;
+        if (t >= span) {
+            t -= span;
+            from = level.input;
+            continue;
+        }
+        input = t < rampFrames ? from + (level.input - from) * t / rampFrames : level.input;
+        break;
+    }
+    // A slow wobble of +/- wobble codes, as a foot on the pedal gives.
+    const int phase = (frame / 6) % 4;
+    const int offset = phase == 1 ? wobble : phase == 3 ? -wobble : 0;
+    return std::clamp(input + offset, 0, 255);
+}
+
+namespace {
+
+// A rising characteristic that reaches 240 at full air flow.
+int idealCurve(int input)
+{
+    return int(std::lround(18.0 + 222.0 * std::pow(input / 255.0, 1.15)));
+}
+
+} // namespace
+
+EngineModel demoEngine()
+{
+    EngineModel m;
+    for (int i = 0; i < 256; ++i)
+        m.ideal[std::size_t(i)] = std::uint8_t(idealCurve(i));
+    const int hold = 300;
+    for (int input = 48; input <= 208; input += 8)
+        m.drive.push_back({input, hold});
+    for (int input = 204; input >= 52; input -= 8)
+        m.drive.push_back({input, hold});
+    return m;
+}
+
+Image demoImage()
+{
+    Image image{};
+    const EngineModel engine = demoEngine();
+    // Up to 7 % lean between inputs 40 and 216, smoothly.
+    for (int i = 0; i < 256; ++i) {
+        double lean = 0.0;
+        if (i > 40 && i < 216)
+            lean = 0.07 * std::sin(M_PI * (i - 40) / 176.0);
+        image[std::size_t(i)] = std::uint8_t(std::lround(engine.ideal[std::size_t(i)] * (1.0 - lean)));
+    }
+    const std::uint8_t params[8] = {4, 5, 128, 64, 128, 128, 128, 255};
+    std::copy(std::begin(params), std::end(params), image.begin() + 256);
+    // 5.0f little-endian.
+    image[277] = 0x00;
+    image[278] = 0x00;
+    image[279] = 0xA0;
+    image[280] = 0x40;
+    return image;
+}
+
+EngineRun::EngineRun(EngineModel model) : model_(std::move(model)) {}
+
+std::array<std::uint8_t, 10> EngineRun::frame(int n, const Image &ram, int correction, int windowStart,
+                                               int windowEnd)
+{
+    const int input = model_.inputAt(n);
+    // The unit adds the live correction inside the correction window only.
+    const bool corrected = input >= windowStart && input <= windowEnd;
+    const int output = std::clamp(int(ram[std::size_t(input)]) + (corrected ? correction : 0), 0, 255);
+    const int ideal = std::max<int>(1, model_.ideal[std::size_t(input)]);
+    errors_.push_back(100.0 * (output - ideal) / ideal); // above the curve: rich
+    while (int(errors_.size()) > model_.delayFrames + 1)
+        errors_.pop_front();
+    // xorshift: the same noise on every run.
+    random_ ^= random_ << 13;
+    random_ ^= random_ >> 17;
+    random_ ^= random_ << 5;
+    const int span = 2 * model_.noise + 1;
+    const int noise = model_.noise > 0 ? int(random_ % std::uint32_t(span)) - model_.noise : 0;
+    const double error = errors_.front();
+    const int o2 = std::clamp(int(std::lround(model_.idealO2 - error * model_.codesPerPercent)) + noise, 0, 255);
+    const int throttle = std::clamp(input * 9 / 10, 0, 255);
+    const int rpm = 800 + input * 20;
+    return assembleFrame(n, output, input, throttle, rpm, o2, corrected ? correction : 0);
+}
+
+std::array<std::uint8_t, 10> assembleFrame(int n, int output, int input, int throttle, int rpm, int o2,
+                                           int correction)
+{
+    const int period = 1500000 / std::max(1, rpm);
+    const int slot = n & 3;
+    // Upper selector bits carry nothing for the host; set them now and then so
+    // a host that does not mask them shows up.
+    const int selector = slot | ((n / 4) % 3 == 1 ? 0x7C : 0);
+    int value = 0;
+    switch (slot) {
+    case 0: // switch bits: idle, full load
+        value = (throttle < 8 ? 1 : 0) | (throttle > 247 ? 2 : 0);
+        break;
+    case 1: // coolant warming up
+        value = std::min(200, 90 + n / 100);
+        break;
+    case 2: // signed, follows the throttle
+        value = std::uint8_t(std::int8_t(throttle / 2 - 64));
+        break;
+    default: // signed, the live correction as the unit applies it
+        value = std::uint8_t(std::int8_t(std::clamp(correction, -128, 127)));
+        break;
+    }
+    std::array<std::uint8_t, 10> f{};
+    f[0] = std::uint8_t(output);
+    f[1] = std::uint8_t(selector);
+    f[2] = std::uint8_t(255 - output);
+    f[3] = std::uint8_t(input);
+    f[4] = std::uint8_t(throttle);
+    f[5] = std::uint8_t(period >> 8);
+    f[6] = std::uint8_t(period & 0xFF);
+    f[7] = std::uint8_t(o2);
+    f[8] = std::uint8_t(value);
+    f[9] = crc8(f.data(), 9);
+    return f;
+}
+
+} // namespace sim

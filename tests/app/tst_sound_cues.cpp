@@ -1,0 +1,227 @@
+// The sound cues are heard: a private sound server with a null sink takes
+// what the window plays, a recorder listens to the sink, and the recording
+// is matched against the cue files. Skipped, with the reason, where the
+// sound server or its tools are missing.
+#include <QtTest>
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QToolButton>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "app/Language.h"
+#include "app/SoundEffectPlayer.h"
+#include "app/Unit1.h"
+#include "app/WindowTestHelpers.h"
+#include "link/MessageSink.h"
+#include "log/Log_iat_ect_corr.h"
+#include "log/SoundPlayer.h"
+#include "sim/Emulator.h"
+
+namespace {
+
+constexpr int kRate = 16000; // the cue files' rate; the recorder resamples to it
+
+std::vector<double> samples(const QByteArray &s16le, int from = 0)
+{
+    std::vector<double> out;
+    for (int i = from; i + 1 < s16le.size(); i += 2)
+        out.push_back(std::int16_t(std::uint8_t(s16le[i]) | (std::uint8_t(s16le[i + 1]) << 8)) / 32768.0);
+    return out;
+}
+
+// The samples of a 16-bit mono WAV file (its "data" chunk).
+std::vector<double> wavSamples(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    const int data = bytes.indexOf("data");
+    return data < 0 ? std::vector<double>{} : samples(bytes, data + 8);
+}
+
+double correlation(const std::vector<double> &recording, std::ptrdiff_t at, const std::vector<double> &cue,
+                   int step)
+{
+    double dot = 0, energy = 0, cueEnergy = 0;
+    for (std::size_t k = 0; k < cue.size(); k += std::size_t(step)) {
+        const std::ptrdiff_t i = at + std::ptrdiff_t(k);
+        const double r = i >= 0 && i < std::ptrdiff_t(recording.size()) ? recording[std::size_t(i)] : 0.0;
+        dot += r * cue[k];
+        energy += r * r;
+        cueEnergy += cue[k] * cue[k];
+    }
+    return energy > 0 && cueEnergy > 0 ? dot / std::sqrt(energy * cueEnergy) : 0.0;
+}
+
+// Best normalised correlation of the cue with the recording, the cue
+// starting anywhere from sample `from` to sample `to`: a coarse search on
+// every 4th sample, then every lag near the best one.
+double match(const std::vector<double> &recording, const std::vector<double> &cue, std::ptrdiff_t from,
+             std::ptrdiff_t to)
+{
+    if (cue.empty())
+        return 0;
+    std::ptrdiff_t bestAt = from;
+    double best = -1;
+    for (std::ptrdiff_t at = std::max<std::ptrdiff_t>(0, from); at <= to; at += 4) {
+        const double c = correlation(recording, at, cue, 4);
+        if (c > best) {
+            best = c;
+            bestAt = at;
+        }
+    }
+    best = 0;
+    for (std::ptrdiff_t at = bestAt - 4; at <= bestAt + 4; ++at)
+        best = std::max(best, correlation(recording, at, cue, 1));
+    return best;
+}
+
+// A sound server of this test's own (its runtime folder is private) whose
+// only sink plays into nothing, and a recorder on that sink.
+class SoundRig {
+public:
+    QString missing() const
+    {
+        for (const char *tool : {"pulseaudio", "pactl", "parec"})
+            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+                return QStringLiteral("%1 is not installed (scripts/install-deps.sh installs it)").arg(tool);
+        return {};
+    }
+    bool start()
+    {
+        const int rc = QProcess::execute(QStringLiteral("pulseaudio"),
+                                         {QStringLiteral("-n"), QStringLiteral("--daemonize=yes"),
+                                          QStringLiteral("--exit-idle-time=-1"),
+                                          QStringLiteral("--load=module-null-sink sink_name=nul"),
+                                          QStringLiteral("--load=module-native-protocol-unix")});
+        if (rc != 0)
+            return false;
+        started_ = true;
+        if (QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("set-default-sink"), QStringLiteral("nul")}) != 0)
+            return false;
+        QObject::connect(&recorder_, &QProcess::readyReadStandardOutput,
+                         [this] { recording_ += recorder_.readAllStandardOutput(); });
+        recorder_.start(QStringLiteral("parec"),
+                        {QStringLiteral("-d"), QStringLiteral("nul.monitor"), QStringLiteral("--latency-msec=20"),
+                         QStringLiteral("--format=s16le"), QStringLiteral("--rate=%1").arg(kRate),
+                         QStringLiteral("--channels=1")});
+        return recorder_.waitForStarted();
+    }
+    ~SoundRig()
+    {
+        if (recorder_.state() != QProcess::NotRunning) {
+            recorder_.kill();
+            recorder_.waitForFinished();
+        }
+        if (started_)
+            QProcess::execute(QStringLiteral("pulseaudio"), {QStringLiteral("--kill")});
+    }
+    std::vector<double> recording() const { return samples(recording_); }
+    // Samples recorded so far.
+    std::ptrdiff_t length() const { return recording_.size() / 2; }
+
+private:
+    QProcess recorder_;
+    QByteArray recording_;
+    bool started_ = false;
+};
+
+// The real player, noting each cue it starts.
+class StartedCues : public SoundPlayer {
+public:
+    StartedCues(SoundEffectPlayer &player, const SoundRig &rig) : player_(player), rig_(rig) {}
+    void play(const QString &file, bool interrupt) override
+    {
+        const QString before = player_.playing();
+        const bool wasBusy = player_.busy();
+        player_.play(file, interrupt);
+        if (player_.playing() != before || (!wasBusy && player_.busy())) {
+            started.append(player_.playing());
+            startedAt.push_back(rig_.length());
+        }
+    }
+    QStringList started;
+    std::vector<std::ptrdiff_t> startedAt; // the recording's length then
+
+private:
+    SoundEffectPlayer &player_;
+    const SoundRig &rig_;
+};
+
+} // namespace
+
+class TestSoundCues : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        // The cues are played from the working folder, as from the build tree.
+        QVERIFY(QFile::link(QStringLiteral(TARVIX_SOURCE_DIR "/Sound"), QStringLiteral("Sound")));
+    }
+
+    void autotuningStateCueIsHeard_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("heard");
+        QTest::addColumn<QString>("other");
+        QTest::newRow("English") << int(lang::kEnglish) << "Sound/En/corr.wav" << "Sound/Ru/corr.wav";
+        QTest::newRow("Russian") << int(lang::kRussian) << "Sound/Ru/corr.wav" << "Sound/En/corr.wav";
+    }
+    void autotuningStateCueIsHeard()
+    {
+        QFETCH(int, language);
+        QFETCH(QString, heard);
+        QFETCH(QString, other);
+        SoundRig rig;
+        if (!rig.missing().isEmpty())
+            QSKIP(qPrintable(rig.missing()));
+        QVERIFY2(rig.start(), "the private sound server did not start");
+
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        sim::Emulator unit(sim::demoConfig());
+        unit.setRam(sim::demoImage());
+        unit.setEeprom(sim::demoImage());
+        const QString path = QString::fromStdString(unit.start());
+        TForm1 form;
+        SoundEffectPlayer player([&form] { return form.soundFolder(); });
+        StartedCues cues(player, rig);
+        ScopedSoundPlayer installed(&cues);
+        form.ComboBoxLanguage->setCurrentIndex(language);
+        form.choosePort(path);
+        QVERIFY(unit.waitForEvent("read", 5000));
+        // The recorder hears the sink before anything plays.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.length() > kRate / 5, 10000);
+        form.SpeedButtonAutocorr->click();
+        form.ActionStart->trigger();
+        // The first requests of the loop are in its fast phase: "corr.wav".
+        QTRY_VERIFY_WITH_TIMEOUT(cues.started.size() > 0, 20000);
+        QVERIFY2(cues.started.first().endsWith(heard), qPrintable(cues.started.join(' ')));
+        const std::vector<double> cue = wavSamples(heard);
+        QVERIFY(!cue.empty());
+        // The cue sounds from when it was started (the recording's length
+        // then), give or take the sound server's latency.
+        const std::ptrdiff_t at = cues.startedAt.front();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.length() > at + std::ptrdiff_t(cue.size()) + kRate, 20000);
+        const std::vector<double> recording = rig.recording();
+        const double score = match(recording, cue, at - kRate / 4, at + kRate / 2);
+        const double otherScore = match(recording, wavSamples(other), at - kRate / 4, at + kRate / 2);
+        qInfo("%s: match %.2f, the other language's file %.2f", qPrintable(heard), score, otherScore);
+        QVERIFY(score > 0.7);
+        QVERIFY(otherScore < score - 0.2);
+        form.ActionStop->trigger();
+        QVERIFY(sink.messages.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestSoundCues)
+#include "tst_sound_cues.moc"
