@@ -17,6 +17,7 @@ shot() {
 }
 shot "$root/docs/main-page.png" 0
 shot "$root/docs/dashboard.png" 1 --live
+shot "$root/docs/autotuning.png" 1 --live --autotune 40
 shot "$root/docs/firmware.png" 2 TabSheetFirmwareUpdate
 # The dashboard's table menu open, with its shortcuts.
 shot "$root/docs/dashboard-menu.png" 1 --menu

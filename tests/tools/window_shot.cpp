@@ -1,12 +1,15 @@
 // Opens the main window, chooses the demo unit, shows a page and saves a
 // picture of the window (the README's screenshots come from here).
-// Usage: window_shot OUT.png [PAGE [INNER]] [--live [--stop]] [--mode N] [--advanced] [--language 0|1] [--menu]
+// Usage: window_shot OUT.png [PAGE [INNER]] [--live [--stop] [--autotune S]] [--mode N] [--advanced] [--language 0|1] [--menu]
 // INNER names a page of an inner page control to show, even one whose tab is
 // hidden; --live starts live data and waits for the dashboard to fill;
 // --mode chooses the throttle panel's edit mode N; --stop ends the live data
 // again (the log page then draws what was recorded); --advanced switches the
 // advanced pages on (in a settings folder of its own); --language chooses
 // Russian (0) or English (1).
+#include <algorithm>
+
+#include <QToolButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -33,6 +36,12 @@ int main(int argc, char **argv)
     const bool live = args.removeAll(QStringLiteral("--live")) > 0;
     const bool stop = args.removeAll(QStringLiteral("--stop")) > 0;
     const bool advanced = args.removeAll(QStringLiteral("--advanced")) > 0;
+    // --autotune S: Auto on before Start, the picture after S seconds.
+    int autotuneSeconds = 0;
+    if (const int at = int(args.indexOf(QStringLiteral("--autotune"))); at >= 0 && at + 1 < args.size()) {
+        autotuneSeconds = args.at(at + 1).toInt();
+        args.remove(at, 2);
+    }
     QTemporaryDir settingsDir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     int mode = -1;
@@ -87,6 +96,8 @@ int main(int argc, char **argv)
         }
         if (mode >= 0)
             form.throttlePanel->chooseMode(mode);
+        if (live && autotuneSeconds > 0)
+            form.SpeedButtonAutocorr->click();
         if (live)
             form.ActionStart->trigger();
         if (live && stop) {
@@ -104,7 +115,7 @@ int main(int argc, char **argv)
             if (bar && !bar->actions().isEmpty())
                 bar->setActiveAction(bar->actions().constFirst());
         }
-        QTimer::singleShot(live ? 4000 : 300, &form, save);
+        QTimer::singleShot(live ? std::max(4, autotuneSeconds) * 1000 : 300, &form, save);
     });
     return app.exec();
 }
