@@ -71,7 +71,6 @@
 const char *const TForm1::kDemoUnitEntry = "Demo unit (emulated)";
 
 namespace {
-const char *const kTryAgain = "Try again!\nПопробуйте еще раз!";
 
 QWidget *makePage(QTabWidget *pages, const char *objectName, const QString &caption)
 {
@@ -617,11 +616,7 @@ QString TForm1::portPathFor(const QString &text)
     if (text != QLatin1String(kDemoUnitEntry))
         return text;
     if (!demoUnit_) {
-        auto unit = std::make_unique<sim::Emulator>(sim::demoConfig());
-        unit->setRam(sim::demoImage());
-        unit->setEeprom(sim::demoImage());
-        unit->start();
-        demoUnit_ = std::move(unit);
+        demoUnit_ = sim::startDemoUnit();
     }
     return QString::fromStdString(demoUnit_->slavePath());
 }
@@ -667,7 +662,7 @@ void TForm1::ComComboBox1Change()
                 SpeedButtonReconnect->setEnabled(true);
         }
     } catch (const std::exception &) {
-        showMessage(QString::fromUtf8(kTryAgain));
+        showMessage(device::tryAgainText());
     }
 }
 

@@ -160,10 +160,17 @@ struct Session {
     {
         QString path = port;
         if (port == QLatin1String("demo")) {
-            demo = std::make_unique<sim::Emulator>();
-            path = QString::fromStdString(demo->start());
+            demo = sim::startDemoUnit();
+            path = QString::fromStdString(demo->slavePath());
         }
-        return runReported(*channel, [&] { channel->reopen(path); });
+        // The window's words for a port that does not open.
+        try {
+            channel->reopen(path);
+            return true;
+        } catch (const std::exception &) {
+            showMessage(device::tryAgainText());
+            return false;
+        }
     }
 
     // Identification as the window does it: only id 6 is worked with; the
@@ -182,7 +189,7 @@ struct Session {
             }
             return unit.compatible && (!readTable || unit.tableRead);
         } catch (const std::exception &) {
-            showMessage(QString::fromUtf8("Try again!\nПопробуйте еще раз!"));
+            showMessage(device::tryAgainText());
             return false;
         }
     }

@@ -7,6 +7,11 @@
 
 namespace device {
 
+QString tryAgainText()
+{
+    return QString::fromUtf8("Try again!\nПопробуйте еще раз!");
+}
+
 Unit connect(TRXTX &channel, Table &table, Steps steps)
 {
     Unit unit;

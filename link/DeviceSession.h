@@ -6,6 +6,8 @@
 // the port or of the unit's answers are raised, as the protocol raises them.
 #include <optional>
 
+#include <QString>
+
 #include "link/DeviceInfo.h"
 #include "throttle/SensorRecord.h"
 
@@ -27,5 +29,9 @@ struct Unit {
 };
 
 Unit connect(TRXTX &channel, Table &table, Steps steps = {});
+
+// What the user reads when the port does not open or the unit does not
+// answer the identification: "Try again!" in both languages.
+QString tryAgainText();
 
 } // namespace device

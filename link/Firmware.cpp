@@ -137,7 +137,17 @@ Outcome update(TRXTX &channel, const QString &fileName, bool recovery, const std
             sent += block.length;
         }
     } catch (const std::exception &e) {
-        showMessage(QString::fromLocal8Bit(e.what()));
+        // The unit may be left in its boot loader without a firmware: say so,
+        // and how to get it back.
+        showMessage(QString::fromUtf8("The firmware update did not finish.\n%1\n\n"
+                                      "The unit waits in its boot loader. Connect it again, tick \"Firmware "
+                                      "Recovery\" (Options/Setup > Firmware Update), choose the port and update "
+                                      "from the same file.\n\n"
+                                      "Обновление прошивки не завершено.\n\n"
+                                      "Устройство ждёт в загрузчике. Подключите его снова, отметьте "
+                                      "«Восстановление прошивки» (Настройки > Обновление прошивки), выберите порт "
+                                      "и обновите из того же файла.")
+                        .arg(portErrorText(e)));
         return Outcome::PortError;
     }
     if (progress)

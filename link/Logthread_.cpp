@@ -34,7 +34,7 @@ QString streamEndReason(const TStreamEnd &end)
     case TStreamEnd::PortError:
         break;
     }
-    return end.errorText;
+    return end.portLost ? QStringLiteral("the port was lost") : end.errorText;
 }
 
 std::array<int, 4> TLogThread::slotValues()
@@ -88,11 +88,20 @@ bool TLogThread::takePort()
     }
 }
 
-void TLogThread::ended(TStreamEnd::Cause cause, const QString &errorText, bool sendStop)
+void TLogThread::ended(TStreamEnd::Cause cause, bool sendStop)
 {
     TStreamEnd end;
     end.cause = cause;
-    end.errorText = errorText;
+    end.sendStop = sendStop;
+    sink_.streamEnded(stream_, end);
+}
+
+void TLogThread::ended(TStreamEnd::Cause cause, const std::exception &error, bool sendStop)
+{
+    TStreamEnd end;
+    end.cause = cause;
+    end.errorText = portErrorText(error);
+    end.portLost = portLost(error);
     end.sendStop = sendStop;
     sink_.streamEnded(stream_, end);
 }
@@ -123,7 +132,7 @@ void TLogThread::run()
         idle.store(true);
         // The message only: the window stays running until the user stops it.
         if (!terminated_.load())
-            ended(TStreamEnd::PortError, QString::fromLocal8Bit(e.what()), false);
+            ended(TStreamEnd::PortError, e, false);
         finished_.store(true);
         return;
     }
@@ -167,7 +176,7 @@ void TLogThread::run()
             if (holding)
                 idle.store(true);
             if (!terminated_.load())
-                ended(TStreamEnd::PortError, QString::fromLocal8Bit(e.what()));
+                ended(TStreamEnd::PortError, e);
             break;
         }
     }

@@ -19,7 +19,8 @@ class TRXTX;
 struct TStreamEnd {
     enum Cause { Silent, BadFrames, PortError };
     Cause cause = Silent;
-    QString errorText; // the port error's own text (PortError)
+    QString errorText; // the port error's message (PortError)
+    bool portLost = false; // PortError: the port stopped working
     // Stop live data follows; not after a failed first read, where the
     // window stays running until the user stops it.
     bool sendStop = true;
@@ -70,7 +71,8 @@ private:
     void run();
     // Waits for the port-idle flag and holds it; false when terminated meanwhile.
     bool takePort();
-    void ended(TStreamEnd::Cause cause, const QString &errorText = QString(), bool sendStop = true);
+    void ended(TStreamEnd::Cause cause, bool sendStop = true);
+    void ended(TStreamEnd::Cause cause, const std::exception &error, bool sendStop = true);
 
     TRXTX &channel_;
     TFrameSink &sink_;

@@ -37,17 +37,27 @@ void TRXTX::reopen(const QString &portName)
     port_.close();
     connected_ = false;
     portName_ = portName;
+    lostReported_ = false;
     port_.open(portName.toStdString());
     connected_ = true;
 }
 
 void TRXTX::reportPortError(const std::exception &error)
 {
-    if (dynamic_cast<const EComPort *>(&error))
-        showMessage(QString::fromUtf8("COM port doesn't open or used by other application \n"
-                                      "COM порт не выбран или используется  другим приложением"));
-    else
-        showMessage(QString::fromLocal8Bit(error.what()));
+    reportPortMessage(portErrorText(error), portLost(error));
+}
+
+void TRXTX::reportPortMessage(const QString &text, bool lost)
+{
+    // A lost port fails every exchange that follows (the stream's reader, a
+    // correction, the stop): the user hears of it once, until the port is
+    // opened again.
+    if (lost) {
+        if (lostReported_)
+            return;
+        lostReported_ = true;
+    }
+    showMessage(text);
 }
 
 void TRXTX::reportProtocolFailure(const QString &token, int received, int expected)

@@ -85,8 +85,12 @@ public:
     // False while the live-data reader is inside a frame read.
     std::atomic<bool> portIdle{true};
 
-    // Shows the port-error message for EComPort, the error's own text otherwise.
+    // Shows the port-error message for EComPort (portErrorText), the error's
+    // own text otherwise; a lost port once until it is opened again.
     void reportPortError(const std::exception &error);
+    void reportPortMessage(const QString &text, bool lost);
+    // The port was lost and the user has been told.
+    bool portLostReported() const { return lostReported_; }
     // Shows the message for a protocol token ('E' closes the port, 'V' verification).
     void reportProtocolFailure(const QString &token, int received, int expected);
 
@@ -96,6 +100,7 @@ private:
     SerialPort port_;
     QString portName_ = QString::fromLatin1(kInitialPortName);
     bool connected_ = false;
+    bool lostReported_ = false;
 };
 
 // Runs a device operation, handing failures to the channel's reporters as the

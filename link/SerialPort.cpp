@@ -22,11 +22,31 @@ int remainingMs(Clock::time_point deadline)
     return left > 0 ? int(left) : 0;
 }
 
-[[noreturn]] void throwErrno(const char *what)
+[[noreturn]] void throwErrno(const char *what, EComPort::Kind kind)
 {
-    throw EComPort(std::string(what) + ": " + std::strerror(errno));
+    throw EComPort(std::string(what) + ": " + std::strerror(errno), kind);
 }
 } // namespace
+
+QString portErrorText(const std::exception &error)
+{
+    const auto *port = dynamic_cast<const EComPort *>(&error);
+    if (!port || port->kind() == EComPort::Other)
+        return QString::fromLocal8Bit(error.what());
+    if (port->kind() == EComPort::Lost)
+        return QString::fromUtf8("The COM port was lost: the adapter was unplugged or the unit lost power.\n"
+                                 "Plug it in again and press Reconnect.\n\n"
+                                 "COM порт потерян: адаптер отключён или пропало питание.\n"
+                                 "Подключите его снова и нажмите «Переподключить».");
+    return QString::fromUtf8("COM port doesn't open or used by other application \n"
+                             "COM порт не выбран или используется  другим приложением");
+}
+
+bool portLost(const std::exception &error)
+{
+    const auto *port = dynamic_cast<const EComPort *>(&error);
+    return port && port->kind() == EComPort::Lost;
+}
 
 SerialPort::~SerialPort()
 {
@@ -40,7 +60,7 @@ SerialPort::Use::Use(SerialPort &port) : port_(port)
     std::lock_guard<std::mutex> lock(port.useMutex_);
     fd_ = port.fd_.load();
     if (fd_ < 0)
-        throw EComPort("port not open");
+        throw EComPort("port not open", EComPort::CannotOpen);
     ++port.users_;
 }
 
@@ -57,24 +77,24 @@ void SerialPort::open(const std::string &path)
     if (wakeFd_ < 0) {
         wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         if (wakeFd_ < 0)
-            throwErrno("eventfd");
+            throwErrno("eventfd", EComPort::Other);
     }
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        throwErrno(("cannot open " + path).c_str());
+        throwErrno(("cannot open " + path).c_str(), EComPort::CannotOpen);
     // Another program holding the port exclusively makes it busy for us too.
     if (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY) {
         int e = errno;
         ::close(fd);
         errno = e;
-        throwErrno("cannot lock port");
+        throwErrno("cannot lock port", EComPort::CannotOpen);
     }
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0) {
         int e = errno;
         ::close(fd);
         errno = e;
-        throwErrno(("not a serial port: " + path).c_str());
+        throwErrno(("not a serial port: " + path).c_str(), EComPort::CannotOpen);
     }
     ::cfmakeraw(&tio);
     tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
@@ -88,7 +108,7 @@ void SerialPort::open(const std::string &path)
         int e = errno;
         ::close(fd);
         errno = e;
-        throwErrno("cannot set line settings");
+        throwErrno("cannot set line settings", EComPort::CannotOpen);
     }
     // A USB adapter holds received bytes for its latency timer (16 ms by
     // default) before passing them on; the full write's 392 one-byte round
@@ -147,16 +167,16 @@ int SerialPort::write(const std::uint8_t *data, int count)
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-            throwErrno("write failed");
+            throwErrno("write failed", EComPort::Lost);
         int left = remainingMs(deadline);
         if (left == 0)
             break;
         pollfd p{fd, POLLOUT, 0};
         int r = ::poll(&p, 1, left);
         if (r < 0 && errno != EINTR)
-            throwErrno("poll failed");
+            throwErrno("poll failed", EComPort::Lost);
         if (r > 0 && (p.revents & (POLLERR | POLLNVAL)))
-            throw EComPort("port lost");
+            throw EComPort("port lost", EComPort::Lost);
     }
     return done;
 }
@@ -178,16 +198,16 @@ int SerialPort::read(std::uint8_t *buffer, int count)
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-            throwErrno("read failed");
+            throwErrno("read failed", EComPort::Lost);
         if (hungUp)
-            throw EComPort("port lost");
+            throw EComPort("port lost", EComPort::Lost);
         int left = remainingMs(deadline);
         if (left == 0)
             break;
         pollfd p[2] = {{fd, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         int r = ::poll(p, 2, left);
         if (r < 0 && errno != EINTR)
-            throwErrno("poll failed");
+            throwErrno("poll failed", EComPort::Lost);
         if (r > 0 && (p[1].revents & POLLIN) && aborted(abortsBefore)) {
             if (fd_.load() != fd)
                 throw EComPort("port closed");

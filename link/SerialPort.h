@@ -14,8 +14,20 @@
 // The channel reports this class with its own message, distinct from protocol failures.
 class EComPort : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    // CannotOpen: missing, busy or not a serial port (also "not open");
+    // Lost: an open port that stopped working (unplugged, unit without power).
+    enum Kind { CannotOpen, Lost, Other };
+    explicit EComPort(const std::string &what, Kind kind = Other) : std::runtime_error(what), kind_(kind) {}
+    Kind kind() const { return kind_; }
+
+private:
+    Kind kind_;
 };
+
+// The message a user reads for a failure of the port, in both languages
+// (an error of another kind: its own text).
+QString portErrorText(const std::exception &error);
+bool portLost(const std::exception &error);
 
 class SerialPort {
 public:

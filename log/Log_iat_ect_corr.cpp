@@ -264,7 +264,7 @@ void Log::onStreamEnded(std::uint64_t stream, const TStreamEnd &end)
     // A stream already stopped (Stop pressed, a new start) has ended for
     // that reason, not for this one.
     if (!end.errorText.isEmpty())
-        showMessage(end.errorText);
+        channel_.reportPortMessage(end.errorText, end.portLost);
     if (!end.sendStop || !recording_ || stream != currentStream_)
         return;
     lastStopReason_ = streamEndReason(end);

@@ -64,6 +64,15 @@ Config demoConfig()
     return cfg;
 }
 
+std::unique_ptr<Emulator> startDemoUnit()
+{
+    auto unit = std::make_unique<Emulator>(demoConfig());
+    unit->setRam(demoImage());
+    unit->setEeprom(demoImage());
+    unit->start();
+    return unit;
+}
+
 Image defaultImage()
 {
     Image image{};

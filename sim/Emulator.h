@@ -158,6 +158,9 @@ private:
     std::unique_ptr<Impl> d;
 };
 
+// The demo unit, serving: the demo engine and the demo image.
+std::unique_ptr<Emulator> startDemoUnit();
+
 // Live frame n of a stream, as the engine model produces it (check byte
 // included). Exposed so tests can compare against the model.
 std::array<std::uint8_t, 10> modelFrame(int n, const Image &ram, int correction);

@@ -139,7 +139,7 @@ private slots:
         QTest::newRow("echo stops") << 0 << "Error! Coverter doesen't respond i=101";
         QTest::newRow("verification differs") << 1 << "VerificationError";
         QTest::newRow("other device") << 2 << "readed DEVICE_ID=7";
-        QTest::newRow("no such port") << 3 << "COM port doesn't open";
+        QTest::newRow("no such port: the window's words") << 3 << "Try again!\nПопробуйте еще раз!";
     }
     void failuresExitNonZero()
     {

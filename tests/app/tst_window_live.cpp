@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -28,6 +29,11 @@
 
 namespace {
 const QString kPortMessage = QString::fromUtf8("Please choose right COM port\n\n Пожалуйста выберите правильный COM порт");
+const QString kPortLostMessage =
+    QString::fromUtf8("The COM port was lost: the adapter was unplugged or the unit lost power.\n"
+                      "Plug it in again and press Reconnect.\n\n"
+                      "COM порт потерян: адаптер отключён или пропало питание.\n"
+                      "Подключите его снова и нажмите «Переподключить».");
 
 // Counts the stop-live-data broadcasts (subscribed after the window's own objects).
 struct StopCounter : TSubscriber {
@@ -217,30 +223,50 @@ private slots:
         QCOMPARE(writes, 0);
     }
 
+    // Unplugged while live data runs, with autotuning sending corrections
+    // and the stream's reader both failing on the lost port: one message,
+    // that the port was lost, and the window back in the stopped state.
+    void unplugMidStreamReturnsToStopped_data()
+    {
+        QTest::addColumn<bool>("autotuning");
+        QTest::newRow("plain stream") << false;
+        QTest::newRow("autotuning sends corrections") << true;
+    }
     void unplugMidStreamReturnsToStopped()
     {
+        QFETCH(bool, autotuning);
         RecordingSink sink;
         ScopedMessageSink scoped(&sink);
-        sim::Config config;
-        config.hangupAfterFrames = 60;
+        sim::Config config = sim::demoConfig();
+        config.hangupAfterFrames = autotuning ? 400 : 60;
         sim::Emulator unit(config);
+        unit.setRam(sim::demoImage());
         const QString path = QString::fromStdString(unit.start());
         StopCounter counter;
         TForm1 form;
         form.broadcaster()->subscribe(&counter);
         QVERIFY(chooseAndIdentify(form, path, unit));
         counter.stops = 0; // the table read stops live data too
+        if (autotuning)
+            form.SpeedButtonAutocorr->click();
         form.ActionStart->trigger();
         QVERIFY(!form.ActionStart->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(form.ActionStart->isEnabled(), 6000);
+        QTRY_VERIFY_WITH_TIMEOUT(form.ActionStart->isEnabled(), 10000);
         QVERIFY(!form.ActionStop->isEnabled());
         QVERIFY(form.ComboBoxO2->isEnabled());
         QVERIFY(!form.log()->recording());
         QVERIFY(form.log()->hasData());
         QCOMPARE(counter.stops, 1);
-        QCOMPARE(sink.messages.size(), 1); // the port error's own text
+        QCOMPARE(sink.messages, QStringList{kPortLostMessage});
+        QVERIFY(form.statusBar()->currentMessage().contains(QStringLiteral("the port was lost")));
         QTest::qWait(300);
         QCOMPARE(counter.stops, 1);
+        QCOMPARE(sink.messages.size(), 1);
+        if (autotuning) { // the loop was sending corrections when the port went
+            const std::vector<std::string> events = unit.events();
+            QVERIFY(std::any_of(events.begin(), events.end(),
+                                [](const std::string &e) { return e.rfind("correction ", 0) == 0; }));
+        }
     }
 
     void closingWhileRunningStopsTheStreamFirst()
