@@ -112,6 +112,10 @@ void setSilently(QSlider *bar, int min, int max, int position)
 TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("Form1"));
+    // The status line holds its height from the start: a message appearing
+    // must not move the pages (a click aimed at a tab would land elsewhere).
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->setMinimumHeight(statusBar()->fontMetrics().height() + 8);
     buildControls();
     FormCreate();
     buildTableCommands();
@@ -390,7 +394,8 @@ void TForm1::FormCreate()
     log_->setUpView(logPage->chart()->bindLog(*log_), table_.get());
     // No message box for a stream that ends by itself; the status line says why.
     connect(log_.get(), &Log::streamStopped, this, [this](const QString &reason) {
-        statusBar()->showMessage(QStringLiteral("Live data stopped: ") + reason);
+        showStatus(QStringLiteral("Live data stopped: ") + reason,
+                   QString::fromUtf8("Поток данных остановлен: ") + reason, 0);
     });
     o2Setpoints_.bindLog(log_.get());
 
@@ -637,6 +642,14 @@ void TForm1::ComComboBox1Change()
     if (text.isEmpty())
         return;
     endLiveData();
+    // Until this port's unit has answered, nothing of the previous unit is
+    // shown or offered; Reconnect tries the chosen port again in any case.
+    SpeedButtonReconnect->setEnabled(true);
+    LabelFirmware->setText(QStringLiteral("FW_Version:"));
+    LabelHwVersion->clear();
+    LabelFOsc->clear();
+    ActionReadCoverter->setEnabled(false);
+    ActionWriteConverter->setEnabled(false);
     try {
         TMsgSetComPort message(portPathFor(text));
         broadcaster_->broadcast(message);
@@ -658,8 +671,6 @@ void TForm1::ComComboBox1Change()
         if (unit.compatible) {
             ActionReadCoverter->setEnabled(true);
             ActionWriteConverter->setEnabled(true);
-            if (channel_->isConnected())
-                SpeedButtonReconnect->setEnabled(true);
         }
     } catch (const std::exception &) {
         showMessage(device::tryAgainText());
@@ -715,7 +726,9 @@ void TForm1::ActionWriteConverterExecute()
     if (!progress_)
         return;
     endLiveData();
-    transfer::fullWrite(*table_, *channel_, *progress_);
+    if (transfer::fullWrite(*table_, *channel_, *progress_) == transfer::Outcome::Done)
+        showStatus(QStringLiteral("The table is stored in the unit and verified"),
+                   QString::fromUtf8("Таблица записана в устройство и проверена"));
 }
 
 void TForm1::FileOpenFirmwareClick()
@@ -737,18 +750,10 @@ QString aboutText()
         .arg(QStringLiteral(TARVIX_VERSION), QString::fromLatin1(qVersion()));
 }
 
-QString proposedDateTimeName(const QDateTime &when, const QLocale &locale)
+QString proposedDateTimeName(const QDateTime &when)
 {
-    // The long time format without its time-zone field: a file name needs the clock only.
-    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
-    timeFormat.remove(QRegularExpression(QStringLiteral("\\s*t+")));
-    QString name = QStringLiteral("D") + locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-                   + locale.toString(when.time(), timeFormat.trimmed());
-    name.replace(QLatin1Char(':'), QLatin1Char('_'));
-    name.replace(QLatin1Char('.'), QLatin1Char('_'));
-    name.replace(QLatin1Char(' '), QStringLiteral("_T"));
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    return name;
+    // Numeric in every locale: a month or day name in a file name travels badly.
+    return when.toString(QStringLiteral("'D'dd_MM_yyyy'_T'HH_mm_ss"));
 }
 
 void TForm1::LogFileOpenExecute()
@@ -763,15 +768,18 @@ void TForm1::LogFileSaveExecute()
 {
     const QString name = tableCommands->dialogs().saveFileName(
         this, {QString(), QStringLiteral("Log Files (*.log)"), QStringLiteral("log"),
-               proposedDateTimeName(QDateTime::currentDateTime(), QLocale::system())});
-    if (!name.isEmpty())
-        log_->saveToFile(name);
+               proposedDateTimeName(QDateTime::currentDateTime())});
+    if (!name.isEmpty() && log_->saveToFile(name))
+        showStatus(QStringLiteral("Log saved: %1").arg(QFileInfo(name).fileName()),
+                   QString::fromUtf8("Лог сохранён: %1").arg(QFileInfo(name).fileName()));
 }
 
 bool TForm1::updateFirmwareFrom(const QString &fileName)
 {
     // The unit leaves for its boot loader: nothing may stream meanwhile.
     endLiveData();
+    // The bar shows this update only (a refused file leaves it empty).
+    ProgressBar1->setValue(0);
     const firmware::Outcome outcome =
         firmware::update(*channel_, fileName, CheckBoxFirmwareRecovery->isChecked(), [this](int percent) {
             ProgressBar1->setValue(percent);
@@ -812,6 +820,7 @@ void TForm1::handleMessage(TMessage &message)
 {
     switch (message.id) {
     case kMsgStartLiveData:
+        statusBar()->clearMessage(); // a previous stream's end is old news
         ActionReadCoverter->setEnabled(false);
         ActionWriteConverter->setEnabled(false);
         ActionStart->setEnabled(false);
@@ -824,6 +833,7 @@ void TForm1::handleMessage(TMessage &message)
         // Whatever stops the stream (a stream that ends by itself, a port
         // choice) leaves the unit without autocorrection first.
         releaseAutocorrection(true);
+        statusBar()->clearMessage();
         ActionStop->setEnabled(false);
         ActionReadCoverter->setEnabled(true);
         ActionWriteConverter->setEnabled(true);
@@ -912,7 +922,8 @@ void TForm1::buildDashboardViews()
     dashboardChart->setMinimumSize(420, 260);
     dashboardChart->setEditModeSource([this] { return corr_->editMode(); });
     connect(dashboardChart, &ChartDashboard::limitsRefused, this, [this] {
-        statusBar()->showMessage(QStringLiteral("Min is not below Max: the points outside them were left as they are"));
+        showStatus(QStringLiteral("Min is not below Max: the points outside them were left as they are"),
+                   QString::fromUtf8("Min не ниже Max: точки за ними оставлены как были"), 0);
     });
     connect(tablePage->graph(), &ChartTableGraph::seriesSelected, dashboardChart, &ChartDashboard::setEditedSeries);
     dashboardView = new DashboardView(*table_, tpsCalibration, dashboardChart, DashboardTabSheet);
@@ -955,7 +966,11 @@ void TForm1::applyCorrection()
 void TForm1::buildTableCommands()
 {
     tableCommands = new TableCommands(*table_, *compare_, this);
-    tableCommands->proposedName = [] { return proposedDateTimeName(QDateTime::currentDateTime(), QLocale::system()); };
+    tableCommands->proposedName = [] { return proposedDateTimeName(QDateTime::currentDateTime()); };
+    tableCommands->saved = [this](const QString &file) {
+        const QString name = QFileInfo(file).fileName();
+        showStatus(QStringLiteral("Table saved: %1").arg(name), QString::fromUtf8("Таблица сохранена: %1").arg(name));
+    };
     tableCommands->oneToOneHandler = [this](std::optional<float> volts) {
         const TableEdit edit(*table_);
         corr_->change([&](TWindowState &w) { table_->oneToOne(w, volts); });
@@ -1347,6 +1362,11 @@ void TForm1::clearCorrectionWindow()
 }
 
 // ---- language ----------------------------------------------------------------------
+
+void TForm1::showStatus(const QString &english, const QString &russian, int ms)
+{
+    statusBar()->showMessage(lang::isEnglish(ComboBoxLanguage->currentIndex()) ? english : russian, ms);
+}
 
 void TForm1::ComboBoxLanguageChange()
 {

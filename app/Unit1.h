@@ -70,7 +70,7 @@ class ParamFields;
 // The name proposed before a table or log save dialog opens: "D", the date and
 // time in the locale's short date and long time formats, then ":" and "." to
 // "_", blanks to "_T" and "/" to "_" (09.12.2026 14:05:07 gives D09_12_2026_T14_05_07).
-QString proposedDateTimeName(const QDateTime &when, const QLocale &locale);
+QString proposedDateTimeName(const QDateTime &when);
 
 // The About box: program name and version.
 QString aboutText();
@@ -324,6 +324,8 @@ private:
     // (0 Russian, 1 English; any other index: Russian captions, no help,
     // the sound folder kept).
     void applyLanguage(int language);
+    // A status line text in the language shown; ms 0 keeps it until replaced.
+    void showStatus(const QString &english, const QString &russian, int ms = 5000);
     void showTpsCalibration();
     void clearCorrectionWindow();
 

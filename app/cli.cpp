@@ -297,6 +297,13 @@ int main(int argc, char *argv[])
         const int status = exportCsv(positional.mid(1));
         return status < 0 ? usage() : status;
     }
+    static const QStringList known = {QStringLiteral("identify"),    QStringLiteral("read"),
+                                      QStringLiteral("write"),       QStringLiteral("quick-write"),
+                                      QStringLiteral("flash"),       QStringLiteral("log")};
+    if (!positional.isEmpty() && !known.contains(positional.front())) {
+        std::fprintf(stderr, "unknown command: %s\n", positional.front().toLocal8Bit().constData());
+        return usage();
+    }
     if (positional.isEmpty() || port.isEmpty())
         return usage();
     const QString command = positional.takeFirst();
@@ -332,7 +339,10 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("read")) {
         if (!s.identifyCompatible(false, true))
             return 1;
-        return tbl::saveTabFile(s.table, file, 1) ? 0 : 1;
+        if (!tbl::saveTabFile(s.table, file, 1))
+            return 1;
+        std::printf("read the unit's table into %s\n", file.toLocal8Bit().constData());
+        return 0;
     }
 
     if (command == QLatin1String("write") || command == QLatin1String("quick-write")) {
@@ -340,10 +350,18 @@ int main(int argc, char *argv[])
             return 1;
         if (!s.identifyCompatible(false))
             return 1;
-        if (command == QLatin1String("quick-write"))
-            return transfer::quickWrite(s.table, *s.channel) == transfer::Outcome::Done ? 0 : 1;
+        if (command == QLatin1String("quick-write")) {
+            if (transfer::quickWrite(s.table, *s.channel) != transfer::Outcome::Done)
+                return 1;
+            std::printf("sent %s to the unit's working memory (not stored: lost when it is switched off)\n",
+                        file.toLocal8Bit().constData());
+            return 0;
+        }
         LineProgress progress;
-        return transfer::fullWrite(s.table, *s.channel, progress) == transfer::Outcome::Done ? 0 : 1;
+        if (transfer::fullWrite(s.table, *s.channel, progress) != transfer::Outcome::Done)
+            return 1;
+        std::printf("wrote %s to the unit and verified it\n", file.toLocal8Bit().constData());
+        return 0;
     }
     return usage();
 }

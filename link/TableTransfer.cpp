@@ -133,6 +133,7 @@ Outcome fullWrite(Table &table, TRXTX &channel, TransferProgress &progress)
         progress.setRange(0, 391);
         progress.setPosition(0);
         proto::eepromPhase(channel, [&](int steps) { progress.setPosition(std::min(steps, 391)); });
+        progress.setPosition(391); // the unit has said the EEPROM is written: the whole way
         hideAll(progress);
 
         proto::Image back{};

@@ -384,10 +384,23 @@ void Log::startRecording(int sensorType)
     try {
         proto::streamStart(channel_);
     } catch (const std::exception &e) {
-        // No stream without a port: the message, and the window stays
-        // running until the user stops, as for a failed first read.
+        // No stream without a port: the message, then back to the stopped
+        // state once everyone has handled this start.
         channel_.reportPortError(e);
         stopped_ = false;
+        const QString reason = portLost(e) ? QStringLiteral("the port was lost")
+                                           : QStringLiteral("the port did not open");
+        QMetaObject::invokeMethod(
+            this,
+            [this, stream, reason] {
+                if (!recording_ || stream != currentStream_)
+                    return;
+                lastStopReason_ = reason;
+                TMsgStopLiveData stop;
+                broadcaster_.broadcast(stop);
+                emit streamStopped(reason);
+            },
+            Qt::QueuedConnection);
         return;
     }
     reader_ = std::make_unique<TLogThread>(channel_, *this, stream);

@@ -162,8 +162,8 @@ void TableCommands::saveDialog(Table &table, int which, const QString &caption, 
 {
     const QString proposed = proposedName ? proposedName() : QString();
     const QString name = dialogs_->saveFileName(parent_, {caption, filter, kTabSuffix, proposed});
-    if (!name.isEmpty())
-        saveTab(table, which, name);
+    if (!name.isEmpty() && saveTab(table, which, name) && saved)
+        saved(name);
 }
 
 bool TableCommands::openTab(Table &table, int which, const QString &name)

@@ -31,6 +31,8 @@ public:
     FileDialogs &dialogs() const { return *dialogs_; }
     // Proposed name of a save dialog (date and time, without extension).
     std::function<QString()> proposedName;
+    // A table file was written where the user asked.
+    std::function<void(const QString &file)> saved;
     // One-to-one table; no voltage keeps the reference voltage.
     std::function<void(std::optional<float> volts)> oneToOneHandler;
 

@@ -89,13 +89,19 @@ private slots:
         unit.setRam(image);
         const QString port = QString::fromStdString(unit.start());
         const QString file = dir.filePath("unit.tab");
-        QCOMPARE(cli({"read", file, "--port", port}).status, 0);
+        const Run r = cli({"read", file, "--port", port});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QStringLiteral("read the unit's table into %1\n").arg(file));
         QFile f(file);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll().at(10), char(77));
         const Run w = cli({"write", file, "--port", port});
         QCOMPARE(w.status, 0);
+        QCOMPARE(w.out, QStringLiteral("wrote %1 to the unit and verified it\n").arg(file));
         QCOMPARE(int(unit.eeprom()[10]), 77);
+        const Run q = cli({"quick-write", file, "--port", port});
+        QCOMPARE(q.status, 0);
+        QVERIFY2(q.out.startsWith(QStringLiteral("sent %1 to the unit's working memory").arg(file)), qPrintable(q.out));
     }
 
     // A table read and sent back unchanged keeps every parameter byte,
@@ -236,8 +242,8 @@ private slots:
         QStringList expected;
         for (int p = 0; p <= 100; p += 10)
             expected.append(QString::fromUtf8("Запись ОЗУ/ Writing RAM") + QStringLiteral(" %1%").arg(p, 3));
-        // The EEPROM phase ends at the unit's 0 after 389 steps, short of the bar's end.
-        for (int p = 0; p <= 90; p += 10)
+        // The EEPROM phase ends at the unit's 0 (after 389 steps): the whole way.
+        for (int p = 0; p <= 100; p += 10)
             expected.append(QString::fromUtf8("Запись ПЗУ/ Writing EEPROM") + QStringLiteral(" %1%").arg(p, 3));
         QCOMPARE(lines, expected);
     }
@@ -268,6 +274,9 @@ private slots:
         QVERIFY(unit.received().empty());
         QCOMPARE(int(unit.firmwareBlocks().size()), 2);
         QCOMPARE(cli({"write", "--port", port}).status, 2);
+        const Run unknown = cli({"erase", "--port", port});
+        QCOMPARE(unknown.status, 2);
+        QVERIFY2(unknown.err.startsWith(QStringLiteral("unknown command: erase\nusage:")), qPrintable(unknown.err));
         QCOMPARE(cli({"identify"}).status, 2);
         QCOMPARE(cli({"log", "x.log", "--port", port}).status, 2); // no duration
         QCOMPARE(cli({"log", "x.log", "--seconds", "1", "--sensor", "7", "--port", port}).status, 2);

@@ -339,15 +339,22 @@ private slots:
     {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("name");
+        // Numeric whatever the system's language and date format.
         QTest::newRow("Russian") << "ru_RU" << "D09_12_2026_T14_05_07";
-        QTest::newRow("German") << "de_DE" << "D09_12_26_T14_05_07";
+        QTest::newRow("German") << "de_DE" << "D09_12_2026_T14_05_07";
+        QTest::newRow("C") << "C" << "D09_12_2026_T14_05_07";
+        QTest::newRow("US English") << "en_US" << "D09_12_2026_T14_05_07";
     }
     void proposedNames()
     {
         QFETCH(QString, locale);
         QFETCH(QString, name);
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
         const QDateTime when(QDate(2026, 12, 9), QTime(14, 5, 7));
-        QCOMPARE(proposedDateTimeName(when, QLocale(locale)), name);
+        const QString proposed = proposedDateTimeName(when);
+        QLocale::setDefault(before);
+        QCOMPARE(proposed, name);
     }
 
     void logSaveAndOpenFollowTheStream()

@@ -4,6 +4,8 @@
 // give back the exact bytes on the window and on the unit.
 #include <QtTest>
 
+#include <QStyleOptionSlider>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
@@ -171,6 +173,7 @@ private slots:
         QTest::newRow("switch inversion box") << "inversion" << 266 << 266;
         QTest::newRow("one-to-one from the menu") << "one-to-one" << 0 << 391;
         QTest::newRow("smoothing track bar step") << "smoothing bar" << 260 << 260;
+        QTest::newRow("smoothing track bar drag") << "smoothing bar drag" << 260 << 260;
     }
     void gestureIsOneEditAndUndoes()
     {
@@ -217,6 +220,25 @@ private slots:
             rig.form->tableCommands->oneToOne[4]->trigger(); // Ref=12V: the same reference, the settings cleared
         } else if (gesture == "smoothing bar") {
             rig.form->trackBars[tbl::TrackBarMafSm]->triggerAction(QAbstractSlider::SliderPageStepSub);
+        } else if (gesture == "smoothing bar drag") {
+            // Pressed on its handle, dragged through several values, released.
+            QSlider *bar = rig.form->trackBars[tbl::TrackBarMafSm];
+            rig.form->MainPageControl->setCurrentWidget(rig.form->MainTabSheet);
+            QVERIFY(QTest::qWaitForWindowExposed(bar));
+            QStyleOptionSlider option;
+            option.initFrom(bar);
+            option.orientation = bar->orientation();
+            option.minimum = bar->minimum();
+            option.maximum = bar->maximum();
+            option.sliderPosition = option.sliderValue = bar->value();
+            const QPoint handle =
+                bar->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, bar).center();
+            const int valueBefore = bar->value();
+            QTest::mousePress(bar, Qt::LeftButton, {}, handle);
+            for (int dx = 10; dx <= 60; dx += 10)
+                QTest::mouseMove(bar, handle - QPoint(dx, 0));
+            QTest::mouseRelease(bar, Qt::LeftButton, {}, handle - QPoint(60, 0));
+            QVERIFY(bar->value() < valueBefore - 1); // several values on the way
         }
 
         const QByteArray after = rig.shown();
