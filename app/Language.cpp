@@ -233,7 +233,9 @@ QStringList helpLines(int language)
                 QString(), QString::fromUtf8("'↑↓','←/→' - Change parameters, change table point"), QString(),
                 QStringLiteral("DEL - Delete status of trained point"), QString(),
                 QStringLiteral("'A' - Auto-boundaries on/off"),
-                QStringLiteral("'O' - Reset the trained points within the angle boundaries")};
+                QStringLiteral("'O' - Reset the trained points within the angle boundaries"), QString(),
+                QStringLiteral("'F8' - Manual borders of the correction window (dashboard)"),
+                QStringLiteral("'F9' - Descending characteristic (dashboard)")};
     if (language == kRussian)
         return {QString::fromUtf8("'1,2,3'- Переключение между вкладками"), QString(),
                 QString::fromUtf8("'S'- Старт/стоп панели приборов"), QString(),
@@ -243,7 +245,9 @@ QStringList helpLines(int language)
                 QString::fromUtf8("'↑↓','←/→'- Изменение параметров, изменение точки таблицы"), QString(),
                 QString::fromUtf8("DEL - удалить статус  обученности точки"), QString(),
                 QString::fromUtf8("'A'- Автограницы вкл-выкл"),
-                QString::fromUtf8("'O'- Сброс обученных точек в пределах границ угла")};
+                QString::fromUtf8("'O'- Сброс обученных точек в пределах границ угла"), QString(),
+                QString::fromUtf8("'F8' - Ручные границы окна коррекции (панель приборов)"),
+                QString::fromUtf8("'F9' - Убывающая характеристика (панель приборов)")};
     return {};
 }
 

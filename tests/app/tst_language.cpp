@@ -116,6 +116,9 @@ private slots:
                                                                     : QStringLiteral("Sound/Ru/"));
             // The help is rewritten, not added to.
             QCOMPARE(form.Memo1->toPlainText().split('\n'), lang::helpLines(language));
+            // The hot keys the dashboard answers are all listed.
+            for (const char *key : {"'A'", "'O'", "'F8'", "'F9'", "'S'"})
+                QVERIFY2(form.Memo1->toPlainText().contains(QLatin1String(key)), key);
         }
         QCOMPARE(form.MainPageControl->tabText(form.MainPageControl->indexOf(form.DashboardTabSheet)),
                  QString::fromUtf8("Панель приборов"));
