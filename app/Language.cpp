@@ -1,5 +1,7 @@
 #include "app/Language.h"
 
+#include "ui/Gauge.h"
+
 #include <vector>
 
 #include <QAbstractButton>
@@ -108,6 +110,17 @@ const std::vector<Caption> &captions()
          "Если обновление прервалось, отметьте «Восстановление прошивки», снова выберите порт и обновите из файла."},
         // progress window
         {"Form2", "Writing table", "Запись таблицы"},
+        // dashboard: buttons and gauge headings
+        {"SpeedButtonAutocorr", "Auto", "Авто"},
+        {"SpeedButtonApplyCorrToIat", "IAT", "ТВВ"},
+        {"SpeedButtonApplyCorrToECT", " ECT", " ТОЖ"},
+        {"GaugeO2", "O2", "ДК"},
+        {"GaugeAuxOut", "AUX", "Доп."},
+        {"GaugeMarker", "Mrk", "Метка"},
+        {"GaugeRpm", "RPM", "Об/мин"},
+        {"GaugeTps", "TPS%", "ДПДЗ%"},
+        // comparison page
+        {"ActionNullCompare", "Null Tab1", "Обнулить Tab1"},
     };
     return kCaptions;
 }
@@ -251,6 +264,20 @@ QStringList helpLines(int language)
     return {};
 }
 
+QString unitLabel(int language, UnitLabel which, const QString &value)
+{
+    const bool english = isEnglish(language);
+    switch (which) {
+    case UnitLabel::Firmware:
+        return (english ? QStringLiteral("FW_Version:") : QString::fromUtf8("Версия ПО:")) + value;
+    case UnitLabel::Hardware:
+        return (english ? QStringLiteral("HW_Version: ") : QString::fromUtf8("Версия платы: ")) + value;
+    case UnitLabel::Oscillator:
+        return (english ? QStringLiteral("F_OSC: ") : QString::fromUtf8("Частота: ")) + value;
+    }
+    return value;
+}
+
 QString tableAxisTitle(int language)
 {
     return isEnglish(language) ? QStringLiteral("Main OUT, Aux Out") : QString::fromUtf8("Выход Main., Выход Aux");
@@ -277,6 +304,8 @@ void setCaption(QObject *object, const QString &text)
 {
     if (auto *action = qobject_cast<QAction *>(object)) {
         action->setText(text);
+    } else if (auto *gauge = qobject_cast<TGauge *>(object)) {
+        gauge->setCaption(text);
     } else if (auto *menu = qobject_cast<QMenu *>(object)) {
         menu->setTitle(text);
     } else if (auto *group = qobject_cast<QGroupBox *>(object)) {

@@ -45,6 +45,9 @@ void applyMenuCaptions(const std::vector<QMenuBar *> &bars, int language);
 // The shortcut help, one entry per line ("" for an empty line); empty for
 // a language that is neither.
 QStringList helpLines(int language);
+// The unit's identification labels beside the port chooser, with their value.
+enum class UnitLabel { Firmware, Hardware, Oscillator };
+QString unitLabel(int language, UnitLabel which, const QString &value);
 // Value-axis title of the table, comparison and dashboard charts.
 QString tableAxisTitle(int language);
 // The log chart's value-axis and time-axis titles.

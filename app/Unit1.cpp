@@ -645,9 +645,8 @@ void TForm1::ComComboBox1Change()
     // Until this port's unit has answered, nothing of the previous unit is
     // shown or offered; Reconnect tries the chosen port again in any case.
     SpeedButtonReconnect->setEnabled(true);
-    LabelFirmware->setText(QStringLiteral("FW_Version:"));
-    LabelHwVersion->clear();
-    LabelFOsc->clear();
+    unitTexts_ = {};
+    showUnitLabels();
     ActionReadCoverter->setEnabled(false);
     ActionWriteConverter->setEnabled(false);
     try {
@@ -660,10 +659,9 @@ void TForm1::ComComboBox1Change()
             return;
         }
         const device::Unit unit = device::connect(*channel_, *table_);
-        LabelFirmware->setText(QStringLiteral("FW_Version:") + unit.info.firmwareText);
         const bool newest = unit.compatible && transfer::firmwareGeneration() == 2;
-        LabelHwVersion->setText(QStringLiteral("HW_Version: ") + unit.info.hardwareText);
-        LabelFOsc->setText(QStringLiteral("F_OSC: ") + unit.info.oscillatorText);
+        unitTexts_ = {unit.info.firmwareText, unit.info.hardwareText, unit.info.oscillatorText};
+        showUnitLabels();
         LabelHwVersion->setVisible(newest);
         LabelFOsc->setVisible(newest);
         if (unit.sensorRecord)
@@ -1363,6 +1361,17 @@ void TForm1::clearCorrectionWindow()
 
 // ---- language ----------------------------------------------------------------------
 
+void TForm1::showUnitLabels()
+{
+    const int language = ComboBoxLanguage->currentIndex();
+    LabelFirmware->setText(lang::unitLabel(language, lang::UnitLabel::Firmware, unitTexts_[0]));
+    // Nothing known, nothing shown.
+    LabelHwVersion->setText(unitTexts_[1].isEmpty() ? QString()
+                                                    : lang::unitLabel(language, lang::UnitLabel::Hardware, unitTexts_[1]));
+    LabelFOsc->setText(unitTexts_[2].isEmpty() ? QString()
+                                               : lang::unitLabel(language, lang::UnitLabel::Oscillator, unitTexts_[2]));
+}
+
 void TForm1::showStatus(const QString &english, const QString &russian, int ms)
 {
     statusBar()->showMessage(lang::isEnglish(ComboBoxLanguage->currentIndex()) ? english : russian, ms);
@@ -1376,6 +1385,8 @@ void TForm1::ComboBoxLanguageChange()
 void TForm1::applyLanguage(int language)
 {
     lang::applyCaptions(this, language);
+    if (LabelFirmware)
+        showUnitLabels();
     lang::applyToolTips(this, language);
     if (menuBars) {
         std::vector<QMenuBar *> bars;

@@ -324,6 +324,9 @@ private:
     // (0 Russian, 1 English; any other index: Russian captions, no help,
     // the sound folder kept).
     void applyLanguage(int language);
+    // The unit's identification beside the port chooser, in the language shown.
+    void showUnitLabels();
+    std::array<QString, 3> unitTexts_; // firmware, hardware, oscillator; empty: not known
     // A status line text in the language shown; ms 0 keeps it until replaced.
     void showStatus(const QString &english, const QString &russian, int ms = 5000);
     void showTpsCalibration();

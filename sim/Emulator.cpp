@@ -98,7 +98,7 @@ std::array<std::uint8_t, 10> modelFrame(int n, const Image &ram, int correction)
     const int output = std::clamp(int(ram[throttle]) + correction, 0, 255);
     // Narrow-band oxygen sensor swinging rich and lean.
     const int o2 = (n / 25) % 2 ? 180 + n % 25 : 60 - n % 25;
-    return assembleFrame(n, output, airFlow, throttle, rpm, o2, correction);
+    return assembleFrame(n, output, 255 - output, airFlow, throttle, rpm, o2, correction);
 }
 
 struct Emulator::Impl {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace sim {
 
@@ -64,22 +65,46 @@ EngineModel demoEngine()
 
 Image demoImage()
 {
+    // A unit after a rough setup: learned range 8..240 with its kick point
+    // at 232 and a learned point at 24, all on the demo engine's ideal curve,
+    // and the characteristic straight between them (as the learned-point
+    // interpolation leaves it): a few percent rich of the ideal curve where
+    // the demo's engine runs, which autotuning then bends into shape.
     Image image{};
     const EngineModel engine = demoEngine();
-    // Up to 7 % lean between inputs 40 and 216, smoothly.
-    for (int i = 0; i < 256; ++i) {
-        double lean = 0.0;
-        if (i > 40 && i < 216)
-            lean = 0.07 * std::sin(M_PI * (i - 40) / 176.0);
-        image[std::size_t(i)] = std::uint8_t(std::lround(engine.ideal[std::size_t(i)] * (1.0 - lean)));
+    auto ideal = [&engine](int i) { return double(engine.ideal[std::size_t(i)]); };
+    const int min = 8, kick = 232, max = 240;
+    const int anchors[] = {min, 24, kick, max};
+    for (std::size_t a = 0; a + 1 < std::size(anchors); ++a) {
+        const int lo = anchors[a], hi = anchors[a + 1];
+        const double vlo = ideal(lo), vhi = ideal(hi);
+        for (int i = lo; i <= hi; ++i)
+            image[std::size_t(i)] = std::uint8_t(std::nearbyint(vlo + (vhi - vlo) * (i - lo) / (hi - lo)));
     }
+    for (int i = 0; i < min; ++i)
+        image[std::size_t(i)] = image[std::size_t(min)];
+    for (int i = max + 1; i < 256; ++i)
+        image[std::size_t(i)] = image[std::size_t(max)];
     const std::uint8_t params[8] = {4, 5, 128, 64, 128, 128, 128, 255};
     std::copy(std::begin(params), std::end(params), image.begin() + 256);
+    image[264] = image[265] = 14;  // idle switch
+    image[266] = 0;
+    image[267] = image[268] = 228; // full-load switch
+    image[269] = 0;
+    image[270] = max;
+    image[271] = min;
+    image[272] = kick;
+    // Auxiliary output: falling from 230 at input 20 to 25 at input 235.
+    image[273] = 20;
+    image[274] = 230;
+    image[275] = 235;
+    image[276] = 25;
     // 5.0f little-endian.
     image[277] = 0x00;
     image[278] = 0x00;
     image[279] = 0xA0;
     image[280] = 0x40;
+    image[281] = 24;
     return image;
 }
 
@@ -106,10 +131,21 @@ std::array<std::uint8_t, 10> EngineRun::frame(int n, const Image &ram, int corre
     const int o2 = std::clamp(int(std::lround(model_.idealO2 - error * model_.codesPerPercent)) + noise, 0, 255);
     const int throttle = std::clamp(input * 9 / 10, 0, 255);
     const int rpm = 800 + input * 20;
-    return assembleFrame(n, output, input, throttle, rpm, o2, corrected ? correction : 0);
+    return assembleFrame(n, output, auxOutput(ram, input), input, throttle, rpm, o2, corrected ? correction : 0);
 }
 
-std::array<std::uint8_t, 10> assembleFrame(int n, int output, int input, int throttle, int rpm, int o2,
+int auxOutput(const Image &ram, int input)
+{
+    // Through (0, slot 274), (slot 273, slot 274), (slot 275, slot 276), (255, slot 276).
+    const int x1 = ram[273], y1 = ram[274], x2 = ram[275], y2 = ram[276];
+    if (input <= x1)
+        return y1;
+    if (input >= x2 || x2 <= x1)
+        return y2;
+    return int(std::lround(y1 + double(y2 - y1) * (input - x1) / (x2 - x1)));
+}
+
+std::array<std::uint8_t, 10> assembleFrame(int n, int output, int aux, int input, int throttle, int rpm, int o2,
                                            int correction)
 {
     const int period = 1500000 / std::max(1, rpm);
@@ -135,7 +171,7 @@ std::array<std::uint8_t, 10> assembleFrame(int n, int output, int input, int thr
     std::array<std::uint8_t, 10> f{};
     f[0] = std::uint8_t(output);
     f[1] = std::uint8_t(selector);
-    f[2] = std::uint8_t(255 - output);
+    f[2] = std::uint8_t(aux);
     f[3] = std::uint8_t(input);
     f[4] = std::uint8_t(throttle);
     f[5] = std::uint8_t(period >> 8);

@@ -40,8 +40,9 @@ struct EngineModel {
 // The demo unit's engine: levels from 48 to 208 in steps of 8 held 3 s each,
 // then the same back down between them.
 EngineModel demoEngine();
-// The demo unit's image: the parameters of a unit as shipped and a table a
-// few percent lean of the demo engine's ideal curve in its middle range.
+// The demo unit's image: a throttle unit's settings (learned range, kick,
+// switch points, auxiliary pair, 5 V reference, a learned point) and a table
+// a few percent rich of the demo engine's ideal curve where its engine runs.
 Image demoImage();
 
 // One stream through an engine: keeps the mixture history the delay needs.
@@ -59,7 +60,9 @@ private:
 
 // Frame bytes from the values the unit reports (check byte included); the
 // upper selector bits and slot values as both engine models send them.
-std::array<std::uint8_t, 10> assembleFrame(int n, int output, int input, int throttle, int rpm, int o2,
+std::array<std::uint8_t, 10> assembleFrame(int n, int output, int aux, int input, int throttle, int rpm, int o2,
                                            int correction);
+// The auxiliary output the unit gives at an input: through its four points.
+int auxOutput(const Image &ram, int input);
 
 } // namespace sim

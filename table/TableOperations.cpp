@@ -100,17 +100,24 @@ void Table::editPoint(TableSeries series, int index, int value, bool shift, bool
     takeSnapshot();
 }
 
-void Table::editPointFromLog(int index, int value)
+void Table::editPointFromLog(int index, int value, bool shift, bool ctrl)
 {
-    marks1_.fill(0);
-    marks2_.fill(0);
-    lmarks_.fill(0);
+    if (!shift) {
+        marks1_.fill(0);
+        marks2_.fill(0);
+        lmarks_.fill(0);
+    }
     // The log chart does not limit index or value; an index outside the
     // conversion points has no point (and no learned value) to edit.
     if (index >= 0 && index < kPoints) {
         image1_[at(index)] = value;
         if (learned_[at(index)] > 0)
             learned_[at(index)] = value;
+        // With Shift the point is an anchor: the points between anchors follow.
+        if (shift) {
+            marks1_[at(index)] = 255;
+            markedInterpolation(ctrl, index, descending_);
+        }
     }
     refresh();
     takeSnapshot();

@@ -223,7 +223,7 @@ public:
     void editPoint(TableSeries series, int index, int value, bool shift, bool ctrl);
     // Edit a conversion point from the log chart: as "Tab1" without Shift,
     // index and value not limited (an index outside the image is ignored).
-    void editPointFromLog(int index, int value);
+    void editPointFromLog(int index, int value, bool shift = false, bool ctrl = false);
     void markedInterpolation(bool extrapolate, int pivot, bool descending);
     void learnedInterpolation(bool extrapolate, int pivot, bool descending);
     // Set beginning of table as learned (end point n, correction c).

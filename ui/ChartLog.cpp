@@ -316,7 +316,7 @@ bool ChartLog::nearTab(const QPoint &pos) const
     return std::abs(qRound(valuePixel(seriesValue(Tab, record))) - pos.y()) <= kTabPixels;
 }
 
-void ChartLog::editAt(const QPoint &pos)
+void ChartLog::editAt(const QPoint &pos, Qt::KeyboardModifiers mods)
 {
     Table *table = log_->table();
     bool found = false;
@@ -328,7 +328,9 @@ void ChartLog::editAt(const QPoint &pos)
     // Below the MAF limit the table belongs to the idle and part-load learning.
     if (m <= log_->settings().mafLimit)
         return;
-    table->editPointFromLog(m, v);
+    // Shift held, or "+Shift" down: the edited points become anchors.
+    const bool shift = (mods & Qt::ShiftModifier) || SpeedButtonShiftLog->isChecked();
+    table->editPointFromLog(m, v, shift, mods & Qt::ControlModifier);
     log_->rebuild(log_->decimationStep());
     emit tableEdited();
 }
@@ -347,10 +349,16 @@ void ChartLog::mousePressEvent(QMouseEvent *event)
         editing_ = true;
         // From here to the release: one edit of the main table.
         openEdit(log_->table());
-        editAt(pos);
+        editAt(pos, event->modifiers());
         event->accept();
         return;
     }
+    // A press tells the value under the pointer.
+    int record = 0;
+    const int series = seriesUnder(pos, &record);
+    if (series >= 0)
+        showHint(QString::number(seriesValue(series, record)) + QStringLiteral("  ") + log_->resolutionText(),
+                 pos - QPoint(50, 50));
     panning_ = event->button() != zoomButton();
     zooming_ = !panning_;
     QMouseEvent mapped = withButtonsSwapped(event, swapped_);
@@ -368,7 +376,7 @@ void ChartLog::mouseMoveEvent(QMouseEvent *event)
             showButtons(false);
     }
     if (editing_ && (event->buttons() & zoomButton())) {
-        editAt(pos);
+        editAt(pos, event->modifiers());
         event->accept();
         return;
     }
@@ -387,24 +395,9 @@ void ChartLog::mouseMoveEvent(QMouseEvent *event)
         }
         return;
     }
-    if (!log_ || !log_->hasData() || !inPlotArea(pos))
-        return;
     // The series under the pointer, the O2 of that record and the resolution.
-    bool found = false;
-    const int record = nearestDrawn(graph(Maf), xAxis->pixelToCoord(pos.x()), &found);
-    if (!found || record >= log_->count())
-        return;
-    int best = -1;
-    double bestDistance = kTabPixels + 1;
-    for (int s = 0; s < SeriesCount; ++s) {
-        if (!graph(s)->visible())
-            continue;
-        const double d = std::abs(valuePixel(seriesValue(s, record)) - pos.y());
-        if (d < bestDistance) {
-            best = s;
-            bestDistance = d;
-        }
-    }
+    int record = 0;
+    const int best = seriesUnder(pos, &record);
     if (best < 0) {
         hint_->hide();
         return;
@@ -413,6 +406,35 @@ void ChartLog::mouseMoveEvent(QMouseEvent *event)
                  + QStringLiteral("O2=") + QString::number(seriesValue(O2, record)) + QLatin1Char('\n')
                  + log_->resolutionText(),
              pos - QPoint(50, 80));
+}
+
+int ChartLog::seriesUnder(const QPoint &pos, int *record) const
+{
+    if (!log_ || !log_->hasData() || !inPlotArea(pos))
+        return -1;
+    bool found = false;
+    *record = nearestDrawn(graph(Maf), xAxis->pixelToCoord(pos.x()), &found);
+    if (!found || *record >= log_->count())
+        return -1;
+    int best = -1;
+    double bestDistance = kTabPixels + 1;
+    for (int s = 0; s < SeriesCount; ++s) {
+        if (!graph(s)->visible())
+            continue;
+        const double d = std::abs(valuePixel(seriesValue(s, *record)) - pos.y());
+        if (d < bestDistance) {
+            best = s;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+void ChartLog::leaveEvent(QEvent *event)
+{
+    // A hint about a point the pointer has left is stale.
+    hint_->hide();
+    ChartBase::leaveEvent(event);
 }
 
 void ChartLog::mouseReleaseEvent(QMouseEvent *event)

@@ -55,6 +55,7 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -68,7 +69,10 @@ private:
     static double timeOf(int record) { return record * 10.0; }
     static int recordAt(double ms) { return int(std::floor(ms / 10.0 + 0.5)); }
     void viewFromAxis(bool pushEntry);
-    void editAt(const QPoint &pos);
+    // mods: the keys held with the edit (Shift makes anchors, Ctrl extrapolates).
+    void editAt(const QPoint &pos, Qt::KeyboardModifiers mods);
+    // The visible series with a point under pos (-1: none) and its record.
+    int seriesUnder(const QPoint &pos, int *record) const;
     int seriesValue(int series, int record) const;
     void placeButtons();
     void showButtons(bool shown);

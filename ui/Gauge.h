@@ -15,6 +15,11 @@ public:
     int value() const { return value_; }
     QColor barColour() const { return colour_; }
     QString caption() const { return caption_; }
+    void setCaption(const QString &caption)
+    {
+        caption_ = caption;
+        update();
+    }
     Qt::Orientation orientation() const { return orientation_; }
 
     // Positions outside the range are drawn at its ends but kept as given.

@@ -21,7 +21,9 @@
 #include "app/WindowTestHelpers.h"
 #include "link/MessageSink.h"
 #include "log/Log_iat_ect_corr.h"
+#include "sim/Emulator.h"
 #include "ui/ChartDashboard.h"
+#include "ui/Gauge.h"
 #include "ui/ThrottlePanel.h"
 
 namespace {

@@ -204,13 +204,18 @@ private slots:
         form.SpeedButtonAutocorr->click();
         form.ActionStart->trigger();
         // The first requests of the loop are in its fast phase: "corr.wav".
-        QTRY_VERIFY_WITH_TIMEOUT(cues.started.size() > 0, 20000);
-        QVERIFY2(cues.started.first().endsWith(heard), qPrintable(cues.started.join(' ')));
+        auto fastPhase = [&cues, &heard] {
+            for (int i = 0; i < cues.started.size(); ++i)
+                if (cues.started.at(i).endsWith(heard))
+                    return i;
+            return -1;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(fastPhase() >= 0, 20000);
         const std::vector<double> cue = wavSamples(heard);
         QVERIFY(!cue.empty());
         // The cue sounds from when it was started (the recording's length
         // then), give or take the sound server's latency.
-        const std::ptrdiff_t at = cues.startedAt.front();
+        const std::ptrdiff_t at = cues.startedAt.at(std::size_t(fastPhase()));
         QTRY_VERIFY_WITH_TIMEOUT(rig.length() > at + std::ptrdiff_t(cue.size()) + kRate, 20000);
         const std::vector<double> recording = rig.recording();
         const double score = match(recording, cue, at - kRate / 4, at + kRate / 2);

@@ -211,6 +211,34 @@ private slots:
         QCOMPARE(f.table.slot(200), 200);
     }
 
+    // "+Shift" (or Shift held) makes the edited points anchors that the
+    // points between them follow; without it each edit stands alone.
+    void shiftEditsAnchors_data()
+    {
+        QTest::addColumn<int>("shift"); // 0 none, 1 the "+Shift" button, 2 the Shift key
+        QTest::newRow("no Shift") << 0;
+        QTest::newRow("+Shift button") << 1;
+        QTest::newRow("Shift key") << 2;
+    }
+    void shiftEditsAnchors()
+    {
+        QFETCH(int, shift);
+        Fixture f(2000);
+        f.log.setMafLimit(100);
+        f.chart.zoomToRecords(1000, 1300);
+        f.chart.altButton()->setChecked(true);
+        f.chart.shiftButton()->setChecked(shift == 1);
+        const Qt::KeyboardModifiers mods = shift == 2 ? Qt::ShiftModifier : Qt::NoModifier;
+        // Records 1214 and 1234 hold MAF 190 and 210.
+        QTest::mouseClick(&f.chart, Qt::LeftButton, mods, f.at(1214, 150));
+        QTest::mouseClick(&f.chart, Qt::LeftButton, mods, f.at(1234, 170));
+        QCOMPARE(f.table.slot(190), 150);
+        QCOMPARE(f.table.slot(210), 170);
+        QCOMPARE(f.table.slot(200), shift ? 160 : 200);
+        QCOMPARE(f.table.slot(189), 189); // outside the anchors nothing moves
+        QCOMPARE(f.table.slot(211), 211);
+    }
+
     void seriesButtonsAndHint()
     {
         Fixture f(2000);
@@ -231,6 +259,15 @@ private slots:
         f.chart.zoomToRecords(1000, 1300);
         QTest::mouseMove(&f.chart, f.at(1224, 200));
         QCOMPARE(f.chart.hint(), QStringLiteral("MAF=200\nO2=%1\n0.01s").arg(100 + 1224 % 7));
+        // Leaving the chart takes the hint away.
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(&f.chart, &leave);
+        QVERIFY(f.chart.hint().isEmpty());
+        // A press tells the value of the point under it (the O2 series here).
+        const int o2 = 100 + 1224 % 7;
+        QTest::mousePress(&f.chart, Qt::RightButton, {}, f.at(1224, o2));
+        QCOMPARE(f.chart.hint(), QStringLiteral("%1  0.01s").arg(o2));
+        QTest::mouseRelease(&f.chart, Qt::RightButton, {}, f.at(1224, o2));
     }
 };
 
