@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include <QFontMetrics>
+
 TGauge::TGauge(Qt::Orientation orientation, int minimum, int maximum, const QString &caption, QWidget *parent)
     : QWidget(parent), orientation_(orientation), min_(minimum), max_(maximum), value_(minimum), caption_(caption)
 {
@@ -56,6 +58,13 @@ void TGauge::paintEvent(QPaintEvent *)
         p.setPen(Qt::black);
         const Qt::Alignment align = orientation_ == Qt::Vertical ? Qt::AlignHCenter | Qt::AlignTop
                                                                  : Qt::AlignLeft | Qt::AlignVCenter;
-        p.drawText(frame.adjusted(4, 2, -2, -2), int(align), caption_);
+        const QRect text = frame.adjusted(4, 2, -2, -2);
+        // A heading longer than the gauge is wide (another language) gets a
+        // smaller font rather than losing its ends.
+        QFont font = p.font();
+        while (font.pointSizeF() > 6 && QFontMetrics(font).horizontalAdvance(caption_) > text.width())
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+        p.setFont(font);
+        p.drawText(text, int(align), caption_);
     }
 }
