@@ -121,6 +121,13 @@ const std::vector<Caption> &captions()
         {"GaugeTps", "TPS%", "ДПДЗ%"},
         // comparison page
         {"ActionNullCompare", "Null Tab1", "Обнулить Tab1"},
+        // gauges page, settings and autotuning options
+        {"LabelTestO2", "O2", "ДК"},
+        {"LabelTestMain", "MAIN", "Выход Main"},
+        {"LabelTestEct", "ECT", "ТОЖ"},
+        {"LabelTestTps", "TPS", "ДПДЗ"},
+        {"LabelO2RefFill", "O2Ref", "Опорн. O2"},
+        {"GroupBox4", "TPS", "ДПДЗ"},
     };
     return kCaptions;
 }

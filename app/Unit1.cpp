@@ -1387,6 +1387,13 @@ void TForm1::applyLanguage(int language)
     lang::applyCaptions(this, language);
     if (LabelFirmware)
         showUnitLabels();
+    if (dashboardView)
+        dashboardView->setLanguage(lang::isEnglish(language));
+    if (ComboBoxO2) {
+        const QStringList names = o2::sensorNames(lang::isEnglish(language));
+        for (int i = 0; i < ComboBoxO2->count() && i < names.size(); ++i)
+            ComboBoxO2->setItemText(i, names.at(i));
+    }
     lang::applyToolTips(this, language);
     if (menuBars) {
         std::vector<QMenuBar *> bars;

@@ -17,9 +17,12 @@ QString mixturePercent(int value)
 
 } // namespace
 
-QStringList sensorNames()
+QStringList sensorNames(bool english)
 {
-    return {QStringLiteral("0-1V Signal"), QStringLiteral("Innovate MTX-L"), QStringLiteral("0-5V Signal"),
+    // Product names are the same in both languages.
+    return {english ? QStringLiteral("0-1V Signal") : QString::fromUtf8("Сигнал 0-1V"),
+            QStringLiteral("Innovate MTX-L"),
+            english ? QStringLiteral("0-5V Signal") : QString::fromUtf8("Сигнал 0-5V"),
             QStringLiteral("AEM 30-4110"), QStringLiteral("AEM 30-0300")};
 }
 

@@ -29,7 +29,7 @@ constexpr int kTypeCount = 5;
 constexpr int kDefaultType = Signal05V; // selected at start-up
 
 // The entry texts of ComboBoxO2, in index order.
-QStringList sensorNames();
+QStringList sensorNames(bool english = true);
 // Types 1, 3 and 4 store an air-fuel ratio x 10; 0 and 2 the raw code.
 bool isAfrType(int type);
 // +1 for type 0 (a higher value is richer), -1 for every other type.

@@ -18,5 +18,9 @@ export HOME="$folder/home"
 export XDG_CONFIG_HOME="$folder/config" XDG_CONFIG_DIRS="$folder/config-dirs"
 export XDG_DATA_HOME="$folder/data" XDG_DATA_DIRS="$folder/data-dirs"
 export XDG_CACHE_HOME="$folder/cache" XDG_RUNTIME_DIR="$folder/runtime"
+# No sound server is started behind a test's back (a test that wants one
+# starts its own); a client left connecting to one can hang at exit.
+mkdir -p "$folder/config/pulse"
+echo "autospawn = no" > "$folder/config/pulse/client.conf"
 cd "$folder/work"
 exec "$@"

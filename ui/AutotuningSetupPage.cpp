@@ -137,7 +137,7 @@ AutotuningSetupPage::AutotuningSetupPage(const QColor &tpsAxis, const QColor &rp
     MaskEditO2REF->setMaximumWidth(70);
         ButtonFillLoadTableWithO2RefValue = named(new QPushButton(QStringLiteral("Fill with O2Ref"), table),
                                               "ButtonFillLoadTableWithO2RefValue");
-    fillRow->addWidget(new QLabel(QStringLiteral("O2Ref"), table));
+    fillRow->addWidget(named(new QLabel(QStringLiteral("O2Ref"), table), "LabelO2RefFill"));
     fillRow->addWidget(MaskEditO2REF);
     fillRow->addWidget(ButtonFillLoadTableWithO2RefValue);
     fillRow->addStretch(1);

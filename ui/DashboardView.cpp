@@ -28,7 +28,7 @@ QColor colourOfValue(int value)
 }
 
 // Pictures are drawn here rather than shipped: a lamp with its text.
-QLabel *picture(QWidget *parent, const char *name, const QColor &colour, const QString &text)
+void paintLamp(QLabel *label, const QColor &colour, const QString &text)
 {
     QPixmap pixmap(72, 30);
     pixmap.fill(Qt::transparent);
@@ -44,12 +44,33 @@ QLabel *picture(QWidget *parent, const char *name, const QColor &colour, const Q
         p.setFont(font);
         p.drawText(QRect(0, 0, 72, 30), Qt::AlignCenter, text);
     }
+    label->setPixmap(pixmap);
+}
+
+QLabel *picture(QWidget *parent, const char *name, const QColor &colour, const QString &text)
+{
     auto *label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
-    label->setPixmap(pixmap);
+    paintLamp(label, colour, text);
     label->setFixedSize(72, 30);
     return label;
 }
+
+// The lamps' colours and texts in English and Russian.
+struct Lamp {
+    const char *name;
+    QColor colour;
+    const char *english;
+    const char *russian;
+};
+const Lamp kLamps[] = {
+    {"IdleSwOnImage", QColor(0, 200, 0), "IDLE", "ХХ"},
+    {"IdleSwOffImage", QColor(200, 200, 200), "idle", "хх"},
+    {"FullSwOnImage", QColor(255, 140, 0), "FULL", "ПОЛН"},
+    {"FullSwOffImage", QColor(200, 200, 200), "full", "полн"},
+    {"EngineCold", QColor(0, 110, 255), "COLD", "ХОЛОД"},
+    {"EngineHot", QColor(220, 0, 0), "HOT", "ГОРЯЧ"},
+};
 
 QLabel *valueLabel(QWidget *parent, const char *name, int minWidth)
 {
@@ -150,7 +171,9 @@ DashboardView::DashboardView(Table &table, TTpsCalibration &calibration, ChartDa
     column->addLayout(lamps);
     showOne(IdleSwOnImage, IdleSwOffImage, false);
     showOne(FullSwOnImage, FullSwOffImage, false);
-    showOne(EngineCold, EngineHot, false);
+    // Nothing is known of the coolant before the first record: neither lamp.
+    EngineCold->hide();
+    EngineHot->hide();
 
     GroupBox5 = new QGroupBox(QStringLiteral("Factory Test"), this);
     GroupBox5->setObjectName(QStringLiteral("GroupBox5"));
@@ -160,13 +183,19 @@ DashboardView::DashboardView(Table &table, TTpsCalibration &calibration, ChartDa
     GaugeConv = gauge(GroupBox5, "GaugeConv", Qt::Horizontal, 255, QString());
     GaugeMaf_1 = gauge(GroupBox5, "GaugeMaf_1", Qt::Horizontal, 255, QString());
     GaugeTps_1 = gauge(GroupBox5, "GaugeTps_1", Qt::Horizontal, 255, QString());
-    test->addRow(QStringLiteral("O2"), GaugeO2_1);
-    test->addRow(QStringLiteral("MAIN"), GaugeConv);
-    test->addRow(QStringLiteral("ECT"), GaugeMaf_1);
-    test->addRow(QStringLiteral("TPS"), GaugeTps_1);
+    // Named so that the language switch finds them.
+    auto row = [&](const char *name, const QString &caption, TGauge *gauge) {
+        auto *label = new QLabel(caption, GroupBox5);
+        label->setObjectName(QString::fromLatin1(name));
+        test->addRow(label, gauge);
+    };
+    row("LabelTestO2", QStringLiteral("O2"), GaugeO2_1);
+    row("LabelTestMain", QStringLiteral("MAIN"), GaugeConv);
+    row("LabelTestEct", QStringLiteral("ECT"), GaugeMaf_1);
+    row("LabelTestTps", QStringLiteral("TPS"), GaugeTps_1);
 
     resetTrackers();
-    setText(LabelMaxMaf, QStringLiteral("MaxMaf=0"));
+    showMaxima();
 }
 
 bool DashboardView::checked(QAbstractButton *button) const
@@ -179,12 +208,33 @@ QString DashboardView::oneDecimalVolts(double volts)
     return shortestDecimal(volts, 1) + QLatin1Char('V');
 }
 
-QString DashboardView::chartTitle(int sensorAngle, int mafInput, int converterOutput, double referenceVolts)
+QString DashboardView::chartTitle(int sensorAngle, int mafInput, int converterOutput, double referenceVolts,
+                                  bool english)
 {
     const int angle = roundHalfEven(sensorAngle * mafInput * 4 / 900.0);
     const double mainVolts = converterOutput / 255.0 * referenceVolts;
-    return QString::fromUtf8("α= ") + QString::number(angle) + QString::fromUtf8("°") + QStringLiteral("  MainOut=")
-           + tbl::voltsText(mainVolts);
+    return QString::fromUtf8("α= ") + QString::number(angle) + QString::fromUtf8("°")
+           + (english ? QStringLiteral("  MainOut=") : QString::fromUtf8("  Выход Main=")) + tbl::voltsText(mainVolts);
+}
+
+void DashboardView::showMaxima()
+{
+    setText(LabelMaxMaf, (english_ ? QStringLiteral("MaxMaf=") : QString::fromUtf8("МаксДМРВ=")) + QString::number(maxMaf_));
+    if (!seen_)
+        return;
+    const QString prefix = descending_ ? (english_ ? QStringLiteral("MinOut=") : QString::fromUtf8("МинВых="))
+                                       : (english_ ? QStringLiteral("MaxOut=") : QString::fromUtf8("МаксВых="));
+    setText(LabelMaxOut, prefix + QString::number(outputExtreme_));
+}
+
+void DashboardView::setLanguage(bool english)
+{
+    english_ = english;
+    showMaxima();
+    for (const Lamp &lamp : kLamps) {
+        if (auto *label = findChild<QLabel *>(QString::fromLatin1(lamp.name)))
+            paintLamp(label, lamp.colour, QString::fromUtf8(english ? lamp.english : lamp.russian));
+    }
 }
 
 void DashboardView::resetTrackers()
@@ -221,7 +271,9 @@ void DashboardView::showRecord(const TMsgDashData &r)
     showOne(FullSwOnImage, FullSwOffImage, ((r.slot0 & 2) != 0) != checked(controls_.fullSwitchInverted));
 
     maxMaf_ = std::max(maxMaf_, r.maf);
-    setText(LabelMaxMaf, QStringLiteral("MaxMaf=") + QString::number(maxMaf_));
+    descending_ = descending;
+    seen_ = true;
+    showMaxima();
     const bool lockUp = controls_.logLimitLock && !controls_.logLimitLock->isChecked();
     const bool autoTuning = checked(controls_.autocorrection) && !checked(controls_.manualBorders);
     if (controls_.logLimit && (lockUp || autoTuning))
@@ -230,8 +282,6 @@ void DashboardView::showRecord(const TMsgDashData &r)
     if (table_.maxMafPosition() != maxMaf_)
         table_.setMaxMafPosition(maxMaf_);
 
-    setText(LabelMaxOut, (descending ? QStringLiteral("MinOut=") : QStringLiteral("MaxOut="))
-                             + QString::number(outputExtreme_));
     currentMaf_ = r.maf;
 
     const int coolant = std::min(r.slot1, 255);
@@ -244,5 +294,5 @@ void DashboardView::showRecord(const TMsgDashData &r)
 
     if (chart_)
         chart_->setBottomTitle(chartTitle(sensorAngle_ ? sensorAngle_() : 0, r.maf, r.converter,
-                                          table_.referenceVoltage()));
+                                          table_.referenceVoltage(), english_));
 }

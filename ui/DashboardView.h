@@ -41,6 +41,8 @@ public:
     void showRecord(const TMsgDashData &record);
     // The Start command's reset of the running maxima.
     void resetTrackers();
+    // The lamps' texts in English or Russian.
+    void setLanguage(bool english);
 
     int maxMafInput() const { return maxMaf_; }
     int outputExtreme() const { return outputExtreme_; }
@@ -50,7 +52,8 @@ public:
     QGroupBox *factoryTestGroup() const { return GroupBox5; }
 
     // Chart bottom title for an angle in degrees and the output in volts.
-    static QString chartTitle(int sensorAngle, int mafInput, int converterOutput, double referenceVolts);
+    static QString chartTitle(int sensorAngle, int mafInput, int converterOutput, double referenceVolts,
+                              bool english = true);
     // Volts rounded to one decimal, shortest form, "V" ("0.5V", "5V").
     static QString oneDecimalVolts(double volts);
 
@@ -70,5 +73,10 @@ private:
     std::function<int()> sensorAngle_;
     int maxMaf_ = 0;
     int outputExtreme_ = 0;
+    bool english_ = true;
+    bool descending_ = false; // as the last record was shown
+    bool seen_ = false;       // a record has been shown
+    // MaxMaf= and MaxOut= (MinOut=) in the language shown.
+    void showMaxima();
     int currentMaf_ = 0;
 };

@@ -124,6 +124,8 @@ private slots:
         QFETCH(QString, ect);
         QFETCH(bool, cold);
         Fixture f;
+        // Before the first record nothing is known of the coolant.
+        QVERIFY(!f.shown("EngineCold") && !f.shown("EngineHot"));
         f.idleInvert.setChecked(idleInverted);
         f.fullInvert.setChecked(fullInverted);
         f.view.showRecord(record(0, 0, slot0, slot1));
@@ -135,6 +137,17 @@ private slots:
         QCOMPARE(f.shown("EngineCold"), cold);
         QCOMPARE(f.shown("EngineHot"), !cold);
         QCOMPARE(f.gauge("GaugeMaf_1")->value(), slot1);
+    }
+
+    // The lamps are redrawn with the other language's text and back.
+    void lampsFollowTheLanguage()
+    {
+        Fixture f;
+        const QImage english = f.label("EngineHot")->pixmap().toImage();
+        f.view.setLanguage(false);
+        QVERIFY(f.label("EngineHot")->pixmap().toImage() != english);
+        f.view.setLanguage(true);
+        QCOMPARE(f.label("EngineHot")->pixmap().toImage(), english);
     }
 
     void runningMaxima_data()
