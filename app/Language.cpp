@@ -5,6 +5,9 @@
 #include <vector>
 
 #include <QAbstractButton>
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QAction>
 #include <QGroupBox>
 #include <QLabel>
@@ -18,6 +21,9 @@ namespace lang {
 const std::vector<Caption> &captions()
 {
     static const std::vector<Caption> kCaptions = {
+        {"Form1", "Tarvix configurator", "Конфигуратор Tarvix"},
+        {"Button1", "Default parameters", "Параметры по умолчанию"},
+        {"TabSheet1", "Various gauges", "Разные приборы"},
         // pages and the contactless settings
         {"TableTabSheet", "Conversion Table", "Таблица Замены"},
         {"LogTabSheet", "Log Graph", "Графики лога"},
@@ -75,7 +81,7 @@ const std::vector<Caption> &captions()
         {"ButtonCalibrate", "Calibration", "Калибровка"},
         {"RadioButtonTPSN", "Show in N", "Отображать в N"},
         {"RadioButtonTPSPercent", "Show in %", "Отображать в %"},
-        {"ButtonFillLoadTableWithO2RefValue", "Fill with O2Ref", "Заполнить O2Ref"},
+        {"ButtonFillLoadTableWithO2RefValue", "Fill with O2Ref", "Заполнить опорным O2"},
         // autotuning options, log and comparison pages
         {"GroupBoxAutotuning", "Live autotuning", "Автокоррекция"},
         {"LabelMaxSpread", "Max MAF spread", "Макс. разброс MAF"},
@@ -147,9 +153,9 @@ const std::vector<Caption> &toolTips()
             {"SpeedButtonAutocorr", "Autotuning (A)", "Автокоррекция (A)"},
             {"SpeedButtonAplToTable", "Apply the correction to the table", "Применить коррекцию к таблице"},
             {"SpeedButtonApplyCorrToIat", "Apply the correction to the IAT correction",
-             "Применить коррекцию к коррекции по IAT"},
+             "Применить коррекцию к коррекции по ТВВ"},
             {"SpeedButtonApplyCorrToECT", "Apply the correction to the ECT correction",
-             "Применить коррекцию к коррекции по ECT"},
+             "Применить коррекцию к коррекции по ТОЖ"},
             {"SpeedButtonToyota", "Descending characteristic", "Нисходящая характеристика"},
             {"SpeedButtonSetBeginOfTableAsLearned", "Set the beginning of the table up to the window start as learned",
              "Отметить начало таблицы до начала окна как обученное"},
@@ -157,6 +163,18 @@ const std::vector<Caption> &toolTips()
              "Сбросить обученные точки окна коррекции"},
             {"ButtonClrAllLearned", "Clear every learned point above the learned beginning",
              "Сбросить все обученные точки выше обученного начала"},
+            // Key names stay as the key caps print them, in both languages.
+            {"ShiftSpeedButton", "Holds Shift down for editing with the mouse",
+             "Держит Shift нажатой для правки мышью"},
+            {"SpeedButtonShiftLog", "Holds Shift down for editing with the mouse",
+             "Держит Shift нажатой для правки мышью"},
+            {"AltSpeedButton", "Holds Alt down for editing with the mouse", "Держит Alt нажатой для правки мышью"},
+            {"SpeedButtonAltLog", "Holds Alt down for editing with the mouse", "Держит Alt нажатой для правки мышью"},
+            {"CtrlSpeedButton", "Holds Ctrl down for editing with the mouse", "Держит Ctrl нажатой для правки мышью"},
+            {"SpeedButton1", "Swaps the mouse buttons for zooming (+/-) and moving (←/→)",
+             "Меняет кнопки мыши для масштаба (+/-) и сдвига (←/→)"},
+            {"SpeedButtonZoomMove", "Swaps the mouse buttons for zooming (+/-) and moving (←/→)",
+             "Меняет кнопки мыши для масштаба (+/-) и сдвига (←/→)"},
             {"SpeedButtonLogMagicLearn", "Learn the table from the records in view",
              "Обучить таблицу по записям на графике"},
             {"SpeedButtonExtrapolate", "Extrapolate the ends of the learned table",
@@ -238,6 +256,26 @@ void applyMenuCaptions(const std::vector<QMenuBar *> &bars, int language)
     }
 }
 
+bool useQtTranslations(int language)
+{
+    static QTranslator *installed = nullptr;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+        installed = nullptr;
+    }
+    if (isEnglish(language))
+        return true;
+    auto *t = new QTranslator;
+    if (!t->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete t;
+        return false;
+    }
+    QCoreApplication::installTranslator(t);
+    installed = t;
+    return true;
+}
+
 bool isEnglish(int language)
 {
     return language == kEnglish;
@@ -280,6 +318,8 @@ QString unitLabel(int language, UnitLabel which, const QString &value)
     case UnitLabel::Hardware:
         return (english ? QStringLiteral("HW_Version: ") : QString::fromUtf8("Версия платы: ")) + value;
     case UnitLabel::Oscillator:
+        if (!english && value.endsWith(QLatin1String("MHz")))
+            return QString::fromUtf8("Частота: ") + value.chopped(3) + QString::fromUtf8("МГц");
         return (english ? QStringLiteral("F_OSC: ") : QString::fromUtf8("Частота: ")) + value;
     }
     return value;

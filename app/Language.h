@@ -56,6 +56,10 @@ QStringList logAxisTitles(int language);
 QString soundFolder(int language, const QString &previous);
 // English for 1, Russian for any other index (-1 included).
 bool isEnglish(int language);
+// Qt's own texts (file dialogs, Yes/No, Cancel) in the language, from the
+// distribution's Qt translations; false when they are not installed (Qt's
+// English texts then stay).
+bool useQtTranslations(int language);
 // Sets each caption on the object of that name under root (a tab page's
 // caption on its tab, a menu's title, a group box's title, an action's or a
 // button's or a label's text, a window's title).

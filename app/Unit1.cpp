@@ -1384,11 +1384,16 @@ void TForm1::ComboBoxLanguageChange()
 
 void TForm1::applyLanguage(int language)
 {
+    lang::useQtTranslations(language);
     lang::applyCaptions(this, language);
+    // The system shows the program's name beside window titles.
+    QGuiApplication::setApplicationDisplayName(windowTitle());
     if (LabelFirmware)
         showUnitLabels();
     if (dashboardView)
         dashboardView->setLanguage(lang::isEnglish(language));
+    if (parameters_)
+        parameters_->setEnglish(lang::isEnglish(language));
     if (ComboBoxO2) {
         const QStringList names = o2::sensorNames(lang::isEnglish(language));
         for (int i = 0; i < ComboBoxO2->count() && i < names.size(); ++i)

@@ -6,6 +6,8 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-serialport-dev qt6-multimedia-dev libqt6opengl6-dev libgl-dev
   libqcustomplot-dev
+  # Qt's own dialogs and buttons in Russian (qtbase_ru.qm).
+  qt6-translations-l10n
   xvfb xauth
   # Tests hear the sound cues through a private sound server with a null sink.
   pulseaudio pulseaudio-utils sox

@@ -102,11 +102,11 @@ QString trackBarEditText(int position)
     return QString::number(position);
 }
 
-QString trackBarLabelText(int id, int position)
+QString trackBarLabelText(int id, int position, bool english)
 {
     switch (id) {
     case TrackBarMafTime:
-        return twoDecimals(position * 0.01) + QLatin1Char('s');
+        return twoDecimals(position * 0.01) + (english ? QStringLiteral("s") : QStringLiteral("\u0441"));
     case TrackBarEnrichment:
         return QLatin1Char('+') + QString::number(position) + QLatin1Char('%');
     case TrackBarEnleanment:

@@ -84,10 +84,11 @@ struct TrackBarInfo {
 const TrackBarInfo &trackBarInfo(int id);
 // Text written into the edit box for a track-bar position (decimal).
 QString trackBarEditText(int position);
-// Text of the track bar's own label for a position: "100", "0.04s", "+5%", "-50%".
+// Text of the track bar's own label for a position: "100", "0.04s", "+5%", "-50%";
+// in Russian the seconds are "с" ("0.04с").
 // LabelSmoothTPSSignal (the smoothing prefix of the sensor settings, ": " and the
 // number) is composed by the window from trackBarEditText.
-QString trackBarLabelText(int id, int position);
+QString trackBarLabelText(int id, int position, bool english = true);
 // Position for an edit-box text; ok = false when the text is not a number
 // (the window reports the conversion error), the position is then unchanged
 // by the caller. The result is limited to the bar's range.

@@ -235,6 +235,7 @@ void DashboardView::setLanguage(bool english)
         if (auto *label = findChild<QLabel *>(QString::fromLatin1(lamp.name)))
             paintLamp(label, lamp.colour, QString::fromUtf8(english ? lamp.english : lamp.russian));
     }
+    showTitle();
 }
 
 void DashboardView::resetTrackers()
@@ -292,7 +293,13 @@ void DashboardView::showRecord(const TMsgDashData &r)
     GaugeAuxOut->setValue(r.auxOut);
     setText(LabelAuxOutValue, tbl::voltsText(r.auxOut / 256.0 * 5.0));
 
-    if (chart_)
-        chart_->setBottomTitle(chartTitle(sensorAngle_ ? sensorAngle_() : 0, r.maf, r.converter,
+    lastConverter_ = r.converter;
+    showTitle();
+}
+
+void DashboardView::showTitle()
+{
+    if (chart_ && seen_)
+        chart_->setBottomTitle(chartTitle(sensorAngle_ ? sensorAngle_() : 0, currentMaf_, lastConverter_,
                                           table_.referenceVoltage(), english_));
 }

@@ -79,4 +79,6 @@ private:
     // MaxMaf= and MaxOut= (MinOut=) in the language shown.
     void showMaxima();
     int currentMaf_ = 0;
+    int lastConverter_ = 0; // the last record's output, for re-titling in another language
+    void showTitle();
 };

@@ -94,9 +94,19 @@ void ParameterPanel::trackBarChanged(int id, int position)
         table_->readParameter(1, param);
 }
 
+void ParameterPanel::setEnglish(bool english)
+{
+    english_ = english;
+    // Only the sampling time has a unit. Its label tells the box's value,
+    // which may lie outside the bar's range; before a value the bar's.
+    const int id = tbl::TrackBarMafTime;
+    const QString box = edits[size_t(tbl::trackBarInfo(id).param)]->text();
+    showLabels(id, box.isEmpty() ? trackBars[size_t(id)]->value() : tbl::parseLeadingInt(box));
+}
+
 void ParameterPanel::showLabels(int id, int value)
 {
-    trackBarLabels[size_t(id)]->setText(tbl::trackBarLabelText(id, value));
+    trackBarLabels[size_t(id)]->setText(tbl::trackBarLabelText(id, value, english_));
     if (id == tbl::TrackBarMafSm)
         emit smoothingChanged(value);
 }

@@ -31,6 +31,9 @@ public:
     std::array<QLabel *, 7> trackBarLabels{};
     std::array<QLineEdit *, 8> edits{};
 
+    // The labels' units follow the language ("0.04s", "0.04с").
+    void setEnglish(bool english);
+
 signals:
     // TrackBarMafSm's value: the throttle panel's smoothing label follows it.
     void smoothingChanged(int percent);
@@ -41,4 +44,5 @@ private:
     void showLabels(int id, int value);
 
     Table *table_ = nullptr;
+    bool english_ = true;
 };

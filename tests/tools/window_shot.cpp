@@ -57,6 +57,8 @@ int main(int argc, char **argv)
         language = args.at(at + 1).toInt();
         args.remove(at, 2);
     }
+    // --minimum: the window at its smallest size instead of 1366x740.
+    const bool minimum = args.removeAll(QStringLiteral("--minimum")) > 0;
     if (args.isEmpty())
         return 2;
     applyTheme(app);
@@ -67,6 +69,8 @@ int main(int argc, char **argv)
     form.setProgressWindow(&progress);
     form.resize(1366, 740);
     form.show();
+    if (minimum)
+        form.resize(form.minimumSizeHint().expandedTo(form.minimumSize()));
     const QString out = args.value(0);
     const int page = args.value(1, QStringLiteral("0")).toInt();
     const QString innerName = args.value(2);
