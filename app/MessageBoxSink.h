@@ -9,6 +9,7 @@ public:
     explicit MessageBoxSink(QWidget *parent = nullptr) : parent_(parent) {}
     void setParent(QWidget *parent) { parent_ = parent; }
     void showMessage(const QString &text) override;
+    int ask(const QString &text, const QStringList &answers) override;
 
 private:
     QWidget *parent_;

@@ -7,7 +7,10 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QDir>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStyle>
 #include <QPlainTextEdit>
 #include <QApplication>
@@ -38,6 +41,8 @@
 #include "ui/Unit3.h"
 #include "ui/DashboardPage.h"
 #include "ui/PortBar.h"
+#include "link/PortInfo.h"
+#include "table/Backup.h"
 #include "ui/ParameterPanel.h"
 #include "ui/SensorSettingsGroup.h"
 #include "app/WindowKeys.h"
@@ -167,7 +172,15 @@ void TForm1::buildControls()
     MainPageControl->setTabText(MainPageControl->indexOf(MainTabSheet), QString());
     MainPageControl->setTabToolTip(MainPageControl->indexOf(MainTabSheet), QStringLiteral("Main page"));
     column->addWidget(MainPageControl, 1);
-    setCentralWidget(central);
+    // On a small or strongly scaled screen the window may be smaller than
+    // its pages: they scroll instead of running off the screen.
+    auto *scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("CentralScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setWidget(central);
+    setCentralWidget(scroll);
 
     ActionReadCoverter = makeAction(this, "ActionReadCoverter", QString::fromUtf8("Считать из конвертера"), false);
     ActionWriteConverter = makeAction(this, "ActionWriteConverter", QString::fromUtf8("Записать в конвертер"), false);
@@ -382,7 +395,12 @@ void TForm1::FormCreate()
     table_ = std::make_unique<Table>();
     table_->setUpTableView(tablePage->graph()->bindTable(*table_, true), true, false, parameters_);
     parameters_->bind(*table_);
-    table_->quickWriteHook = [this] { transfer::quickWrite(*table_, *channel_); };
+    table_->quickWriteHook = [this] {
+        if (transfer::quickWrite(*table_, *channel_) == transfer::Outcome::Done) {
+            sentImage_ = table_->imageBytes(1);
+            showTitle();
+        }
+    };
     sensorSettings_->bind(*table_);
     buildCorrectionWindow();
     buildDashboardViews();
@@ -604,20 +622,93 @@ void TForm1::Nastroiki_FileSaveAsExecute()
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
+    if (!closed_ && !settleUnstoredEdits()) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }
 
+bool TForm1::settleUnstoredEdits()
+{
+    if (!unstoredEdits() || !channel_ || !channel_->isConnected())
+        return true;
+    const bool english = lang::isEnglish(ComboBoxLanguage->currentIndex());
+    const QString question =
+        english ? QStringLiteral("The unit holds edits in its working memory that are not stored in it: they are "
+                                 "lost when the unit is switched off.\n\nStore them in the unit now (written and "
+                                 "verified)?")
+                : QString::fromUtf8("В рабочей памяти устройства есть правки, не записанные в него: они пропадут "
+                                    "при выключении.\n\nЗаписать их в устройство сейчас (с проверкой)?");
+    const QStringList answers =
+        english ? QStringList{QStringLiteral("Store in the unit"), QStringLiteral("Leave in working memory"),
+                              QStringLiteral("Cancel")}
+                : QStringList{QString::fromUtf8("Записать в устройство"), QString::fromUtf8("Оставить в рабочей памяти"),
+                              QString::fromUtf8("Отмена")};
+    switch (ask(question, answers)) {
+    case 0:
+        ActionWriteConverterExecute();
+        // A store that failed leaves the edits where they were: stay.
+        return !unstoredEdits();
+    case 1:
+        // Asked once: the user knows, and the unit keeps them until switched off.
+        sentImage_.clear();
+        showTitle();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TForm1::imageStored()
+{
+    storedImage_ = table_->imageBytes(1);
+    sentImage_.clear();
+    showTitle();
+}
+
+void TForm1::showTitle()
+{
+    const bool english = lang::isEnglish(ComboBoxLanguage->currentIndex());
+    QString title = english ? QStringLiteral("Tarvix configurator") : QString::fromUtf8("Конфигуратор Tarvix");
+    // The system shows the program's name beside window titles.
+    QGuiApplication::setApplicationDisplayName(title);
+    if (unstoredEdits())
+        title += english ? QStringLiteral(" — edits not stored in the unit")
+                         : QString::fromUtf8(" — правки не записаны в устройство");
+    setWindowTitle(title);
+}
+
+void TForm1::backUpFoundTable(const QString &firmwareText)
+{
+    const backup::Result saved = backup::save(backup::windowFolder(), table_->imageBytes(1), firmwareText);
+    const QString name = QDir::toNativeSeparators(QDir::current().relativeFilePath(saved.path));
+    if (saved.ok)
+        showStatus(QStringLiteral("The unit's table as found is kept in ") + name,
+                   QString::fromUtf8("Таблица устройства сохранена в ") + name);
+    else
+        showStatus(QStringLiteral("The backup of the unit's table failed: ") + saved.error,
+                   QString::fromUtf8("Не удалось сохранить копию таблицы устройства: ") + saved.error);
+}
+
 void TForm1::fillPortList()
 {
+    // Each port with what the system knows of it; the path is what is opened.
     ComComboBox1->clear();
-    ComComboBox1->addItems(SerialPort::availablePorts());
-    ComComboBox1->addItem(QString::fromLatin1(kDemoUnitEntry));
+    for (const ports::Port &port : ports::list())
+        ComComboBox1->addItem(ports::choiceText(port), port.path);
+    ComComboBox1->addItem(demoEntryText(), QString::fromLatin1(kDemoUnitEntry));
     ComComboBox1->setCurrentIndex(-1);
 }
 
-QString TForm1::portPathFor(const QString &text)
+QString TForm1::portPathFor(const QString &choice)
 {
+    // An entry of the list stands for its path; a typed text is the path.
+    const int entry = ComComboBox1->findText(choice);
+    const QString text = entry >= 0 && ComComboBox1->itemData(entry).isValid()
+                             ? ComComboBox1->itemData(entry).toString()
+                             : choice;
     if (text != QLatin1String(kDemoUnitEntry))
         return text;
     if (!demoUnit_) {
@@ -626,9 +717,27 @@ QString TForm1::portPathFor(const QString &text)
     return QString::fromStdString(demoUnit_->slavePath());
 }
 
+QString TForm1::demoEntryText() const
+{
+    return ComboBoxLanguage && !lang::isEnglish(ComboBoxLanguage->currentIndex())
+               ? QString::fromUtf8("Демо-устройство (эмуляция)")
+               : QString::fromLatin1(kDemoUnitEntry);
+}
+
+void TForm1::showChoice(const QString &text)
+{
+    // An entry of the list is chosen as its entry: a text that only matches
+    // one would make the chooser pick it again when it loses the focus.
+    const int entry = ComComboBox1->findText(text);
+    if (entry >= 0)
+        ComComboBox1->setCurrentIndex(entry);
+    else
+        ComComboBox1->setCurrentText(text);
+}
+
 void TForm1::choosePort(const QString &text)
 {
-    ComComboBox1->setCurrentText(text);
+    showChoice(text);
     ComComboBox1Change();
 }
 
@@ -641,6 +750,16 @@ void TForm1::ComComboBox1Change()
     const QString text = ComComboBox1->currentText().trimmed();
     if (text.isEmpty())
         return;
+    if (!settleUnstoredEdits()) {
+        // Cancelled: the chooser goes back to the port in use.
+        const QSignalBlocker blocker(ComComboBox1);
+        showChoice(chosenPort_);
+        return;
+    }
+    chosenPort_ = text;
+    storedImage_.clear();
+    sentImage_.clear();
+    showTitle();
     endLiveData();
     // Until this port's unit has answered, nothing of the previous unit is
     // shown or offered; Reconnect tries the chosen port again in any case.
@@ -666,6 +785,10 @@ void TForm1::ComComboBox1Change()
         LabelFOsc->setVisible(newest);
         if (unit.sensorRecord)
             takeSensorRecord(*unit.sensorRecord);
+        if (unit.compatible && unit.tableRead) {
+            imageStored();
+            backUpFoundTable(unit.info.firmwareText);
+        }
         if (unit.compatible) {
             ActionReadCoverter->setEnabled(true);
             ActionWriteConverter->setEnabled(true);
@@ -684,6 +807,8 @@ void TForm1::takeSensorRecord(const kma::SensorRecord &record)
 void TForm1::SpeedButtonReconnectClick()
 {
     if (closed_)
+        return;
+    if (!settleUnstoredEdits())
         return;
     endLiveData();
     try {
@@ -715,8 +840,12 @@ void TForm1::ActionReadCoverterExecute()
 {
     stopCommand();
     // One step of the history; the unit holds what was read, so nothing is sent back.
-    const TableEdit edit(*table_);
-    transfer::tableRead(*table_, *channel_);
+    {
+        const TableEdit edit(*table_);
+        if (transfer::tableRead(*table_, *channel_) != transfer::Outcome::Done)
+            return;
+    }
+    imageStored();
 }
 
 void TForm1::ActionWriteConverterExecute()
@@ -724,8 +853,10 @@ void TForm1::ActionWriteConverterExecute()
     if (!progress_)
         return;
     endLiveData();
-    if (transfer::fullWrite(*table_, *channel_, *progress_) == transfer::Outcome::Done)
-        showStatus(QStringLiteral("The table is stored in the unit and verified"),
+    if (transfer::fullWrite(*table_, *channel_, *progress_) != transfer::Outcome::Done)
+        return;
+    imageStored();
+    showStatus(QStringLiteral("The table is stored in the unit and verified"),
                    QString::fromUtf8("Таблица записана в устройство и проверена"));
 }
 
@@ -778,11 +909,21 @@ bool TForm1::updateFirmwareFrom(const QString &fileName)
     endLiveData();
     // The bar shows this update only (a refused file leaves it empty).
     ProgressBar1->setValue(0);
-    const firmware::Outcome outcome =
-        firmware::update(*channel_, fileName, CheckBoxFirmwareRecovery->isChecked(), [this](int percent) {
+    // The closing message names the table this unit had before, which an
+    // update may leave empty.
+    const QString before = unitTexts_[0].isEmpty() ? backup::newest(backup::windowFolder())
+                                                   : backup::newest(backup::windowFolder(), unitTexts_[0]);
+    const firmware::Outcome outcome = firmware::update(
+        *channel_, fileName, CheckBoxFirmwareRecovery->isChecked(),
+        [this](int percent) {
             ProgressBar1->setValue(percent);
             keepPainting();
-        });
+        },
+        backup::firmwareNote(before));
+    // What the unit holds after an update is not known.
+    storedImage_.clear();
+    sentImage_.clear();
+    showTitle();
     if (outcome != firmware::Outcome::Success)
         return false;
     CheckBoxFirmwareRecovery->setChecked(false);
@@ -1382,10 +1523,32 @@ void TForm1::ComboBoxLanguageChange()
     applyLanguage(ComboBoxLanguage->currentIndex());
 }
 
+void TForm1::fitInto(const QRect &available)
+{
+    // Room for the window's frame and title bar, which the system adds.
+    const QSize frame(16, 48);
+    const QSize room = (available.size() - frame).expandedTo(QSize(320, 240));
+    resize(size().boundedTo(room));
+    const QRect wanted(available.topLeft() + QPoint(frame.width() / 2, frame.height() - frame.width() / 2), size());
+    if (!available.contains(geometry()))
+        move(wanted.topLeft());
+}
+
 void TForm1::applyLanguage(int language)
 {
     lang::useQtTranslations(language);
     lang::applyCaptions(this, language);
+    if (const int demo = ComComboBox1->findData(QString::fromLatin1(kDemoUnitEntry)); demo >= 0) {
+        const bool current = ComComboBox1->currentIndex() == demo;
+        ComComboBox1->setItemText(demo, demoEntryText());
+        if (current)
+            ComComboBox1->setEditText(demoEntryText());
+        if (chosenPort_ == QLatin1String(kDemoUnitEntry) || chosenPort_ == QString::fromUtf8("Демо-устройство (эмуляция)"))
+            chosenPort_ = demoEntryText();
+    }
+    MainPageControl->setTabToolTip(MainPageControl->indexOf(MainTabSheet),
+                                   lang::isEnglish(language) ? QStringLiteral("Main page")
+                                                             : QString::fromUtf8("Главная страница"));
     // The system shows the program's name beside window titles.
     QGuiApplication::setApplicationDisplayName(windowTitle());
     if (LabelFirmware)

@@ -263,6 +263,11 @@ public slots:
     void FileOpenFirmwareClick();
     void Nastroiki_FileOpenExecute();
     void ComboBoxLanguageChange();
+    // Shrinks and moves the window into the screen's free area (the pages
+    // scroll when it is smaller than they are).
+    void fitInto(const QRect &available);
+    // Edits sent to the unit's working memory and not stored in it.
+    bool unstoredEdits() const { return !sentImage_.isEmpty() && sentImage_ != storedImage_; }
     void Nastroiki_FileSaveAsExecute();
     void ButtonCalibrateKMAClick();
     void ButtonCalibrateClick();
@@ -327,6 +332,19 @@ private:
     // The unit's identification beside the port chooser, in the language shown.
     void showUnitLabels();
     std::array<QString, 3> unitTexts_; // firmware, hardware, oscillator; empty: not known
+    // The image the unit stores (read from it or written and verified) and
+    // the one last sent to its working memory only; they differ while edits
+    // would be lost at power-off.
+    QByteArray storedImage_, sentImage_;
+    QString chosenPort_; // the chooser's text of the port in use
+    void showChoice(const QString &text);
+    QString demoEntryText() const; // the demo unit's entry in the window's language
+    void imageStored();
+    void showTitle();
+    // Before leaving the unit (close, another port, Reconnect): offers to
+    // store edits that live only in its working memory. false: cancelled.
+    bool settleUnstoredEdits();
+    void backUpFoundTable(const QString &firmwareText);
     // A status line text in the language shown; ms 0 keeps it until replaced.
     void showStatus(const QString &english, const QString &russian, int ms = 5000);
     void showTpsCalibration();

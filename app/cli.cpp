@@ -7,6 +7,8 @@
 #include <string>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
 #include <QElapsedTimer>
 #include <QStringList>
 #include <QThread>
@@ -14,6 +16,8 @@
 #include <unistd.h>
 
 #include "link/Firmware.h"
+#include "link/PortInfo.h"
+#include "table/Backup.h"
 #include "log/LogCsv.h"
 #include "log/Log_iat_ect_corr.h"
 #include "log/Oxygensensor.h"
@@ -39,6 +43,10 @@ const char kUsage[] =
     "                             record the live data stream for N seconds;\n"
     "                             TYPE 0..4 is the oxygen sensor (default 2, 0-5V)\n"
     "  export-csv FILE.log [OUT.csv]  a log file as comma-separated values (no --port)\n"
+    "  ports                      the serial ports, what they are and whether they open\n"
+    "read, write and quick-write first keep the unit's table as found in the\n"
+    "backups folder (--backups DIR; default ~/.local/share/tarvix/backups);\n"
+    "--no-backup skips that.\n"
     "--port PATH: the serial device (e.g. /dev/ttyUSB0); \"demo\" uses the\n"
     "built-in emulated unit.\n"
     "tarvix-cli COMMAND --help tells more of one command; --version the version.\n";
@@ -71,6 +79,11 @@ const VerbHelp kVerbHelp[] = {
               "A damaged file (no block, text after its last pair, a block cut short) is\n"
               "refused before anything is sent. Exit status 0 only when the unit\n"
               "acknowledged every block.\n"},
+    {"ports", "usage: tarvix-cli ports\n"
+              "Lists the serial ports, one per line: the path, what the system knows of it\n"
+              "(USB adapter's maker and product, Bluetooth, built-in) and \"ok\" or why it\n"
+              "cannot be used (no permission, held by another program, gone). The demo\n"
+              "unit comes last. Nothing is opened.\n"},
     {"export-csv", "usage: tarvix-cli export-csv FILE.log [OUT.csv]\n"
                    "Writes the records of a log file as comma-separated values: a header row\n"
                    "with the column names, then one row per record (time in seconds, then the\n"
@@ -155,6 +168,7 @@ struct Session {
     TZiravBroadcaster broadcaster;
     std::unique_ptr<TRXTX> channel = std::make_unique<TRXTX>(broadcaster);
     Table table;
+    QString firmwareText; // of the unit last identified
 
     bool open(const QString &port)
     {
@@ -175,11 +189,13 @@ struct Session {
 
     // Identification as the window does it: only id 6 is worked with; the
     // table is read in the same sequence when asked.
-    bool identifyCompatible(bool print, bool readTable = false)
+    // into: where the table goes (the session's table when none).
+    bool identifyCompatible(bool print, bool readTable = false, Table *into = nullptr)
     {
         try {
-            const device::Unit unit = device::connect(*channel, table, {false, readTable});
+            const device::Unit unit = device::connect(*channel, into ? *into : table, {false, readTable});
             const TDeviceInfo &info = unit.info;
+            firmwareText = info.firmwareText;
             if (print) {
                 std::printf("device id: %d\nfirmware: %s\n", info.deviceId, info.firmwareText.toUtf8().constData());
                 if (!info.hardwareText.isEmpty())
@@ -252,6 +268,30 @@ int exportCsv(const QStringList &files)
     return 0;
 }
 
+// The ports with what is known of them and whether they can be used.
+int listPorts()
+{
+    for (const ports::Port &port : ports::list()) {
+        const QString reason = ports::reasonText(ports::check(port.path), true);
+        std::printf("%s\t%s\t%s\n", port.path.toLocal8Bit().constData(),
+                    (port.description.isEmpty() ? QStringLiteral("serial port") : port.description).toUtf8().constData(),
+                    (reason.isEmpty() ? QStringLiteral("ok") : reason).toUtf8().constData());
+    }
+    std::printf("demo\tthe built-in emulated unit (--port demo)\tok\n");
+    return 0;
+}
+
+// The unit's table as found, kept before anything is changed. A backup that
+// cannot be written stops nothing.
+void keepBackup(const QString &folder, const Table &table, const QString &firmwareText)
+{
+    const backup::Result saved = backup::save(folder, table.imageBytes(1), firmwareText);
+    if (saved.ok)
+        std::printf("backup: %s\n", QDir::toNativeSeparators(saved.path).toLocal8Bit().constData());
+    else
+        std::fprintf(stderr, "backup failed: %s\n", saved.error.toLocal8Bit().constData());
+}
+
 int usage()
 {
     std::fputs(kUsage, stderr);
@@ -266,6 +306,9 @@ int main(int argc, char *argv[])
     QStringList args = app.arguments().mid(1);
     QString port;
     bool recovery = false;
+    bool keepBackups = true;
+    QString backups = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                      QStringLiteral("/tarvix/backups");
     int seconds = -1;
     int sensorType = o2::kDefaultType;
     QStringList positional;
@@ -274,6 +317,10 @@ int main(int argc, char *argv[])
             port = args[++i];
         else if (args[i] == QLatin1String("--recovery"))
             recovery = true;
+        else if (args[i] == QLatin1String("--no-backup"))
+            keepBackups = false;
+        else if (args[i] == QLatin1String("--backups") && i + 1 < args.size())
+            backups = args[++i];
         else if (args[i] == QLatin1String("--seconds") && i + 1 < args.size())
             seconds = args[++i].toInt();
         else if (args[i] == QLatin1String("--sensor") && i + 1 < args.size()) {
@@ -297,6 +344,8 @@ int main(int argc, char *argv[])
         const int status = exportCsv(positional.mid(1));
         return status < 0 ? usage() : status;
     }
+    if (positional.size() == 1 && positional.front() == QLatin1String("ports"))
+        return listPorts();
     static const QStringList known = {QStringLiteral("identify"),    QStringLiteral("read"),
                                       QStringLiteral("write"),       QStringLiteral("quick-write"),
                                       QStringLiteral("flash"),       QStringLiteral("log")};
@@ -331,7 +380,9 @@ int main(int argc, char *argv[])
         LineProgress progress;
         progress.setCaption(QStringLiteral("Firmware"));
         progress.showProgress();
-        const auto outcome = firmware::update(*s.channel, file, recovery, [&](int percent) { progress.setPosition(percent); });
+        const auto outcome = firmware::update(
+            *s.channel, file, recovery, [&](int percent) { progress.setPosition(percent); },
+            backup::firmwareNote(backup::newest(backups)));
         progress.hideProgress();
         return outcome == firmware::Outcome::Success ? 0 : 1;
     }
@@ -339,6 +390,8 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("read")) {
         if (!s.identifyCompatible(false, true))
             return 1;
+        if (keepBackups)
+            keepBackup(backups, s.table, s.firmwareText);
         if (!tbl::saveTabFile(s.table, file, 1))
             return 1;
         std::printf("read the unit's table into %s\n", file.toLocal8Bit().constData());
@@ -346,6 +399,13 @@ int main(int argc, char *argv[])
     }
 
     if (command == QLatin1String("write") || command == QLatin1String("quick-write")) {
+        if (keepBackups) {
+            // The unit's table as found, read before the file is sent over it.
+            Table found;
+            if (!s.identifyCompatible(false, true, &found))
+                return 1;
+            keepBackup(backups, found, s.firmwareText);
+        }
         if (!tbl::loadTabFile(s.table, file, 1))
             return 1;
         if (!s.identifyCompatible(false))

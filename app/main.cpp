@@ -1,3 +1,5 @@
+#include <QScreen>
+
 #include "app/Application.h"
 #include "app/MessageBoxSink.h"
 #include "app/SoundEffectPlayer.h"
@@ -20,6 +22,8 @@ int main(int argc, char *argv[])
         form1.setProgressWindow(&form2);
         SoundEffectPlayer sounds([&form1] { return form1.soundFolder(); });
         ScopedSoundPlayer soundsInstalled(&sounds);
+        if (const QScreen *screen = form1.screen())
+            form1.fitInto(screen->availableGeometry());
         form1.show();
         return app.exec();
     } catch (const std::exception &e) {

@@ -65,7 +65,8 @@ QByteArray parseHexPairs(const QByteArray &text, bool *tooLarge, int *stoppedAt)
     return bytes;
 }
 
-Outcome update(TRXTX &channel, const QString &fileName, bool recovery, const std::function<void(int)> &progress)
+Outcome update(TRXTX &channel, const QString &fileName, bool recovery, const std::function<void(int)> &progress,
+               const QString &closingNote)
 {
     if (!channel.isConnected()) {
         showMessage(QStringLiteral("COM port!!!"));
@@ -152,7 +153,8 @@ Outcome update(TRXTX &channel, const QString &fileName, bool recovery, const std
     }
     if (progress)
         progress(100);
-    showMessage(QString::fromUtf8("Firmware updated successfully.\n\nПрошивка успешно обновлена"));
+    const QString done = QString::fromUtf8("Firmware updated successfully.\n\nПрошивка успешно обновлена");
+    showMessage(closingNote.isEmpty() ? done : done + QStringLiteral("\n\n") + closingNote);
     return Outcome::Success;
 }
 

@@ -25,7 +25,9 @@ QByteArray parseHexPairs(const QByteArray &text, bool *tooLarge = nullptr, int *
 enum class Outcome { Success, NotConnected, FileNotFound, TooLarge, Damaged, NoAnswer, Rejected, PortError };
 
 // Runs the whole update and shows its messages. progress(percent) follows the
-// bytes acknowledged; it reaches 100 only on success.
-Outcome update(TRXTX &channel, const QString &fileName, bool recovery, const std::function<void(int)> &progress = {});
+// bytes acknowledged; it reaches 100 only on success. closingNote ends the
+// closing message of a success (where the unit's table was backed up).
+Outcome update(TRXTX &channel, const QString &fileName, bool recovery, const std::function<void(int)> &progress = {},
+               const QString &closingNote = QString());
 
 } // namespace firmware

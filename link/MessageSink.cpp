@@ -15,6 +15,13 @@ void showMessage(const QString &text)
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
+int ask(const QString &text, const QStringList &answers)
+{
+    if (MessageSink *sink = g_sink.load())
+        return sink->ask(text, answers);
+    return int(answers.size()) - 1;
+}
+
 MessageSink *setMessageSink(MessageSink *sink)
 {
     return g_sink.exchange(sink);

@@ -1,5 +1,7 @@
 #include "link/SerialPort.h"
 
+#include "link/PortInfo.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -22,9 +24,10 @@ int remainingMs(Clock::time_point deadline)
     return left > 0 ? int(left) : 0;
 }
 
-[[noreturn]] void throwErrno(const char *what, EComPort::Kind kind)
+[[noreturn]] void throwErrno(const char *what, EComPort::Kind kind, const std::string &path = {})
 {
-    throw EComPort(std::string(what) + ": " + std::strerror(errno), kind);
+    const int code = errno;
+    throw EComPort(std::string(what) + ": " + std::strerror(code), kind, code, path);
 }
 } // namespace
 
@@ -38,8 +41,12 @@ QString portErrorText(const std::exception &error)
                                  "Plug it in again and press Reconnect.\n\n"
                                  "COM порт потерян: адаптер отключён или пропало питание.\n"
                                  "Подключите его снова и нажмите «Переподключить».");
-    return QString::fromUtf8("COM port doesn't open or used by other application \n"
-                             "COM порт не выбран или используется  другим приложением");
+    const QString text = QString::fromUtf8("COM port doesn't open or used by other application \n"
+                                           "COM порт не выбран или используется  другим приложением");
+    if (port->path().empty() || port->code() == 0)
+        return text;
+    return text + QStringLiteral("\n\n") +
+           ports::reasonTextBoth(ports::explain(QString::fromStdString(port->path()), port->code()));
 }
 
 bool portLost(const std::exception &error)
@@ -81,20 +88,27 @@ void SerialPort::open(const std::string &path)
     }
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        throwErrno(("cannot open " + path).c_str(), EComPort::CannotOpen);
-    // Another program holding the port exclusively makes it busy for us too.
+        throwErrno(("cannot open " + path).c_str(), EComPort::CannotOpen, path);
+    // Another program holding the port exclusively makes it busy for us too,
+    // even where the system would let this program in (run as root).
+    int exclusive = 0;
+    if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive) {
+        ::close(fd);
+        errno = EBUSY;
+        throwErrno(("cannot open " + path).c_str(), EComPort::CannotOpen, path);
+    }
     if (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY) {
         int e = errno;
         ::close(fd);
         errno = e;
-        throwErrno("cannot lock port", EComPort::CannotOpen);
+        throwErrno("cannot lock port", EComPort::CannotOpen, path);
     }
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0) {
         int e = errno;
         ::close(fd);
         errno = e;
-        throwErrno(("not a serial port: " + path).c_str(), EComPort::CannotOpen);
+        throwErrno(("not a serial port: " + path).c_str(), EComPort::CannotOpen, path);
     }
     ::cfmakeraw(&tio);
     tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
@@ -135,6 +149,9 @@ void SerialPort::close()
     fd_.store(-1);
     abortRead();
     useDone_.wait(lock, [this] { return users_ == 0; });
+    // The exclusive mode can outlive the descriptor (a pseudo-terminal whose
+    // other end stays open): leave the port free for the next open.
+    ::ioctl(fd, TIOCNXCL);
     ::close(fd);
 }
 

@@ -17,15 +17,24 @@ public:
     // CannotOpen: missing, busy or not a serial port (also "not open");
     // Lost: an open port that stopped working (unplugged, unit without power).
     enum Kind { CannotOpen, Lost, Other };
-    explicit EComPort(const std::string &what, Kind kind = Other) : std::runtime_error(what), kind_(kind) {}
+    explicit EComPort(const std::string &what, Kind kind = Other, int code = 0, const std::string &path = {})
+        : std::runtime_error(what), kind_(kind), code_(code), path_(path)
+    {
+    }
     Kind kind() const { return kind_; }
+    // The system's error number and the port, where the failure has them.
+    int code() const { return code_; }
+    const std::string &path() const { return path_; }
 
 private:
     Kind kind_;
+    int code_;
+    std::string path_;
 };
 
 // The message a user reads for a failure of the port, in both languages
-// (an error of another kind: its own text).
+// (an error of another kind: its own text); a port that did not open says
+// why as well.
 QString portErrorText(const std::exception &error);
 bool portLost(const std::exception &error);
 

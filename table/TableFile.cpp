@@ -19,32 +19,39 @@ QString tabFileName(const QString &name)
     return name.endsWith(QLatin1String(".tab"), Qt::CaseSensitive) ? name : name + QLatin1String(".tab");
 }
 
+bool writeFileSafely(const QString &name, const QByteArray &bytes, QString *error)
+{
+    auto fail = [error](const char *what) {
+        if (error)
+            *error = QString::fromLatin1(what);
+        return false;
+    };
+    const QFileInfo info(name);
+    // Something that is not a file (a folder, say) stands where the table
+    // should go and cannot be replaced.
+    if (info.exists() && !info.isFile())
+        return fail("replace");
+    QSaveFile file(name);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail("write");
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return fail("write");
+    }
+    // The new file is complete; only putting it in place of the old one can fail now.
+    if (!file.commit())
+        return fail(info.exists() ? "replace" : "write");
+    return true;
+}
+
 bool saveTabFile(Table &table, const QString &name, int which)
 {
     const QString fileName = tabFileName(name);
-    const QFileInfo info(fileName);
-    // Something that is not a file (a folder, say) stands where the table
-    // should go and cannot be replaced.
-    if (info.exists() && !info.isFile()) {
-        showMessage(QStringLiteral("Can't delete file before saving"));
-        return false;
-    }
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        showMessage(QStringLiteral("Tab file save error"));
-        return false;
-    }
     table.readParameters(which);
-    const QByteArray bytes = table.imageBytes(which);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        showMessage(QStringLiteral("Tab file save error"));
-        return false;
-    }
-    if (!file.commit()) {
-        // The new image is complete; only putting it in place of the old file failed.
-        showMessage(info.exists() ? QStringLiteral("Can't delete file before saving")
-                                  : QStringLiteral("Tab file save error"));
+    QString error;
+    if (!writeFileSafely(fileName, table.imageBytes(which), &error)) {
+        showMessage(error == QLatin1String("replace") ? QStringLiteral("Can't delete file before saving")
+                                                      : QStringLiteral("Tab file save error"));
         return false;
     }
     table.setLastFileName(fileName);

@@ -1,5 +1,6 @@
 #pragma once
 // Tab files: one 392-byte table image without header ("*.tab").
+#include <QByteArray>
 #include <QString>
 
 class Table;
@@ -9,6 +10,12 @@ namespace tbl {
 // Name actually written: ".tab" is appended unless the name already ends in
 // exactly ".tab" (case-sensitive).
 QString tabFileName(const QString &name);
+
+// Writes bytes to name beside the target and renames the new file over it,
+// so that a failed save keeps the old file. false with error set to what
+// went wrong: "replace" (something stands there that cannot be replaced) or
+// "write" (the file cannot be written).
+bool writeFileSafely(const QString &name, const QByteArray &bytes, QString *error = nullptr);
 
 // Saves image `which` (2 = image 2, otherwise image 1) after reading its
 // parameters from the edit boxes. The file is written beside the target and

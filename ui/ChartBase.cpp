@@ -3,6 +3,7 @@
 #include "table/Table_iat_ect_corr.h"
 
 #include <QKeyEvent>
+#include <QPainter>
 #include <QMouseEvent>
 #include <QRubberBand>
 
@@ -67,7 +68,8 @@ void ChartBase::applyGradient()
 {
     // The background is painted with each paint event, not into a layer, so a
     // colour change needs no replot. An opaque picture of the gradient, made
-    // once per size and colour, is much cheaper to paint than the gradient.
+    // once per size, pixel ratio and colour, is much cheaper to paint than the
+    // gradient.
     const QSize size = this->size().expandedTo(QSize(1, 1));
     const qreal ratio = devicePixelRatioF();
     QPixmap picture(size * ratio);
@@ -79,12 +81,45 @@ void ChartBase::applyGradient()
     QPainter painter(&picture);
     painter.fillRect(QRect(QPoint(0, 0), size), gradient);
     painter.end();
-    setBackground(picture, true, Qt::IgnoreAspectRatio);
+    gradient_ = picture;
+}
+
+void ChartBase::setPlainBackground(const QColor &colour)
+{
+    plain_ = colour;
+    gradient_ = QPixmap();
+    update();
+}
+
+void ChartBase::paintEvent(QPaintEvent *event)
+{
+    // The plot's buffers follow the screen's pixel ratio (a scaled screen, a
+    // move to another screen) before anything is drawn from them.
+    const qreal ratio = devicePixelRatioF();
+    if (!qFuzzyCompare(bufferDevicePixelRatio(), ratio)) {
+        setBufferDevicePixelRatio(ratio);
+        replot(rpQueuedRefresh);
+    }
+    // The background is painted here over the whole widget: the plot's own
+    // background picture is scaled in logical pixels and covers only part
+    // of a scaled screen, leaving what an earlier page left there.
+    QPainter painter(this);
+    if (plain_.isValid()) {
+        painter.fillRect(rect(), plain_);
+    } else {
+        if (gradient_.isNull() || gradient_.devicePixelRatio() != ratio ||
+            gradient_.deviceIndependentSize().toSize() != size())
+            applyGradient();
+        painter.drawPixmap(rect(), gradient_);
+    }
+    painter.end();
+    QCustomPlot::paintEvent(event);
 }
 
 void ChartBase::resizeEvent(QResizeEvent *event)
 {
-    applyGradient();
+    if (!plain_.isValid())
+        applyGradient();
     QCustomPlot::resizeEvent(event);
 }
 

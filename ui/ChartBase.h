@@ -95,12 +95,17 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    // One colour instead of the gradient (the log chart's black).
+    void setPlainBackground(const QColor &colour);
 
 private:
     void applyGradient();
     void zoomStep();
 
     QColor middle_;
+    QColor plain_;     // valid: painted instead of the gradient
+    QPixmap gradient_; // the gradient at the widget's size and pixel ratio
     QStringList titles_;
     Table *editing_ = nullptr;
     bool zoomDragging_ = false;

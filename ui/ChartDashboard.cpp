@@ -40,13 +40,22 @@ ChartDashboard::ChartDashboard(Table &table, TZiravBroadcaster &broadcaster, QWi
     setObjectName(QStringLiteral("ChartDashboard"));
     setDashboardColour(kIdleColour);
     legend->setVisible(true);
-    // A compact legend in the corner the characteristic rarely reaches.
+    // A compact legend beside the plot, at its top: inside, some curve or
+    // live point would always pass under it.
     QFont legendFont = font();
     legendFont.setPointSize(std::max(7, legendFont.pointSize() - 1));
     legend->setFont(legendFont);
     legend->setIconSize(20, 10);
     legend->setRowSpacing(0);
-    axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
+    auto *side = new QCPLayoutGrid;
+    plotLayout()->addElement(0, 1, side);
+    plotLayout()->setColumnStretchFactor(1, 0.001);
+    side->setMargins(QMargins(0, 0, 6, 0));
+    axisRect()->insetLayout()->take(legend);
+    side->addElement(0, 0, legend);
+    side->addElement(1, 0, new QCPLayoutElement(this)); // the room below it
+    side->setRowStretchFactor(0, 0.001);
+    legend->setMargins(QMargins(4, 2, 4, 2));
 
     // The live series and the input axis, whose title follows every tick,
     // get a paint buffer of their own on top; everything else shares one, so
@@ -85,14 +94,16 @@ ChartDashboard::ChartDashboard(Table &table, TZiravBroadcaster &broadcaster, QWi
     // The auxiliary characteristic may double back; keep its points in order.
     graph(AuxCharacteristic)->setLineStyle(QCPGraph::lsLine);
 
+    // The cursor's boxes stand inside the plot at its edges, so the axes'
+    // numbers stay readable.
     cursorInputBox_ = cursorBox(this);
     cursorInputBox_->position->setTypeX(QCPItemPosition::ptPlotCoords);
     cursorInputBox_->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
-    cursorInputBox_->setPositionAlignment(Qt::AlignTop | Qt::AlignHCenter);
+    cursorInputBox_->setPositionAlignment(Qt::AlignBottom | Qt::AlignHCenter);
     cursorValueBox_ = cursorBox(this);
     cursorValueBox_->position->setTypeX(QCPItemPosition::ptAxisRectRatio);
     cursorValueBox_->position->setTypeY(QCPItemPosition::ptPlotCoords);
-    cursorValueBox_->setPositionAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    cursorValueBox_->setPositionAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     connect(this, &ChartBase::zoomUndone, this, [this] {
         drawn_.reset();

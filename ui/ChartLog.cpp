@@ -68,8 +68,7 @@ ChartLog::ChartLog(QWidget *parent) : ChartBase(parent)
     // polyline such a curve takes the raster engine hundreds of milliseconds,
     // as separate segments a millisecond or two.
     setPlottingHint(QCP::phFastPolylines, true);
-    setBackground(QPixmap());
-    setBackground(QBrush(Qt::black));
+    setPlainBackground(Qt::black);
     styleDark(xAxis);
     styleDark(yAxis);
     xAxis->setLabel(QStringLiteral("Time"));
@@ -255,9 +254,6 @@ void ChartLog::placeButtons()
 void ChartLog::resizeEvent(QResizeEvent *event)
 {
     ChartBase::resizeEvent(event);
-    // Plain black instead of the base's gradient picture.
-    setBackground(QPixmap());
-    setBackground(QBrush(Qt::black));
     placeButtons();
 }
 

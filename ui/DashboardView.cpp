@@ -72,18 +72,20 @@ const Lamp kLamps[] = {
     {"EngineHot", QColor(220, 0, 0), "HOT", "ГОРЯЧ"},
 };
 
-QLabel *valueLabel(QWidget *parent, const char *name, int minWidth)
+// widest: the longest text the label will show, so that none is cut.
+QLabel *valueLabel(QWidget *parent, const char *name, int minWidth, const QString &widest = QString())
 {
     auto *label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
-    // A fixed size keeps a changing text from re-laying out the page with
-    // every live tick: a layout request reaching the page control repaints
-    // the whole window.
-    label->setFixedSize(minWidth, label->sizeHint().height());
     QFont font = label->font();
     font.setPointSize(font.pointSize() + 1);
     font.setBold(true);
     label->setFont(font);
+    // A fixed size keeps a changing text from re-laying out the page with
+    // every live tick: a layout request reaching the page control repaints
+    // the whole window.
+    const QFontMetrics metrics(font);
+    label->setFixedSize(std::max(minWidth, metrics.horizontalAdvance(widest) + 4), metrics.height() + 2);
     return label;
 }
 
@@ -125,21 +127,26 @@ DashboardView::DashboardView(Table &table, TTpsCalibration &calibration, ChartDa
     GaugeMarker->setBarColour(QColor(200, 0, 0));
     GaugeRpm->setBarColour(QColor(255, 192, 128));
     GaugeTps->setBarColour(QColor(128, 192, 255));
-    LabelO2Val = valueLabel(this, "LabelO2Val", 54);
-    LabelAuxOutValue = valueLabel(this, "LabelAuxOutValue", 54);
-    LabelRpmDash = valueLabel(this, "LabelRpmDash", 54);
-    LabelTpsDash = valueLabel(this, "LabelTpsDash", 150);
+    // Each gauge's value right under it; the throttle's code and volts on a
+    // line of their own under the TPS% gauge, whose value is the percent.
+    LabelO2Val = valueLabel(this, "LabelO2Val", 46, QStringLiteral("4.98V"));
+    LabelAuxOutValue = valueLabel(this, "LabelAuxOutValue", 46, QStringLiteral("4.98V"));
+    LabelMarkerDash = valueLabel(this, "LabelMarkerDash", 46, QStringLiteral("128"));
+    LabelRpmDash = valueLabel(this, "LabelRpmDash", 46, QStringLiteral("7000"));
+    LabelTpsPercentDash = valueLabel(this, "LabelTpsPercentDash", 46, QStringLiteral("100%"));
+    LabelTpsDash = valueLabel(this, "LabelTpsDash", 46, QStringLiteral("255N5.00V"));
     int col = 0;
     for (auto pair : {std::pair<TGauge *, QLabel *>{GaugeO2, LabelO2Val}, {GaugeAuxOut, LabelAuxOutValue},
-                      {GaugeMarker, nullptr}, {GaugeRpm, LabelRpmDash}, {GaugeTps, nullptr}}) {
+                      {GaugeMarker, LabelMarkerDash}, {GaugeRpm, LabelRpmDash}, {GaugeTps, LabelTpsPercentDash}}) {
         gauges->addWidget(pair.first, 0, col, Qt::AlignHCenter);
-        if (pair.second)
-            gauges->addWidget(pair.second, 1, col, Qt::AlignHCenter);
+        pair.second->setAlignment(Qt::AlignCenter);
+        gauges->addWidget(pair.second, 1, col, Qt::AlignHCenter);
         ++col;
     }
+    LabelTpsDash->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    gauges->addWidget(LabelTpsDash, 2, 0, 1, col, Qt::AlignRight);
     gauges->setRowStretch(0, 1);
     column->addLayout(gauges, 1);
-    column->addWidget(LabelTpsDash);
 
     auto *lamps = new QGridLayout;
     IdleSwOnImage = picture(this, "IdleSwOnImage", QColor(0, 200, 0), QStringLiteral("IDLE"));
@@ -258,10 +265,12 @@ void DashboardView::showRecord(const TMsgDashData &r)
     setText(LabelRpmDash, QString::number(r.rpm));
 
     GaugeTps->setValue(calibration_.percent(r.tps));
+    setText(LabelTpsPercentDash, QString::number(calibration_.percent(r.tps)) + QLatin1Char('%'));
     GaugeTps_1->setValue(r.tps);
     setText(LabelTpsDash, r.tpsText);
 
     GaugeMarker->setValue(r.marker);
+    setText(LabelMarkerDash, QString::number(r.marker));
     GaugeConv->setValue(r.converter);
     GaugeMaf_1->setValue(r.slot1);
 

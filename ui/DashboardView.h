@@ -59,6 +59,7 @@ public:
 
     TGauge *GaugeO2, *GaugeAuxOut, *GaugeMarker, *GaugeRpm, *GaugeTps;
     QLabel *LabelO2Val, *LabelRpmDash, *LabelTpsDash, *LabelMaxMaf, *LabelMaxOut, *ECTLabel, *LabelAuxOutValue;
+    QLabel *LabelMarkerDash, *LabelTpsPercentDash; // the marker's and the throttle percent's values
     QLabel *IdleSwOnImage, *IdleSwOffImage, *FullSwOnImage, *FullSwOffImage, *EngineCold, *EngineHot;
     QGroupBox *GroupBox5;
     TGauge *GaugeO2_1, *GaugeConv, *GaugeMaf_1, *GaugeTps_1;

@@ -23,7 +23,7 @@ const Place kPlaces[] = {
     {"LabelMainMin", 0, 3, "Min"},        {"LabelAux", 2, 0, nullptr},        {"LabelAuxMax", 2, 1, "Aux Max"},
     {"LabelAuxMin", 2, 2, "Aux Min"},     {"LabelIdleSw", 4, 0, nullptr},     {"LabelIdleSwValue", 4, 1, nullptr},
     {"LabelFullSw", 4, 2, nullptr},       {"LabelFullSwValue", 4, 3, nullptr}, {"LabelSmoothTPSSignal", 5, 0, nullptr},
-    {"LabelRefVoltage", 5, 2, nullptr},
+    {"LabelRefVoltage", 5, 3, nullptr},
 };
 const QColor kHighlight(233, 22, 22);
 } // namespace
@@ -51,7 +51,8 @@ ThrottlePanel::ThrottlePanel(Table &table, QWidget *parent) : QWidget(parent), t
             grid->addWidget(c, p.row, p.column, Qt::AlignBottom);
             grid->addWidget(l, p.row + 1, p.column);
         } else {
-            const int span = p.row == 5 ? 2 : 1;
+            // The smoothing text is long in Russian: three columns.
+            const int span = p.row == 5 && p.column == 0 ? 3 : 1;
             grid->addWidget(l, p.row == 0 || p.row == 2 ? p.row + 1 : p.row, p.column, 1, span);
         }
     }

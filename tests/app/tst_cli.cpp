@@ -2,6 +2,7 @@
 #include <QtTest>
 
 #include <QProcess>
+#include <QDir>
 #include <QTemporaryDir>
 
 #include "sim/Emulator.h"
@@ -89,19 +90,68 @@ private slots:
         unit.setRam(image);
         const QString port = QString::fromStdString(unit.start());
         const QString file = dir.filePath("unit.tab");
-        const Run r = cli({"read", file, "--port", port});
+        const Run r = cli({"read", file, "--port", port, "--no-backup"});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, QStringLiteral("read the unit's table into %1\n").arg(file));
         QFile f(file);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll().at(10), char(77));
-        const Run w = cli({"write", file, "--port", port});
+        const Run w = cli({"write", file, "--port", port, "--no-backup"});
         QCOMPARE(w.status, 0);
         QCOMPARE(w.out, QStringLiteral("wrote %1 to the unit and verified it\n").arg(file));
         QCOMPARE(int(unit.eeprom()[10]), 77);
-        const Run q = cli({"quick-write", file, "--port", port});
+        const Run q = cli({"quick-write", file, "--port", port, "--no-backup"});
         QCOMPARE(q.status, 0);
         QVERIFY2(q.out.startsWith(QStringLiteral("sent %1 to the unit's working memory").arg(file)), qPrintable(q.out));
+    }
+
+    // read, write and quick-write keep the unit's table as found before they
+    // change anything; --no-backup skips it.
+    void backupsBeforeChanges()
+    {
+        QTemporaryDir dir;
+        const QString backups = dir.filePath("kept");
+        sim::Emulator unit;
+        sim::Image image = sim::defaultImage();
+        for (int i = 0; i < 256; ++i)
+            image[size_t(i)] = std::uint8_t(i ^ 0x5A);
+        unit.setRam(image);
+        const QString port = QString::fromStdString(unit.start());
+        const QByteArray found(reinterpret_cast<const char *>(unit.ram().data()), int(unit.ram().size()));
+        const Run r = cli({"read", dir.filePath("unit.tab"), "--port", port, "--backups", backups});
+        QCOMPARE(r.status, 0);
+        QStringList kept = QDir(backups).entryList(QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        QVERIFY2(r.out.startsWith("backup: " + QDir(backups).filePath(kept[0]) + "\n"), qPrintable(r.out));
+        QFile first(QDir(backups).filePath(kept[0]));
+        QVERIFY(first.open(QIODevice::ReadOnly));
+        QCOMPARE(first.readAll(), found);
+        // The write's backup is the unit's table before the file went over it.
+        const QString other = defaultTabFile(dir);
+        QCOMPARE(cli({"write", other, "--port", port, "--backups", backups}).status, 0);
+        QCOMPARE(QDir(backups).entryList(QDir::Files).size(), 2);
+        QCOMPARE(cli({"quick-write", other, "--port", port, "--backups", backups, "--no-backup"}).status, 0);
+        QCOMPARE(QDir(backups).entryList(QDir::Files).size(), 2);
+        // A place that cannot take it stops nothing.
+        QFile blocker(dir.filePath("blocked"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const Run b = cli({"read", dir.filePath("again.tab"), "--port", port, "--backups", dir.filePath("blocked")});
+        QCOMPARE(b.status, 0);
+        QVERIFY2(b.err.contains("backup failed"), qPrintable(b.err));
+        QVERIFY(QFile::exists(dir.filePath("again.tab")));
+    }
+
+    // One line per port, the demo unit last; nothing is opened.
+    void portsList()
+    {
+        const Run r = cli({"ports"});
+        QCOMPARE(r.status, 0);
+        const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QVERIFY(!lines.isEmpty());
+        QCOMPARE(lines.last(), QStringLiteral("demo\tthe built-in emulated unit (--port demo)\tok"));
+        for (const QString &line : lines)
+            QCOMPARE(line.count('\t'), 2);
     }
 
     // A table read and sent back unchanged keeps every parameter byte,

@@ -143,6 +143,9 @@ QList<QPair<QString, QString>> everyText(QWidget *root)
             if (!c->isEditable())
                 for (int i = 0; i < c->count(); ++i)
                     add(o, c->itemText(i));
+            // The port chooser: the system's port names are names, the demo unit's entry is text.
+            if (const int demo = c->findData(QString::fromLatin1(TForm1::kDemoUnitEntry)); c->isEditable() && demo >= 0)
+                add(o, c->itemText(demo));
         } else if (auto *table = qobject_cast<QTableWidget *>(o)) {
             for (int i = 0; i < table->columnCount(); ++i)
                 if (table->horizontalHeaderItem(i))

@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "app/Unit1.h"
+#include "table/Backup.h"
 #include "app/WindowTestHelpers.h"
 #include "app/Unit2.h"
 #include "link/MessageSink.h"
@@ -244,8 +245,15 @@ private slots:
         QCOMPARE(int(unit.eeprom()[10]), fileThere ? 10 : 77);
         QCOMPARE(form.log()->recording(), fileThere);
         QCOMPARE(form.ComboBoxO2->currentIndex(), fileThere ? 2 : 0);
-        QCOMPARE(sink.messages.last(), fileThere ? QString::fromUtf8("Firmware updated successfully.\n\nПрошивка успешно обновлена")
-                                                 : QStringLiteral("Error: File  not found.\n"));
+        if (fileThere) {
+            // The closing message names the table this unit had before.
+            QVERIFY(sink.messages.last().startsWith(QString::fromUtf8("Firmware updated successfully.\n\nПрошивка успешно обновлена\n\n")));
+            const QString before = backup::newest(backup::windowFolder(), QStringLiteral("2.3"));
+            QVERIFY(!before.isEmpty());
+            QVERIFY2(sink.messages.last().contains(before), qPrintable(sink.messages.last()));
+        } else {
+            QCOMPARE(sink.messages.last(), QStringLiteral("Error: File  not found.\n"));
+        }
         form.ActionStopExecute();
     }
 

@@ -59,6 +59,8 @@ int main(int argc, char **argv)
     }
     // --minimum: the window at its smallest size instead of 1366x740.
     const bool minimum = args.removeAll(QStringLiteral("--minimum")) > 0;
+    // --fit: as the program opens, fitted into the screen.
+    const bool fit = args.removeAll(QStringLiteral("--fit")) > 0;
     if (args.isEmpty())
         return 2;
     applyTheme(app);
@@ -68,9 +70,9 @@ int main(int argc, char **argv)
     TForm2 progress(&form);
     form.setProgressWindow(&progress);
     form.resize(1366, 740);
+    if (fit)
+        form.fitInto(form.screen()->availableGeometry());
     form.show();
-    if (minimum)
-        form.resize(form.minimumSizeHint().expandedTo(form.minimumSize()));
     const QString out = args.value(0);
     const int page = args.value(1, QStringLiteral("0")).toInt();
     const QString innerName = args.value(2);
@@ -100,6 +102,10 @@ int main(int argc, char **argv)
         }
         if (mode >= 0)
             form.throttlePanel->chooseMode(mode);
+        if (minimum) {
+            QCoreApplication::processEvents();
+            form.resize(form.minimumSizeHint().expandedTo(form.minimumSize()));
+        }
         if (live && autotuneSeconds > 0)
             form.SpeedButtonAutocorr->click();
         if (live)

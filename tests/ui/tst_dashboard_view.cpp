@@ -79,7 +79,9 @@ private slots:
         QCOMPARE(f.gauge("GaugeTps")->value(), 25); // 50 of 0..200
         QCOMPARE(f.gauge("GaugeTps_1")->value(), 50);
         QCOMPARE(f.label("LabelTpsDash")->text(), QStringLiteral("50N0.98V"));
+        QCOMPARE(f.label("LabelTpsPercentDash")->text(), QStringLiteral("25%"));
         QCOMPARE(f.gauge("GaugeMarker")->value(), 128);
+        QCOMPARE(f.label("LabelMarkerDash")->text(), QStringLiteral("128"));
         QCOMPARE(f.gauge("GaugeConv")->value(), 128);
         QCOMPARE(f.gauge("GaugeAuxOut")->value(), 128);
         QCOMPARE(f.label("LabelAuxOutValue")->text(), QStringLiteral("2.5V"));
@@ -91,6 +93,50 @@ private slots:
         QCOMPARE(f.gauge("GaugeTps")->maximum(), 100);
         QCOMPARE(f.gauge("GaugeMarker")->maximum(), 128);
         QCOMPARE(f.view.findChild<QGroupBox *>(QStringLiteral("GroupBox5"))->title(), QStringLiteral("Factory Test"));
+    }
+
+    // At the view's smallest size and with the widest values, each gauge's
+    // value stands under that gauge, whole, and no value runs into another.
+    void everyValueUnderItsGauge()
+    {
+        Fixture f;
+        TMsgDashData r = record(255, 255);
+        r.tps = 200;
+        r.tpsText = QStringLiteral("255N5.00V");
+        r.rpm = 6999;
+        r.o2Text = QStringLiteral("4.98V");
+        r.auxOut = 255;
+        r.marker = 128;
+        f.view.showRecord(r);
+        f.view.resize(f.view.minimumSizeHint());
+        f.view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.view));
+        const std::pair<const char *, const char *> pairs[] = {{"GaugeO2", "LabelO2Val"},
+                                                               {"GaugeAuxOut", "LabelAuxOutValue"},
+                                                               {"GaugeMarker", "LabelMarkerDash"},
+                                                               {"GaugeRpm", "LabelRpmDash"},
+                                                               {"GaugeTps", "LabelTpsPercentDash"}};
+        QList<QLabel *> values;
+        for (const auto &[gaugeName, labelName] : pairs) {
+            const QRect gauge = f.gauge(gaugeName)->geometry();
+            const QRect label = f.label(labelName)->geometry();
+            QVERIFY2(label.center().x() >= gauge.left() && label.center().x() <= gauge.right(), labelName);
+            QVERIFY2(label.top() >= gauge.bottom(), labelName);
+            values << f.label(labelName);
+        }
+        // The throttle's code and volts: under the TPS% gauge's value, at the right.
+        QLabel *tps = f.label("LabelTpsDash");
+        QVERIFY(tps->geometry().top() >= f.label("LabelTpsPercentDash")->geometry().bottom());
+        QVERIFY(tps->geometry().right() >= f.gauge("GaugeTps")->geometry().center().x());
+        values << tps;
+        for (QLabel *v : values) {
+            QVERIFY2(QFontMetrics(v->font()).horizontalAdvance(v->text()) <= v->contentsRect().width(),
+                     qPrintable(v->objectName()));
+            QVERIFY2(f.view.rect().contains(v->geometry()), qPrintable(v->objectName()));
+            for (QLabel *other : values)
+                QVERIFY2(v == other || !v->geometry().intersects(other->geometry()),
+                         qPrintable(v->objectName() + " " + other->objectName()));
+        }
     }
 
     void picturesFromSlots_data()

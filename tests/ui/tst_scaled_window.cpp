@@ -1,0 +1,104 @@
+// The window on a scaled screen (QT_SCALE_FACTOR, as laptops commonly run):
+// the dashboard chart draws whole at the screen's pixel ratio, with nothing
+// of the page shown before it, and the window fits the screen. CTest runs
+// this at 1.25 and at 2; the scale is read back from the screen.
+#include <QtTest>
+
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+
+#include "app/Unit1.h"
+#include "app/WindowTestHelpers.h"
+#include "link/MessageSink.h"
+#include "ui/ChartDashboard.h"
+
+class TestScaledWindow : public QObject {
+    Q_OBJECT
+    QTemporaryDir workDir_;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(QDir::setCurrent(workDir_.path()));
+        const QByteArray scale = qgetenv("QT_SCALE_FACTOR");
+        QVERIFY2(!scale.isEmpty(), "run with QT_SCALE_FACTOR");
+        QCOMPARE(QGuiApplication::primaryScreen()->devicePixelRatio(), scale.toDouble());
+    }
+    void init() { startAfresh(); }
+
+    // Every part of the plot area shows the chart's own background: the
+    // black log page shown just before leaves nothing behind.
+    void dashboardPlotPaintedWhole()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        form.findChild<QAction *>(QStringLiteral("ActionAdvancedPages"))->trigger();
+        const auto restore = qScopeGuard([&form] {
+            form.findChild<QAction *>(QStringLiteral("ActionAdvancedPages"))->trigger();
+        });
+        form.resize(1366, 740);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.MainPageControl->setCurrentWidget(form.LogTabSheet);
+        QTest::qWait(100);
+        form.MainPageControl->setCurrentWidget(form.DashboardTabSheet);
+        QTest::qWait(200);
+
+        ChartDashboard *chart = form.dashboardChart;
+        const qreal ratio = chart->devicePixelRatioF();
+        QCOMPARE(ratio, QGuiApplication::primaryScreen()->devicePixelRatio());
+        QCOMPARE(chart->bufferDevicePixelRatio(), ratio);
+        // What the screen shows of the window, in device pixels.
+        const QImage shown = form.screen()->grabWindow(form.winId()).toImage();
+        QVERIFY(!shown.isNull());
+        // The test platform hands the picture over at its own scale.
+        const qreal scale = qreal(shown.width()) / form.width();
+        const QRect plot = chart->axisRect()->rect().translated(chart->mapTo(&form, QPoint(0, 0)));
+        const QRect device(QPoint(qCeil(plot.left() * scale), qCeil(plot.top() * scale)),
+                           QPoint(qFloor(plot.right() * scale), qFloor(plot.bottom() * scale)));
+        QVERIFY2(shown.rect().contains(device), qPrintable(QStringLiteral("%1x%2 %3,%4 %5x%6").arg(shown.width()).arg(shown.height()).arg(device.x()).arg(device.y()).arg(device.width()).arg(device.height())));
+        // A 10 x 10 grid of blocks: the curves are thin, so most of each
+        // block is the light background; an unpainted block is dark.
+        QStringList dark;
+        for (int by = 0; by < 10; ++by)
+            for (int bx = 0; bx < 10; ++bx) {
+                const QRect block(device.left() + device.width() * bx / 10, device.top() + device.height() * by / 10,
+                                  device.width() / 10, device.height() / 10);
+                int light = 0, all = 0;
+                for (int y = block.top(); y <= block.bottom(); y += 2)
+                    for (int x = block.left(); x <= block.right(); x += 2) {
+                        const QColor c = shown.pixelColor(x, y);
+                        light += c.red() + c.green() + c.blue() > 450;
+                        ++all;
+                    }
+                if (light * 2 < all)
+                    dark << QStringLiteral("(%1,%2)").arg(bx).arg(by);
+            }
+        QVERIFY2(dark.isEmpty(), qPrintable(dark.join(' ')));
+    }
+
+    // The window opens inside the screen's free area; its pages scroll when
+    // the screen is smaller than they are.
+    void windowFitsTheScreen()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        const QRect available = form.screen()->availableGeometry();
+        form.fitInto(available);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY2(available.contains(form.geometry()), qPrintable(QStringLiteral("%1x%2").arg(form.width()).arg(form.height())));
+        auto *scroll = form.findChild<QScrollArea *>(QStringLiteral("CentralScroll"));
+        QVERIFY(scroll);
+        if (form.height() < form.MainPageControl->minimumSizeHint().height())
+            QTRY_VERIFY(scroll->verticalScrollBar()->maximum() > 0);
+    }
+};
+
+QTEST_MAIN(TestScaledWindow)
+#include "tst_scaled_window.moc"
