@@ -1,5 +1,7 @@
 #include "app/Unit1.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -259,6 +261,7 @@ void TForm1::buildControls()
     connect(MainPageControl, &QTabWidget::currentChanged, tablePage, &TablePage::releaseLatched);
 
     connect(portBar_, &PortBar::portChosen, this, &TForm1::ComComboBox1Change);
+    connect(portBar_, &PortBar::listAboutToOpen, this, &TForm1::fillPortList);
     connect(SpeedButtonReconnect, &QToolButton::clicked, this, &TForm1::SpeedButtonReconnectClick);
     connect(ActionReadCoverter, &QAction::triggered, this, &TForm1::ActionReadCoverterExecute);
     connect(ActionWriteConverter, &QAction::triggered, this, &TForm1::ActionWriteConverterExecute);
@@ -695,11 +698,16 @@ void TForm1::backUpFoundTable(const QString &firmwareText)
 void TForm1::fillPortList()
 {
     // Each port with what the system knows of it; the path is what is opened.
+    // Listing anew keeps what the chooser shows and chooses nothing.
+    const QSignalBlocker blocker(ComComboBox1);
+    const QString shown = ComComboBox1->currentText();
     ComComboBox1->clear();
     for (const ports::Port &port : ports::list())
         ComComboBox1->addItem(ports::choiceText(port), port.path);
     ComComboBox1->addItem(demoEntryText(), QString::fromLatin1(kDemoUnitEntry));
     ComComboBox1->setCurrentIndex(-1);
+    if (!shown.isEmpty())
+        showChoice(shown);
 }
 
 QString TForm1::portPathFor(const QString &choice)
@@ -1523,10 +1531,69 @@ void TForm1::ComboBoxLanguageChange()
     applyLanguage(ComboBoxLanguage->currentIndex());
 }
 
+namespace {
+// Room for the window's frame and title bar, which the system adds.
+const QSize kFrame(16, 48);
+} // namespace
+
+void TForm1::keepMinimumSize(const QRect &available)
+{
+    // As small as the pages allow, but never more than the screen holds:
+    // there the pages scroll instead.
+    auto *scroll = qobject_cast<QScrollArea *>(centralWidget());
+    if (!scroll || !scroll->widget())
+        return;
+    // The captions just rewritten count: lay the pages out first.
+    if (QLayout *layout = scroll->widget()->layout())
+        layout->activate();
+    // The bars as tall as they are drawn, and a little room, so that no
+    // scroll bar appears at the smallest size.
+    QSize need = scroll->widget()->minimumSizeHint() + QSize(4, 4);
+    if (menuWidget())
+        need.rheight() += std::max(menuWidget()->height(), menuWidget()->sizeHint().height());
+    need.rheight() += std::max(statusBar()->height(), statusBar()->sizeHint().height());
+    setMinimumSize(need.boundedTo((available.size() - kFrame).expandedTo(QSize(320, 240))));
+}
+
+void TForm1::fitCaptions()
+{
+    // A control given a minimum width at design may be squeezed below its
+    // caption, which the other language makes longer: its minimum becomes
+    // at least what the caption needs. Group titles are drawn bold, wider
+    // than the box reckons with. Fixed-size value labels are sized for
+    // their widest value already.
+    for (QWidget *w : findChildren<QWidget *>()) {
+        int need = 0;
+        if (auto *g = qobject_cast<QGroupBox *>(w)) {
+            QFont bold = g->font();
+            bold.setBold(true);
+            need = QFontMetrics(bold).horizontalAdvance(g->title()) + 26;
+        } else if (auto *l = qobject_cast<QLabel *>(w); l && !l->wordWrap() && l->pixmap().isNull()) {
+            need = l->minimumSizeHint().width();
+        } else if (auto *b = qobject_cast<QAbstractButton *>(w); b && !b->text().isEmpty()) {
+            need = b->sizeHint().width();
+        } else {
+            continue;
+        }
+        if (!w->property("designMinimumWidth").isValid()) {
+            if (w->minimumWidth() > 0 && w->minimumWidth() == w->maximumWidth())
+                continue; // fixed size
+            w->setProperty("designMinimumWidth", w->minimumWidth());
+        }
+        // A label without a minimum of its own already follows its text.
+        if (qobject_cast<QLabel *>(w) && w->property("designMinimumWidth").toInt() == 0)
+            continue;
+        // An explicit minimum overrides the one the layout reckons: only where
+        // the caption needs more than that.
+        const int design = w->property("designMinimumWidth").toInt();
+        w->setMinimumWidth(need > w->minimumSizeHint().width() ? std::max(design, need) : design);
+    }
+}
+
 void TForm1::fitInto(const QRect &available)
 {
-    // Room for the window's frame and title bar, which the system adds.
-    const QSize frame(16, 48);
+    keepMinimumSize(available);
+    const QSize frame = kFrame;
     const QSize room = (available.size() - frame).expandedTo(QSize(320, 240));
     resize(size().boundedTo(room));
     const QRect wanted(available.topLeft() + QPoint(frame.width() / 2, frame.height() - frame.width() / 2), size());
@@ -1587,4 +1654,8 @@ void TForm1::applyLanguage(int language)
     throttlePanel->setRussian(!lang::isEnglish(language));
     if (throttlePanel->mode() == EditSmoothing)
         throttlePanel->chooseMode(EditSmoothing);
+    fitCaptions();
+    // Longer captions may need a larger window.
+    if (const QScreen *where = screen())
+        keepMinimumSize(where->availableGeometry());
 }

@@ -339,6 +339,8 @@ private:
     QString chosenPort_; // the chooser's text of the port in use
     void showChoice(const QString &text);
     QString demoEntryText() const; // the demo unit's entry in the window's language
+    void keepMinimumSize(const QRect &available);
+    void fitCaptions();
     void imageStored();
     void showTitle();
     // Before leaving the unit (close, another port, Reconnect): offers to

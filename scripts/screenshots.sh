@@ -25,6 +25,12 @@ shot "$root/docs/dashboard-menu.png" 1 --menu
 shot "$root/docs/main-page-ru.png" 0 --language 0
 shot "$root/docs/dashboard-ru.png" 1 --live --language 0
 shot "$root/docs/firmware-ru.png" 2 TabSheetFirmwareUpdate --language 0
+# The smallest window, in Russian (the longest captions).
+shot "$root/docs/dashboard-min-ru.png" 1 --live --minimum --language 0
+# A laptop screen at 200 % scaling: the window fitted into it, its pages scrolling.
+(cd "$work" && rm -f config.cfg UndoRedoHistory.his &&
+ QT_SCALE_FACTOR=2 xvfb-run -a -s "-screen 0 1920x1080x24" "$build/tests/tools/window_shot" \
+   "$root/docs/dashboard-scaled.png" 1 --live --fit)
 # The throttle panel in three edit modes: the labels of the mode stand out.
 shot "$root/docs/panel-kick.png" 1 --mode 7
 shot "$root/docs/panel-idle-switch.png" 1 --mode 1

@@ -107,8 +107,10 @@ ChartLog::ChartLog(QWidget *parent) : ChartBase(parent)
     SpeedButtonAltLog = toolButton(this, QStringLiteral("SpeedButtonAltLog"), QStringLiteral("+Alt"), true);
     int left = 60;
     for (QToolButton *b : {SpeedButtonZoomMove, SpeedButtonShiftLog, SpeedButtonAltLog}) {
-        b->setGeometry(left, 6, 50, 22);
-        left += 54;
+        // At least as wide as the caption in the window's font.
+        const int wide = std::max(50, b->sizeHint().width());
+        b->setGeometry(left, 6, wide, 22);
+        left += wide + 4;
     }
     connect(SpeedButtonZoomMove, &QToolButton::clicked, this, [this] {
         swapped_ = !swapped_;
@@ -245,10 +247,14 @@ void ChartLog::releaseLatched()
 
 void ChartLog::placeButtons()
 {
-    const int left = width() - 78;
+    // As wide as the longest series title ("Enrichment"), so none is cut.
+    int wide = 70;
     for (int s = 0; s < kToggled; ++s)
-        toggles_[size_t(s)]->setGeometry(left, 8 + 33 * s, 70, 25);
-    markers_->setGeometry(left, 8 + 33 * kToggled, 70, 25);
+        wide = std::max(wide, toggles_[size_t(s)]->sizeHint().width());
+    const int left = width() - wide - 8;
+    for (int s = 0; s < kToggled; ++s)
+        toggles_[size_t(s)]->setGeometry(left, 8 + 33 * s, wide, 25);
+    markers_->setGeometry(left, 8 + 33 * kToggled, wide, 25);
 }
 
 void ChartLog::resizeEvent(QResizeEvent *event)

@@ -1,5 +1,7 @@
 #include "ui/ChartTableGraph.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QButtonGroup>
 #include <QLabel>
@@ -61,8 +63,10 @@ ChartTableGraph::ChartTableGraph(QWidget *parent) : ChartBase(parent)
     CtrlSpeedButton = latchButton(this, "CtrlSpeedButton", QStringLiteral("+Ctrl"));
     int left = 60;
     for (QToolButton *b : {SpeedButton1, ShiftSpeedButton, AltSpeedButton, CtrlSpeedButton}) {
-        b->setGeometry(left, 6, 50, 22);
-        left += 54;
+        // At least as wide as the caption in the window's font.
+        const int wide = std::max(50, b->sizeHint().width());
+        b->setGeometry(left, 6, wide, 22);
+        left += wide + 4;
     }
     connect(SpeedButton1, &QToolButton::clicked, this, [this] {
         swapped_ = !swapped_;

@@ -9,12 +9,29 @@
 
 #include "ui/Widgets.h"
 
+namespace {
+// The port chooser tells before its list opens, so that the list shows the
+// ports present now (an adapter plugged in after the start).
+class PortChooser : public QComboBox {
+public:
+    PortChooser(PortBar *bar) : QComboBox(bar), bar_(bar) {}
+    void showPopup() override
+    {
+        emit bar_->listAboutToOpen();
+        QComboBox::showPopup();
+    }
+
+private:
+    PortBar *bar_;
+};
+} // namespace
+
 PortBar::PortBar(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("PortBar"));
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
-    ComComboBox1 = named(new QComboBox(this), "ComComboBox1");
+    ComComboBox1 = named(new PortChooser(this), "ComComboBox1");
     ComComboBox1->setEditable(true);
     ComComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComComboBox1->setMinimumWidth(220);

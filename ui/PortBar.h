@@ -23,6 +23,8 @@ public:
 signals:
     // A port was picked from the list, or a typed path confirmed with Enter.
     void portChosen();
+    // The chooser's list is about to open: the ports may be listed anew.
+    void listAboutToOpen();
 
 private:
     bool typedChoicePending_ = false;

@@ -44,7 +44,9 @@ ThrottlePanel::ThrottlePanel(Table &table, QWidget *parent) : QWidget(parent), t
         auto *l = new QLabel(this);
         l->setObjectName(QString::fromLatin1(p.name));
         l->installEventFilter(this);
-        l->setMinimumWidth(54);
+        // Values keep a steady column; the smoothing text follows its length.
+        if (qstrcmp(p.name, "LabelSmoothTPSSignal") != 0)
+            l->setMinimumWidth(54);
         if (p.caption) {
             auto *c = new QLabel(QString::fromLatin1(p.caption), this);
             c->setStyleSheet(QStringLiteral("color: palette(mid);"));

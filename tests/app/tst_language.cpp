@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSet>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTabWidget>
@@ -34,45 +35,6 @@
 #include "ui/ThrottlePanel.h"
 
 namespace {
-// Every caption the window shows: texts of labels, buttons, group boxes,
-// actions, menus and tabs, and window titles.
-QStringList shownTexts(QWidget *root)
-{
-    QStringList texts{root->windowTitle()};
-    // The log page's series buttons carry series titles, which stay as they are.
-    auto onLogPage = [](QObject *o) {
-        for (; o; o = o->parent())
-            if (o->objectName() == QLatin1String("LogPage"))
-                return true;
-        return false;
-    };
-    for (QObject *o : root->findChildren<QObject *>()) {
-        if (onLogPage(o) && !qobject_cast<QCustomPlot *>(o))
-            continue;
-        if (auto *l = qobject_cast<QLabel *>(o))
-            texts << l->text();
-        else if (auto *b = qobject_cast<QAbstractButton *>(o))
-            texts << b->text();
-        else if (auto *g = qobject_cast<QGroupBox *>(o))
-            texts << g->title();
-        else if (auto *a = qobject_cast<QAction *>(o))
-            texts << a->text();
-        else if (auto *m = qobject_cast<QMenu *>(o))
-            texts << m->title();
-        else if (auto *plot = qobject_cast<QCustomPlot *>(o))
-            texts << plot->xAxis->label() << plot->yAxis->label();
-        else if (auto *t = qobject_cast<QTabWidget *>(o))
-            for (int i = 0; i < t->count(); ++i)
-                texts << t->tabText(i);
-        if (auto *w = qobject_cast<QWidget *>(o)) {
-            if (w->isWindow())
-                texts << w->windowTitle();
-            texts << w->toolTip();
-        }
-    }
-    return texts;
-}
-
 // Captions of the other language that differ from this one's. Chart series
 // titles (the log's column names) stay as they are in both languages.
 QStringList foreignCaptions(int language)
@@ -161,6 +123,16 @@ QList<QPair<QString, QString>> everyText(QWidget *root)
         }
     }
     return out;
+}
+// The texts alone, but for the log chart's series buttons: their titles
+// are the series' names in both languages.
+QStringList shownTexts(QWidget *root)
+{
+    QStringList texts;
+    for (const auto &shown : everyText(root))
+        if (!shown.first.startsWith(QLatin1String("SpeedButtonLog")))
+            texts << shown.second;
+    return texts;
 }
 } // namespace
 
@@ -262,6 +234,63 @@ private slots:
         }
         form.ActionStop->trigger();
         QVERIFY(unit->waitForEvent("stream-stop", 2000));
+    }
+
+    // At the window's smallest size, in both languages, every caption of
+    // every page fits its control: nothing is cut.
+    void everyCaptionFitsAtTheSmallestSize()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        QAction *advanced = form.findChild<QAction *>(QStringLiteral("ActionAdvancedPages"));
+        advanced->trigger();
+        const auto restore = qScopeGuard([advanced] { advanced->trigger(); });
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        for (int language : {lang::kEnglish, lang::kRussian}) {
+            form.ComboBoxLanguage->setCurrentIndex(language);
+            // The smallest window on a 1366 x 768 screen.
+            form.fitInto(QRect(0, 0, 1366, 768));
+            form.resize(form.minimumSize());
+            QStringList cut;
+            const QList<QTabWidget *> pageSets = form.findChildren<QTabWidget *>();
+            for (QTabWidget *pages : pageSets)
+                for (int i = 0; i < pages->count(); ++i) {
+                    if (!pages->isTabVisible(i))
+                        continue;
+                    pages->setCurrentIndex(i);
+                    QTest::qWait(20); // the page lays itself out
+
+                    for (QWidget *w : pages->widget(i)->findChildren<QWidget *>()) {
+                        if (!w->isVisible())
+                            continue;
+                        const QFontMetrics metrics(w->font());
+                        int need = 0, room = 0;
+                        QString text;
+                        if (auto *l = qobject_cast<QLabel *>(w); l && !l->wordWrap() && l->pixmap().isNull() &&
+                                                                 l->textFormat() != Qt::RichText) {
+                            text = l->text();
+                            need = metrics.horizontalAdvance(text);
+                            room = l->contentsRect().width();
+                        } else if (auto *b = qobject_cast<QAbstractButton *>(w); b && !b->text().isEmpty()) {
+                            text = b->text();
+                            need = b->sizeHint().width();
+                            room = b->width();
+                        } else if (auto *g = qobject_cast<QGroupBox *>(w)) {
+                            QFont bold = g->font();
+                            bold.setBold(true);
+                            text = g->title();
+                            need = QFontMetrics(bold).horizontalAdvance(text) + 20;
+                            room = g->width();
+                        }
+                        if (!text.contains('\n') && need > room + 1)
+                            cut << QStringLiteral("%1 \"%2\" %3>%4").arg(w->objectName(), text).arg(need).arg(room);
+                    }
+                }
+            cut.removeDuplicates();
+            QVERIFY2(cut.isEmpty(), qPrintable(QString::number(language) + "\n" + cut.join('\n')));
+        }
     }
 
     // Qt's own buttons and dialogs follow the language through Qt's translations.
