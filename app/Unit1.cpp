@@ -30,6 +30,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QElapsedTimer>
@@ -183,6 +184,7 @@ void TForm1::buildControls()
     scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidget(central);
     setCentralWidget(scroll);
+    pagesContent_ = central;
 
     ActionReadCoverter = makeAction(this, "ActionReadCoverter", QString::fromUtf8("Считать из конвертера"), false);
     ActionWriteConverter = makeAction(this, "ActionWriteConverter", QString::fromUtf8("Записать в конвертер"), false);
@@ -1402,6 +1404,16 @@ void TForm1::LogLimitTrackBarChange()
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
+    // The pages' minimum changed (captions of another language laid out):
+    // the window's minimum follows once the layout has settled.
+    if (event->type() == QEvent::LayoutRequest && watched == pagesContent_ && !minimumPending_) {
+        minimumPending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            minimumPending_ = false;
+            if (const QScreen *where = screen())
+                keepMinimumSize(where->availableGeometry());
+        });
+    }
     if (event->type() == QEvent::MouseButtonDblClick && dashboardView) {
         const bool idle = watched == dashboardView->IdleSwOnImage || watched == dashboardView->IdleSwOffImage;
         const bool full = watched == dashboardView->FullSwOnImage || watched == dashboardView->FullSwOffImage;

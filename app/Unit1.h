@@ -340,6 +340,8 @@ private:
     void showChoice(const QString &text);
     QString demoEntryText() const; // the demo unit's entry in the window's language
     void keepMinimumSize(const QRect &available);
+    QWidget *pagesContent_ = nullptr; // what the central scroll area holds
+    bool minimumPending_ = false;
     void fitCaptions();
     void imageStored();
     void showTitle();
