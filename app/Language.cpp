@@ -21,7 +21,6 @@ namespace lang {
 const std::vector<Caption> &captions()
 {
     static const std::vector<Caption> kCaptions = {
-        {"Form1", "Tarvix configurator", "Конфигуратор Tarvix"},
         {"Button1", "Default parameters", "Параметры по умолчанию"},
         {"TabSheet1", "Various gauges", "Разные приборы"},
         // pages and the contactless settings

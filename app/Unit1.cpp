@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QRadioButton>
 #include <QScreen>
-#include <QScrollArea>
 #include <QStyle>
 #include <QPlainTextEdit>
 #include <QApplication>
@@ -44,7 +43,7 @@
 #include "ui/Unit3.h"
 #include "ui/DashboardPage.h"
 #include "ui/PortBar.h"
-#include "link/PortInfo.h"
+#include "ui/WindowFit.h"
 #include "table/Backup.h"
 #include "ui/ParameterPanel.h"
 #include "ui/SensorSettingsGroup.h"
@@ -147,7 +146,7 @@ void TForm1::buildControls()
     auto *central = new QWidget(this);
     auto *column = new QVBoxLayout(central);
 
-    portBar_ = new PortBar(central);
+    portBar_ = new PortBar(QString::fromLatin1(kDemoUnitEntry), central);
     ComComboBox1 = portBar_->ComComboBox1;
     SpeedButtonReconnect = portBar_->SpeedButtonReconnect;
     LabelFirmware = portBar_->LabelFirmware;
@@ -177,14 +176,7 @@ void TForm1::buildControls()
     column->addWidget(MainPageControl, 1);
     // On a small or strongly scaled screen the window may be smaller than
     // its pages: they scroll instead of running off the screen.
-    auto *scroll = new QScrollArea(this);
-    scroll->setObjectName(QStringLiteral("CentralScroll"));
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setFocusPolicy(Qt::NoFocus);
-    scroll->setWidget(central);
-    setCentralWidget(scroll);
-    pagesContent_ = central;
+    pages_ = new PagesScroll(central, this);
 
     ActionReadCoverter = makeAction(this, "ActionReadCoverter", QString::fromUtf8("Считать из конвертера"), false);
     ActionWriteConverter = makeAction(this, "ActionWriteConverter", QString::fromUtf8("Записать в конвертер"), false);
@@ -402,7 +394,7 @@ void TForm1::FormCreate()
     parameters_->bind(*table_);
     table_->quickWriteHook = [this] {
         if (transfer::quickWrite(*table_, *channel_) == transfer::Outcome::Done) {
-            sentImage_ = table_->imageBytes(1);
+            memory_.sent(table_->imageBytes(1));
             showTitle();
         }
     };
@@ -658,7 +650,7 @@ bool TForm1::settleUnstoredEdits()
         return !unstoredEdits();
     case 1:
         // Asked once: the user knows, and the unit keeps them until switched off.
-        sentImage_.clear();
+        memory_.leave();
         showTitle();
         return true;
     default:
@@ -668,8 +660,7 @@ bool TForm1::settleUnstoredEdits()
 
 void TForm1::imageStored()
 {
-    storedImage_ = table_->imageBytes(1);
-    sentImage_.clear();
+    memory_.stored(table_->imageBytes(1));
     showTitle();
 }
 
@@ -699,26 +690,12 @@ void TForm1::backUpFoundTable(const QString &firmwareText)
 
 void TForm1::fillPortList()
 {
-    // Each port with what the system knows of it; the path is what is opened.
-    // Listing anew keeps what the chooser shows and chooses nothing.
-    const QSignalBlocker blocker(ComComboBox1);
-    const QString shown = ComComboBox1->currentText();
-    ComComboBox1->clear();
-    for (const ports::Port &port : ports::list())
-        ComComboBox1->addItem(ports::choiceText(port), port.path);
-    ComComboBox1->addItem(demoEntryText(), QString::fromLatin1(kDemoUnitEntry));
-    ComComboBox1->setCurrentIndex(-1);
-    if (!shown.isEmpty())
-        showChoice(shown);
+    portBar_->listPorts(demoEntryText());
 }
 
 QString TForm1::portPathFor(const QString &choice)
 {
-    // An entry of the list stands for its path; a typed text is the path.
-    const int entry = ComComboBox1->findText(choice);
-    const QString text = entry >= 0 && ComComboBox1->itemData(entry).isValid()
-                             ? ComComboBox1->itemData(entry).toString()
-                             : choice;
+    const QString text = portBar_->pathOf(choice);
     if (text != QLatin1String(kDemoUnitEntry))
         return text;
     if (!demoUnit_) {
@@ -734,20 +711,9 @@ QString TForm1::demoEntryText() const
                : QString::fromLatin1(kDemoUnitEntry);
 }
 
-void TForm1::showChoice(const QString &text)
-{
-    // An entry of the list is chosen as its entry: a text that only matches
-    // one would make the chooser pick it again when it loses the focus.
-    const int entry = ComComboBox1->findText(text);
-    if (entry >= 0)
-        ComComboBox1->setCurrentIndex(entry);
-    else
-        ComComboBox1->setCurrentText(text);
-}
-
 void TForm1::choosePort(const QString &text)
 {
-    showChoice(text);
+    portBar_->showChoice(text);
     ComComboBox1Change();
 }
 
@@ -763,12 +729,11 @@ void TForm1::ComComboBox1Change()
     if (!settleUnstoredEdits()) {
         // Cancelled: the chooser goes back to the port in use.
         const QSignalBlocker blocker(ComComboBox1);
-        showChoice(chosenPort_);
+        portBar_->showChoice(chosenPort_);
         return;
     }
-    chosenPort_ = text;
-    storedImage_.clear();
-    sentImage_.clear();
+    chosenPort_ = portBar_->pathOf(text);
+    memory_.forget();
     showTitle();
     endLiveData();
     // Until this port's unit has answered, nothing of the previous unit is
@@ -931,8 +896,7 @@ bool TForm1::updateFirmwareFrom(const QString &fileName)
         },
         backup::firmwareNote(before));
     // What the unit holds after an update is not known.
-    storedImage_.clear();
-    sentImage_.clear();
+    memory_.forget();
     showTitle();
     if (outcome != firmware::Outcome::Success)
         return false;
@@ -1404,16 +1368,6 @@ void TForm1::LogLimitTrackBarChange()
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
-    // The pages' minimum changed (captions of another language laid out):
-    // the window's minimum follows once the layout has settled.
-    if (event->type() == QEvent::LayoutRequest && watched == pagesContent_ && !minimumPending_) {
-        minimumPending_ = true;
-        QTimer::singleShot(0, this, [this] {
-            minimumPending_ = false;
-            if (const QScreen *where = screen())
-                keepMinimumSize(where->availableGeometry());
-        });
-    }
     if (event->type() == QEvent::MouseButtonDblClick && dashboardView) {
         const bool idle = watched == dashboardView->IdleSwOnImage || watched == dashboardView->IdleSwOffImage;
         const bool full = watched == dashboardView->FullSwOnImage || watched == dashboardView->FullSwOffImage;
@@ -1543,93 +1497,20 @@ void TForm1::ComboBoxLanguageChange()
     applyLanguage(ComboBoxLanguage->currentIndex());
 }
 
-namespace {
-// Room for the window's frame and title bar, which the system adds.
-const QSize kFrame(16, 48);
-} // namespace
-
-void TForm1::keepMinimumSize(const QRect &available)
-{
-    // As small as the pages allow, but never more than the screen holds:
-    // there the pages scroll instead.
-    auto *scroll = qobject_cast<QScrollArea *>(centralWidget());
-    if (!scroll || !scroll->widget())
-        return;
-    // The captions just rewritten count: lay the pages out first.
-    if (QLayout *layout = scroll->widget()->layout())
-        layout->activate();
-    // The bars as tall as they are drawn, and a little room, so that no
-    // scroll bar appears at the smallest size.
-    QSize need = scroll->widget()->minimumSizeHint() + QSize(4, 4);
-    if (menuWidget())
-        need.rheight() += std::max(menuWidget()->height(), menuWidget()->sizeHint().height());
-    need.rheight() += std::max(statusBar()->height(), statusBar()->sizeHint().height());
-    setMinimumSize(need.boundedTo((available.size() - kFrame).expandedTo(QSize(320, 240))));
-}
-
-void TForm1::fitCaptions()
-{
-    // A control given a minimum width at design may be squeezed below its
-    // caption, which the other language makes longer: its minimum becomes
-    // at least what the caption needs. Group titles are drawn bold, wider
-    // than the box reckons with. Fixed-size value labels are sized for
-    // their widest value already.
-    for (QWidget *w : findChildren<QWidget *>()) {
-        int need = 0;
-        if (auto *g = qobject_cast<QGroupBox *>(w)) {
-            QFont bold = g->font();
-            bold.setBold(true);
-            need = QFontMetrics(bold).horizontalAdvance(g->title()) + 26;
-        } else if (auto *l = qobject_cast<QLabel *>(w); l && !l->wordWrap() && l->pixmap().isNull()) {
-            need = l->minimumSizeHint().width();
-        } else if (auto *b = qobject_cast<QAbstractButton *>(w); b && !b->text().isEmpty()) {
-            need = b->sizeHint().width();
-        } else {
-            continue;
-        }
-        if (!w->property("designMinimumWidth").isValid()) {
-            if (w->minimumWidth() > 0 && w->minimumWidth() == w->maximumWidth())
-                continue; // fixed size
-            w->setProperty("designMinimumWidth", w->minimumWidth());
-        }
-        // A label without a minimum of its own already follows its text.
-        if (qobject_cast<QLabel *>(w) && w->property("designMinimumWidth").toInt() == 0)
-            continue;
-        // An explicit minimum overrides the one the layout reckons: only where
-        // the caption needs more than that.
-        const int design = w->property("designMinimumWidth").toInt();
-        w->setMinimumWidth(need > w->minimumSizeHint().width() ? std::max(design, need) : design);
-    }
-}
-
 void TForm1::fitInto(const QRect &available)
 {
-    keepMinimumSize(available);
-    const QSize frame = kFrame;
-    const QSize room = (available.size() - frame).expandedTo(QSize(320, 240));
-    resize(size().boundedTo(room));
-    const QRect wanted(available.topLeft() + QPoint(frame.width() / 2, frame.height() - frame.width() / 2), size());
-    if (!available.contains(geometry()))
-        move(wanted.topLeft());
+    pages_->fitWindowInto(available);
 }
 
 void TForm1::applyLanguage(int language)
 {
     lang::useQtTranslations(language);
     lang::applyCaptions(this, language);
-    if (const int demo = ComComboBox1->findData(QString::fromLatin1(kDemoUnitEntry)); demo >= 0) {
-        const bool current = ComComboBox1->currentIndex() == demo;
-        ComComboBox1->setItemText(demo, demoEntryText());
-        if (current)
-            ComComboBox1->setEditText(demoEntryText());
-        if (chosenPort_ == QLatin1String(kDemoUnitEntry) || chosenPort_ == QString::fromUtf8("Демо-устройство (эмуляция)"))
-            chosenPort_ = demoEntryText();
-    }
+    portBar_->setDemoText(demoEntryText());
     MainPageControl->setTabToolTip(MainPageControl->indexOf(MainTabSheet),
                                    lang::isEnglish(language) ? QStringLiteral("Main page")
                                                              : QString::fromUtf8("Главная страница"));
-    // The system shows the program's name beside window titles.
-    QGuiApplication::setApplicationDisplayName(windowTitle());
+    showTitle();
     if (LabelFirmware)
         showUnitLabels();
     if (dashboardView)
@@ -1666,8 +1547,8 @@ void TForm1::applyLanguage(int language)
     throttlePanel->setRussian(!lang::isEnglish(language));
     if (throttlePanel->mode() == EditSmoothing)
         throttlePanel->chooseMode(EditSmoothing);
-    fitCaptions();
+    fitCaptions(this);
     // Longer captions may need a larger window.
     if (const QScreen *where = screen())
-        keepMinimumSize(where->availableGeometry());
+        pages_->keepWindowMinimum(where->availableGeometry());
 }

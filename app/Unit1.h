@@ -14,6 +14,7 @@
 #include "log/Oxygensensor.h"
 #include "log/Xrpm_table.h"
 #include "table/Table_iat_ect_corr.h"
+#include "table/UnitMemory.h"
 #include "throttle/SensorRecord.h"
 #include "throttle/ThrottleSettings.h"
 #include "throttle/TpsCalibration.h"
@@ -34,6 +35,7 @@ class QTableWidget;
 class QTabWidget;
 class QToolButton;
 class QWidget;
+class PagesScroll;
 class QHBoxLayout;
 class QVBoxLayout;
 class QFrame;
@@ -267,7 +269,7 @@ public slots:
     // scroll when it is smaller than they are).
     void fitInto(const QRect &available);
     // Edits sent to the unit's working memory and not stored in it.
-    bool unstoredEdits() const { return !sentImage_.isEmpty() && sentImage_ != storedImage_; }
+    bool unstoredEdits() const { return memory_.unstored(); }
     void Nastroiki_FileSaveAsExecute();
     void ButtonCalibrateKMAClick();
     void ButtonCalibrateClick();
@@ -332,17 +334,10 @@ private:
     // The unit's identification beside the port chooser, in the language shown.
     void showUnitLabels();
     std::array<QString, 3> unitTexts_; // firmware, hardware, oscillator; empty: not known
-    // The image the unit stores (read from it or written and verified) and
-    // the one last sent to its working memory only; they differ while edits
-    // would be lost at power-off.
-    QByteArray storedImage_, sentImage_;
-    QString chosenPort_; // the chooser's text of the port in use
-    void showChoice(const QString &text);
+    UnitMemory memory_;
+    QString chosenPort_; // the path (or the demo unit) of the port in use
     QString demoEntryText() const; // the demo unit's entry in the window's language
-    void keepMinimumSize(const QRect &available);
-    QWidget *pagesContent_ = nullptr; // what the central scroll area holds
-    bool minimumPending_ = false;
-    void fitCaptions();
+    PagesScroll *pages_ = nullptr;
     void imageStored();
     void showTitle();
     // Before leaving the unit (close, another port, Reconnect): offers to

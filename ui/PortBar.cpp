@@ -4,9 +4,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QToolButton>
 
+#include "link/PortInfo.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -26,7 +28,7 @@ private:
 };
 } // namespace
 
-PortBar::PortBar(QWidget *parent) : QWidget(parent)
+PortBar::PortBar(const QString &demoKey, QWidget *parent) : QWidget(parent), demoKey_(demoKey)
 {
     setObjectName(QStringLiteral("PortBar"));
     auto *row = new QHBoxLayout(this);
@@ -71,4 +73,45 @@ PortBar::PortBar(QWidget *parent) : QWidget(parent)
             emit portChosen();
         });
     });
+}
+
+void PortBar::listPorts(const QString &demoText)
+{
+    const QSignalBlocker blocker(ComComboBox1);
+    const QString shown = ComComboBox1->currentText();
+    ComComboBox1->clear();
+    for (const ports::Port &port : ports::list())
+        ComComboBox1->addItem(ports::choiceText(port), port.path);
+    ComComboBox1->addItem(demoText, demoKey_);
+    ComComboBox1->setCurrentIndex(-1);
+    if (!shown.isEmpty())
+        showChoice(shown);
+}
+
+void PortBar::setDemoText(const QString &demoText)
+{
+    const int demo = ComComboBox1->findData(demoKey_);
+    if (demo < 0)
+        return;
+    const bool current = ComComboBox1->currentIndex() == demo;
+    ComComboBox1->setItemText(demo, demoText);
+    if (current)
+        ComComboBox1->setEditText(demoText);
+}
+
+void PortBar::showChoice(const QString &text)
+{
+    int entry = ComComboBox1->findData(text);
+    if (entry < 0)
+        entry = ComComboBox1->findText(text);
+    if (entry >= 0)
+        ComComboBox1->setCurrentIndex(entry);
+    else
+        ComComboBox1->setCurrentText(text);
+}
+
+QString PortBar::pathOf(const QString &choice) const
+{
+    const int entry = ComComboBox1->findText(choice);
+    return entry >= 0 && ComComboBox1->itemData(entry).isValid() ? ComComboBox1->itemData(entry).toString() : choice;
 }

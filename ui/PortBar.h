@@ -11,7 +11,20 @@ class QToolButton;
 class PortBar : public QWidget {
     Q_OBJECT
 public:
-    explicit PortBar(QWidget *parent = nullptr);
+    // demoKey: what an entry for the demo unit stands for (its "path").
+    PortBar(const QString &demoKey, QWidget *parent = nullptr);
+
+    // Lists the system's ports, each with what is known of it, and the demo
+    // unit last, under demoText. Keeps what the chooser shows and chooses nothing.
+    void listPorts(const QString &demoText);
+    // The demo unit's entry in another language.
+    void setDemoText(const QString &demoText);
+    // Shows a path or a chooser text: an entry as that entry (a text that only
+    // matches one would make the chooser pick it again when it loses the focus).
+    void showChoice(const QString &text);
+    // What a chooser text stands for: an entry's path (or the demo key); a
+    // typed text is the path itself.
+    QString pathOf(const QString &choice) const;
 
     QComboBox *ComComboBox1 = nullptr;
     QToolButton *SpeedButtonReconnect = nullptr;
@@ -28,4 +41,5 @@ signals:
 
 private:
     bool typedChoicePending_ = false;
+    QString demoKey_;
 };

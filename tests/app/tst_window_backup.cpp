@@ -12,6 +12,7 @@
 
 #include <algorithm>
 
+#include "app/Language.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
 #include "app/WindowTestHelpers.h"
@@ -129,6 +130,10 @@ private slots:
             QVERIFY(unit.waitForEvent("quick-write", 3000));
             QVERIFY(form.unstoredEdits());
             QVERIFY2(form.windowTitle().contains("edits not stored in the unit"), qPrintable(form.windowTitle()));
+            // Another language keeps the warning.
+            form.ComboBoxLanguage->setCurrentIndex(lang::kRussian);
+            QVERIFY2(form.windowTitle().contains(QString::fromUtf8("правки не записаны")), qPrintable(form.windowTitle()));
+            form.ComboBoxLanguage->setCurrentIndex(lang::kEnglish);
             sink.replies = {answer};
         }
         unit.clearLog();
