@@ -54,13 +54,13 @@ inline QWidget *focusOn(QWidget *control)
     QWidget *window = control->window();
     if (!window->isVisible()) {
         window->show();
-        QTest::qWaitForWindowExposed(window);
+        (void)QTest::qWaitForWindowExposed(window); // callers check the focus returned
     }
     QApplication::setActiveWindow(window);
     window->activateWindow();
-    QTest::qWaitForWindowActive(window);
+    (void)QTest::qWaitForWindowActive(window);
     control->setFocus(Qt::MouseFocusReason);
-    QTest::qWaitFor([control] {
+    (void)QTest::qWaitFor([control] {
         QWidget *focus = QApplication::focusWidget();
         return focus && (focus == control || control->isAncestorOf(focus) || focus == control->focusProxy());
     });

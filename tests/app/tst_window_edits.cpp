@@ -191,7 +191,7 @@ private slots:
         if (gesture == "table chart drag") {
             rig.form->advancedPages->action()->setChecked(true);
             rig.form->MainPageControl->setCurrentWidget(rig.form->TableTabSheet);
-            QTest::qWaitForWindowExposed(rig.form->tablePage->graph());
+            QVERIFY(QTest::qWaitForWindowExposed(rig.form->tablePage->graph()));
         }
         rig.unit.clearLog();
         const QByteArray before = rig.shown();
@@ -371,7 +371,7 @@ private slots:
         graph.selectSeries(ChartTableGraph::IATCorr);
         rig.form->advancedPages->action()->setChecked(true);
         rig.form->MainPageControl->setCurrentWidget(rig.form->TableTabSheet);
-        QTest::qWaitForWindowExposed(&graph);
+        QVERIFY(QTest::qWaitForWindowExposed(&graph));
         const QByteArray before = rig.shown();
         // Alt and a drag would edit the selected series: nothing happens.
         const QPoint at(qRound(graph.inputPixel(40)), qRound(graph.valuePixel(0)));
