@@ -1,10 +1,15 @@
 #include "app/SoundEffectPlayer.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QSoundEffect>
 #include <QUrl>
+
+#include <algorithm>
 
 QString installedDataFolder()
 {
@@ -13,7 +18,24 @@ QString installedDataFolder()
 
 SoundEffectPlayer::SoundEffectPlayer(std::function<QString()> folder) : folder_(std::move(folder)) {}
 
-SoundEffectPlayer::~SoundEffectPlayer() = default;
+SoundEffectPlayer::~SoundEffectPlayer()
+{
+    // Qt's shared sample cache is torn down at program exit, and it
+    // deadlocks with its loader thread if a cue is still being decoded then
+    // (the program hangs instead of quitting). So a cue still loading is let
+    // finish first; a broken file ends as an error, and the wait is bounded.
+    QDeadlineTimer deadline(3000);
+    for (auto &entry : effects_) {
+        QSoundEffect *effect = entry.second.get();
+        if (effect->status() != QSoundEffect::Loading)
+            continue;
+        QEventLoop loop;
+        QObject::connect(effect, &QSoundEffect::statusChanged, &loop, &QEventLoop::quit);
+        QTimer::singleShot(std::max<qint64>(0, deadline.remainingTime()), &loop, &QEventLoop::quit);
+        if (effect->status() == QSoundEffect::Loading)
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+}
 
 bool SoundEffectPlayer::busy() const
 {

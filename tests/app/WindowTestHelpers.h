@@ -47,6 +47,18 @@ struct FakeDialogs : FileDialogs {
     }
 };
 
+// Lets what was just shown or rewritten lay itself out. A layout pass can
+// post the next one (a page, its scroll area, the window's minimum), so this
+// runs a number of rounds of posted events, not a span of time that a loaded
+// machine may use up in one round.
+inline void settleLayouts()
+{
+    for (int round = 0; round < 8; ++round) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
 // Shows the window of control and gives control the keyboard focus, as a
 // click would; returns the widget that real key events then reach.
 inline QWidget *focusOn(QWidget *control)

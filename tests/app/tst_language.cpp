@@ -250,6 +250,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         for (int language : {lang::kEnglish, lang::kRussian}) {
             form.ComboBoxLanguage->setCurrentIndex(language);
+            settleLayouts(); // the captions of this language laid out
             // The smallest window on a 1366 x 768 screen.
             form.fitInto(QRect(0, 0, 1366, 768));
             form.resize(form.minimumSize());
@@ -260,7 +261,7 @@ private slots:
                     if (!pages->isTabVisible(i))
                         continue;
                     pages->setCurrentIndex(i);
-                    QTest::qWait(20); // the page lays itself out
+                    settleLayouts();
 
                     for (QWidget *w : pages->widget(i)->findChildren<QWidget *>()) {
                         if (!w->isVisible())
