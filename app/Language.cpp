@@ -280,6 +280,43 @@ bool isEnglish(int language)
     return language == kEnglish;
 }
 
+QString programName(int language)
+{
+    return isEnglish(language) ? QStringLiteral("Tarvix configurator") : QString::fromUtf8("Конфигуратор Tarvix");
+}
+
+QString windowTitle(int language, bool unstoredEdits)
+{
+    if (!unstoredEdits)
+        return programName(language);
+    return programName(language) + (isEnglish(language) ? QStringLiteral(" — edits not stored in the unit")
+                                                        : QString::fromUtf8(" — правки не записаны в устройство"));
+}
+
+QString mainPageTip(int language)
+{
+    return isEnglish(language) ? QStringLiteral("Main page") : QString::fromUtf8("Главная страница");
+}
+
+QString demoUnitEntry(int language)
+{
+    return isEnglish(language) ? QString::fromLatin1(kDemoUnitEntry) : QString::fromUtf8("Демо-устройство (эмуляция)");
+}
+
+Question unstoredEditsQuestion(int language)
+{
+    if (isEnglish(language))
+        return {QStringLiteral("The unit holds edits in its working memory that are not stored in it: they are "
+                               "lost when the unit is switched off.\n\nStore them in the unit now (written and "
+                               "verified)?"),
+                {QStringLiteral("Store in the unit"), QStringLiteral("Leave in working memory"),
+                 QStringLiteral("Cancel")}};
+    return {QString::fromUtf8("В рабочей памяти устройства есть правки, не записанные в него: они пропадут "
+                              "при выключении.\n\nЗаписать их в устройство сейчас (с проверкой)?"),
+            {QString::fromUtf8("Записать в устройство"), QString::fromUtf8("Оставить в рабочей памяти"),
+             QString::fromUtf8("Отмена")}};
+}
+
 QStringList helpLines(int language)
 {
     if (language == kEnglish)

@@ -56,6 +56,24 @@ QStringList logAxisTitles(int language);
 QString soundFolder(int language, const QString &previous);
 // English for 1, Russian for any other index (-1 included).
 bool isEnglish(int language);
+// The program's name, and the window's title, which says when edits live
+// only in the unit's working memory.
+QString programName(int language);
+QString windowTitle(int language, bool unstoredEdits);
+// The main page's tab has an icon only: its tool tip names it.
+QString mainPageTip(int language);
+// The demo unit's entry in the port chooser; the English text is also what
+// the entry stands for.
+inline constexpr char kDemoUnitEntry[] = "Demo unit (emulated)";
+QString demoUnitEntry(int language);
+// A question with its answers (button texts, the last one cancels).
+struct Question {
+    QString text;
+    QStringList answers;
+};
+// Asked before leaving a unit that holds edits not stored in it: store them,
+// leave them in its working memory, cancel.
+Question unstoredEditsQuestion(int language);
 // Qt's own texts (file dialogs, Yes/No, Cancel) in the language, from the
 // distribution's Qt translations; false when they are not installed (Qt's
 // English texts then stay).

@@ -75,7 +75,7 @@
 #include "ui/TableCommands.h"
 #include "ui/TablePage.h"
 
-const char *const TForm1::kDemoUnitEntry = "Demo unit (emulated)";
+const char *const TForm1::kDemoUnitEntry = lang::kDemoUnitEntry;
 
 namespace {
 
@@ -140,7 +140,7 @@ TForm1::~TForm1()
 
 void TForm1::buildControls()
 {
-    setWindowTitle(QStringLiteral("Tarvix configurator"));
+    setWindowTitle(lang::programName(lang::kEnglish));
     resize(1000, 680);
 
     auto *central = new QWidget(this);
@@ -172,7 +172,7 @@ void TForm1::buildControls()
     for (const auto &[page, picture] : pictures)
         MainPageControl->setTabIcon(MainPageControl->indexOf(page), style()->standardIcon(picture));
     MainPageControl->setTabText(MainPageControl->indexOf(MainTabSheet), QString());
-    MainPageControl->setTabToolTip(MainPageControl->indexOf(MainTabSheet), QStringLiteral("Main page"));
+    MainPageControl->setTabToolTip(MainPageControl->indexOf(MainTabSheet), lang::mainPageTip(lang::kEnglish));
     column->addWidget(MainPageControl, 1);
     // On a small or strongly scaled screen the window may be smaller than
     // its pages: they scroll instead of running off the screen.
@@ -631,19 +631,8 @@ bool TForm1::settleUnstoredEdits()
 {
     if (!unstoredEdits() || !channel_ || !channel_->isConnected())
         return true;
-    const bool english = lang::isEnglish(ComboBoxLanguage->currentIndex());
-    const QString question =
-        english ? QStringLiteral("The unit holds edits in its working memory that are not stored in it: they are "
-                                 "lost when the unit is switched off.\n\nStore them in the unit now (written and "
-                                 "verified)?")
-                : QString::fromUtf8("В рабочей памяти устройства есть правки, не записанные в него: они пропадут "
-                                    "при выключении.\n\nЗаписать их в устройство сейчас (с проверкой)?");
-    const QStringList answers =
-        english ? QStringList{QStringLiteral("Store in the unit"), QStringLiteral("Leave in working memory"),
-                              QStringLiteral("Cancel")}
-                : QStringList{QString::fromUtf8("Записать в устройство"), QString::fromUtf8("Оставить в рабочей памяти"),
-                              QString::fromUtf8("Отмена")};
-    switch (ask(question, answers)) {
+    const lang::Question question = lang::unstoredEditsQuestion(ComboBoxLanguage->currentIndex());
+    switch (ask(question.text, question.answers)) {
     case 0:
         ActionWriteConverterExecute();
         // A store that failed leaves the edits where they were: stay.
@@ -666,14 +655,10 @@ void TForm1::imageStored()
 
 void TForm1::showTitle()
 {
-    const bool english = lang::isEnglish(ComboBoxLanguage->currentIndex());
-    QString title = english ? QStringLiteral("Tarvix configurator") : QString::fromUtf8("Конфигуратор Tarvix");
+    const int language = ComboBoxLanguage->currentIndex();
     // The system shows the program's name beside window titles.
-    QGuiApplication::setApplicationDisplayName(title);
-    if (unstoredEdits())
-        title += english ? QStringLiteral(" — edits not stored in the unit")
-                         : QString::fromUtf8(" — правки не записаны в устройство");
-    setWindowTitle(title);
+    QGuiApplication::setApplicationDisplayName(lang::programName(language));
+    setWindowTitle(lang::windowTitle(language, unstoredEdits()));
 }
 
 void TForm1::backUpFoundTable(const QString &firmwareText)
@@ -706,9 +691,7 @@ QString TForm1::portPathFor(const QString &choice)
 
 QString TForm1::demoEntryText() const
 {
-    return ComboBoxLanguage && !lang::isEnglish(ComboBoxLanguage->currentIndex())
-               ? QString::fromUtf8("Демо-устройство (эмуляция)")
-               : QString::fromLatin1(kDemoUnitEntry);
+    return lang::demoUnitEntry(ComboBoxLanguage ? ComboBoxLanguage->currentIndex() : lang::kEnglish);
 }
 
 void TForm1::choosePort(const QString &text)
@@ -1507,9 +1490,7 @@ void TForm1::applyLanguage(int language)
     lang::useQtTranslations(language);
     lang::applyCaptions(this, language);
     portBar_->setDemoText(demoEntryText());
-    MainPageControl->setTabToolTip(MainPageControl->indexOf(MainTabSheet),
-                                   lang::isEnglish(language) ? QStringLiteral("Main page")
-                                                             : QString::fromUtf8("Главная страница"));
+    MainPageControl->setTabToolTip(MainPageControl->indexOf(MainTabSheet), lang::mainPageTip(language));
     showTitle();
     if (LabelFirmware)
         showUnitLabels();

@@ -46,9 +46,10 @@ QString unitTag(const QString &firmwareText)
     return tag.isEmpty() ? QStringLiteral("unit") : QStringLiteral("fw") + tag;
 }
 
-QString fileName(const QDateTime &when, const QString &firmwareText)
+QString fileName(const QDateTime &when, const QString &firmwareText, int sequence)
 {
-    return when.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) + QLatin1Char('_') + unitTag(firmwareText) +
+    const QString second = sequence > 1 ? QStringLiteral("_%1_").arg(sequence) : QStringLiteral("_");
+    return when.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) + second + unitTag(firmwareText) +
            QStringLiteral(".tab");
 }
 
@@ -64,11 +65,9 @@ Result save(const QString &folder, const QByteArray &image, const QString &firmw
     // Two backups within one second (a quick Reconnect) keep both.
     QString name = fileName(when, firmwareText);
     for (int n = 2; dir.exists(name); ++n)
-        name = when.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) + QStringLiteral("_%1_").arg(n) +
-               unitTag(firmwareText) + QStringLiteral(".tab");
+        name = fileName(when, firmwareText, n);
     result.path = dir.filePath(name);
-    QString error;
-    if (!tbl::writeFileSafely(result.path, image, &error)) {
+    if (tbl::writeFileSafely(result.path, image) != tbl::SafeWrite::Done) {
         result.error = QStringLiteral("cannot write ") + result.path;
         return result;
     }

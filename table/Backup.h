@@ -12,7 +12,9 @@ namespace backup {
 constexpr int kKeep = 200; // the newest are kept, the oldest removed
 
 // "2026-12-10_15-30-12_fw2.3.tab"; a unit without a firmware text is "unit".
-QString fileName(const QDateTime &when, const QString &firmwareText);
+// A later backup within the same second carries its sequence number:
+// "2026-12-10_15-30-12_2_fw2.3.tab".
+QString fileName(const QDateTime &when, const QString &firmwareText, int sequence = 1);
 // The unit part of a name: "fw2.3" or "unit".
 QString unitTag(const QString &firmwareText);
 

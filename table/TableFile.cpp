@@ -19,39 +19,33 @@ QString tabFileName(const QString &name)
     return name.endsWith(QLatin1String(".tab"), Qt::CaseSensitive) ? name : name + QLatin1String(".tab");
 }
 
-bool writeFileSafely(const QString &name, const QByteArray &bytes, QString *error)
+SafeWrite writeFileSafely(const QString &name, const QByteArray &bytes)
 {
-    auto fail = [error](const char *what) {
-        if (error)
-            *error = QString::fromLatin1(what);
-        return false;
-    };
     const QFileInfo info(name);
     // Something that is not a file (a folder, say) stands where the table
     // should go and cannot be replaced.
     if (info.exists() && !info.isFile())
-        return fail("replace");
+        return SafeWrite::CannotReplace;
     QSaveFile file(name);
     if (!file.open(QIODevice::WriteOnly))
-        return fail("write");
+        return SafeWrite::CannotWrite;
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
-        return fail("write");
+        return SafeWrite::CannotWrite;
     }
     // The new file is complete; only putting it in place of the old one can fail now.
     if (!file.commit())
-        return fail(info.exists() ? "replace" : "write");
-    return true;
+        return info.exists() ? SafeWrite::CannotReplace : SafeWrite::CannotWrite;
+    return SafeWrite::Done;
 }
 
 bool saveTabFile(Table &table, const QString &name, int which)
 {
     const QString fileName = tabFileName(name);
     table.readParameters(which);
-    QString error;
-    if (!writeFileSafely(fileName, table.imageBytes(which), &error)) {
-        showMessage(error == QLatin1String("replace") ? QStringLiteral("Can't delete file before saving")
-                                                      : QStringLiteral("Tab file save error"));
+    if (const SafeWrite written = writeFileSafely(fileName, table.imageBytes(which)); written != SafeWrite::Done) {
+        showMessage(written == SafeWrite::CannotReplace ? QStringLiteral("Can't delete file before saving")
+                                                        : QStringLiteral("Tab file save error"));
         return false;
     }
     table.setLastFileName(fileName);

@@ -12,10 +12,10 @@ namespace tbl {
 QString tabFileName(const QString &name);
 
 // Writes bytes to name beside the target and renames the new file over it,
-// so that a failed save keeps the old file. false with error set to what
-// went wrong: "replace" (something stands there that cannot be replaced) or
-// "write" (the file cannot be written).
-bool writeFileSafely(const QString &name, const QByteArray &bytes, QString *error = nullptr);
+// so that a failed save keeps the old file. CannotReplace: something stands
+// there that cannot be replaced; CannotWrite: the file cannot be written.
+enum class SafeWrite { Done, CannotReplace, CannotWrite };
+SafeWrite writeFileSafely(const QString &name, const QByteArray &bytes);
 
 // Saves image `which` (2 = image 2, otherwise image 1) after reading its
 // parameters from the edit boxes. The file is written beside the target and

@@ -1,11 +1,14 @@
 #include "ui/ChartBase.h"
 
+#include <algorithm>
+
 #include "table/Table_iat_ect_corr.h"
 
 #include <QKeyEvent>
 #include <QPainter>
 #include <QMouseEvent>
 #include <QRubberBand>
+#include <QToolButton>
 
 #include <cmath>
 
@@ -57,7 +60,6 @@ ChartBase::ChartBase(QWidget *parent) : QCustomPlot(parent), middle_(102, 157, 1
     legend->setVisible(false);
     legend->setBrush(QColor(255, 255, 255, 200));
     legend->setBorderPen(QPen(Qt::black));
-    applyGradient();
 
     zoomTimer_.setInterval(15);
     connect(&zoomTimer_, &QTimer::timeout, this, &ChartBase::zoomStep);
@@ -82,6 +84,17 @@ void ChartBase::applyGradient()
     painter.fillRect(QRect(QPoint(0, 0), size), gradient);
     painter.end();
     gradient_ = picture;
+}
+
+void ChartBase::placeButtonRow(std::initializer_list<QToolButton *> buttons)
+{
+    int left = 60;
+    for (QToolButton *b : buttons) {
+        // At least as wide as the caption in the window's font.
+        const int wide = std::max(50, b->sizeHint().width());
+        b->setGeometry(left, 6, wide, 22);
+        left += wide + 4;
+    }
 }
 
 void ChartBase::setPlainBackground(const QColor &colour)
@@ -116,19 +129,12 @@ void ChartBase::paintEvent(QPaintEvent *event)
     QCustomPlot::paintEvent(event);
 }
 
-void ChartBase::resizeEvent(QResizeEvent *event)
-{
-    if (!plain_.isValid())
-        applyGradient();
-    QCustomPlot::resizeEvent(event);
-}
-
 void ChartBase::setMiddleColour(const QColor &colour)
 {
     if (colour == middle_)
         return;
     middle_ = colour;
-    applyGradient();
+    gradient_ = QPixmap(); // made anew at the next paint
     update();
 }
 

@@ -9,7 +9,11 @@
 #include <QTimer>
 #include <QVector>
 
+#include <initializer_list>
+
 #include <qcustomplot.h>
+
+class QToolButton;
 
 class QRubberBand;
 class Table;
@@ -94,8 +98,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    // Lays out the latched key buttons in a row at the chart's top left.
+    static void placeButtonRow(std::initializer_list<QToolButton *> buttons);
     // One colour instead of the gradient (the log chart's black).
     void setPlainBackground(const QColor &colour);
 

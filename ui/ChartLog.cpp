@@ -105,13 +105,7 @@ ChartLog::ChartLog(QWidget *parent) : ChartBase(parent)
     SpeedButtonZoomMove = toolButton(this, QStringLiteral("SpeedButtonZoomMove"), QStringLiteral("+/-"), false);
     SpeedButtonShiftLog = toolButton(this, QStringLiteral("SpeedButtonShiftLog"), QStringLiteral("+Shift"), true);
     SpeedButtonAltLog = toolButton(this, QStringLiteral("SpeedButtonAltLog"), QStringLiteral("+Alt"), true);
-    int left = 60;
-    for (QToolButton *b : {SpeedButtonZoomMove, SpeedButtonShiftLog, SpeedButtonAltLog}) {
-        // At least as wide as the caption in the window's font.
-        const int wide = std::max(50, b->sizeHint().width());
-        b->setGeometry(left, 6, wide, 22);
-        left += wide + 4;
-    }
+    placeButtonRow({SpeedButtonZoomMove, SpeedButtonShiftLog, SpeedButtonAltLog});
     connect(SpeedButtonZoomMove, &QToolButton::clicked, this, [this] {
         swapped_ = !swapped_;
         SpeedButtonZoomMove->setText(swapped_ ? QString::fromUtf8("←/→") : QStringLiteral("+/-"));

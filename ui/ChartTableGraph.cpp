@@ -1,7 +1,5 @@
 #include "ui/ChartTableGraph.h"
 
-#include <algorithm>
-
 #include <QApplication>
 #include <QButtonGroup>
 #include <QLabel>
@@ -61,13 +59,7 @@ ChartTableGraph::ChartTableGraph(QWidget *parent) : ChartBase(parent)
     ShiftSpeedButton = latchButton(this, "ShiftSpeedButton", QStringLiteral("+Shift"));
     AltSpeedButton = latchButton(this, "AltSpeedButton", QStringLiteral("+Alt"));
     CtrlSpeedButton = latchButton(this, "CtrlSpeedButton", QStringLiteral("+Ctrl"));
-    int left = 60;
-    for (QToolButton *b : {SpeedButton1, ShiftSpeedButton, AltSpeedButton, CtrlSpeedButton}) {
-        // At least as wide as the caption in the window's font.
-        const int wide = std::max(50, b->sizeHint().width());
-        b->setGeometry(left, 6, wide, 22);
-        left += wide + 4;
-    }
+    placeButtonRow({SpeedButton1, ShiftSpeedButton, AltSpeedButton, CtrlSpeedButton});
     connect(SpeedButton1, &QToolButton::clicked, this, [this] {
         swapped_ = !swapped_;
         SpeedButton1->setText(swapped_ ? QString::fromUtf8("←/→") : QStringLiteral("+/-"));
