@@ -2,9 +2,9 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "link/MessageSink.h"
+#include "table/SafeFile.h"
 
 QByteArray TProgramState::encode() const
 {
@@ -49,12 +49,11 @@ namespace programstate {
 
 bool save(const TProgramState &state, const QString &fileName)
 {
-    QSaveFile file(fileName);
-    file.setDirectWriteFallback(true);
-    const QByteArray bytes = state.encode();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        file.cancelWriting();
-        showMessage(QStringLiteral("Config file save error"));
+    // In place where no file can be made beside it (a folder without write
+    // permission but a writable config.cfg).
+    const safefile::Result written = safefile::write(fileName, state.encode(), true);
+    if (!written.ok()) {
+        showMessage(safefile::withReason(QStringLiteral("Config file save error"), written));
         return false;
     }
     return true;

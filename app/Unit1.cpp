@@ -412,6 +412,13 @@ void TForm1::FormCreate()
         showStatus(QStringLiteral("Live data stopped: ") + reason,
                    QString::fromUtf8("Поток данных остановлен: ") + reason, 0);
     });
+    // Every recording is kept as it arrives: nothing recorded is lost by
+    // closing without a save, a crash or a power loss.
+    log_->setRecordingsFolder(QDir::current().filePath(QStringLiteral("recordings")));
+    connect(log_.get(), &Log::recordingKept, this, [this](const QString &path) {
+        const QString name = QDir::toNativeSeparators(QDir::current().relativeFilePath(path));
+        showStatus(QStringLiteral("Recording kept in ") + name, QString::fromUtf8("Запись сохраняется в ") + name, 0);
+    });
     o2Setpoints_.bindLog(log_.get());
 
     compareFields1_ = std::make_unique<LineEditFields>(compareParamEdits1);
@@ -484,8 +491,11 @@ void TForm1::FormClose()
     }
     demoUnit_.reset();
     programstate::save(programState(), QString::fromLatin1(programstate::kFileName));
-    if (table_)
-        table_->saveHistory();
+    QString reason;
+    if (table_ && !table_->saveHistory(QString(), &reason))
+        showMessage(QString::fromUtf8("The undo history could not be saved: %1\n\n"
+                                      "Не удалось сохранить историю правок: %1")
+                        .arg(reason));
     proto::setWaitHook({});
 }
 
@@ -751,8 +761,8 @@ void TForm1::ComComboBox1Change()
             ActionReadCoverter->setEnabled(true);
             ActionWriteConverter->setEnabled(true);
         }
-    } catch (const std::exception &) {
-        showMessage(device::tryAgainText());
+    } catch (const std::exception &e) {
+        showMessage(device::tryAgainText(e));
     }
 }
 
@@ -803,7 +813,9 @@ void TForm1::ActionReadCoverterExecute()
         if (transfer::tableRead(*table_, *channel_) != transfer::Outcome::Done)
             return;
     }
-    imageStored();
+    // What the working memory holds; what the unit stores is still what it was.
+    memory_.read(table_->imageBytes(1));
+    showTitle();
 }
 
 void TForm1::ActionWriteConverterExecute()
@@ -861,6 +873,23 @@ void TForm1::LogFileSaveExecute()
                    QString::fromUtf8("Лог сохранён: %1").arg(QFileInfo(name).fileName()));
 }
 
+QString TForm1::backUpBeforeUpdate()
+{
+    if (!channel_->isConnected())
+        return QString();
+    try {
+        Table found;
+        const device::Unit unit = device::connect(*channel_, found, {false, true, true});
+        if (!unit.compatible || !unit.tableRead)
+            return QString();
+        const backup::Result saved = backup::save(backup::windowFolder(), found.imageBytes(1), unit.info.firmwareText);
+        return saved.ok ? saved.path : QString();
+    } catch (const std::exception &) {
+        // No answer: the update itself will say so.
+        return QString();
+    }
+}
+
 bool TForm1::updateFirmwareFrom(const QString &fileName)
 {
     // The unit leaves for its boot loader: nothing may stream meanwhile.
@@ -868,9 +897,9 @@ bool TForm1::updateFirmwareFrom(const QString &fileName)
     // The bar shows this update only (a refused file leaves it empty).
     ProgressBar1->setValue(0);
     // The closing message names the table this unit had before, which an
-    // update may leave empty.
-    const QString before = unitTexts_[0].isEmpty() ? backup::newest(backup::windowFolder())
-                                                   : backup::newest(backup::windowFolder(), unitTexts_[0]);
+    // update may leave empty: the unit's own, read now. A unit in its boot
+    // loader cannot tell which it is, so nothing is named rather than a guess.
+    const QString before = CheckBoxFirmwareRecovery->isChecked() ? QString() : backUpBeforeUpdate();
     const firmware::Outcome outcome = firmware::update(
         *channel_, fileName, CheckBoxFirmwareRecovery->isChecked(),
         [this](int percent) {
@@ -1066,6 +1095,9 @@ void TForm1::buildTableCommands()
     tableCommands->saved = [this](const QString &file) {
         const QString name = QFileInfo(file).fileName();
         showStatus(QStringLiteral("Table saved: %1").arg(name), QString::fromUtf8("Таблица сохранена: %1").arg(name));
+    };
+    tableCommands->status = [this](const QString &english, const QString &russian) {
+        showStatus(english, russian, 0);
     };
     tableCommands->oneToOneHandler = [this](std::optional<float> volts) {
         const TableEdit edit(*table_);
@@ -1472,6 +1504,7 @@ void TForm1::showUnitLabels()
 
 void TForm1::showStatus(const QString &english, const QString &russian, int ms)
 {
+    status_ = {english, russian};
     statusBar()->showMessage(lang::isEnglish(ComboBoxLanguage->currentIndex()) ? english : russian, ms);
 }
 
@@ -1492,6 +1525,10 @@ void TForm1::applyLanguage(int language)
     portBar_->setDemoText(demoEntryText());
     MainPageControl->setTabToolTip(MainPageControl->indexOf(MainTabSheet), lang::mainPageTip(language));
     showTitle();
+    // The status line still showing the last event tells it in the new language.
+    const QString shown = statusBar()->currentMessage();
+    if (!shown.isEmpty() && (shown == status_.first || shown == status_.second))
+        statusBar()->showMessage(lang::isEnglish(language) ? status_.first : status_.second);
     if (LabelFirmware)
         showUnitLabels();
     if (dashboardView)

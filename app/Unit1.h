@@ -344,8 +344,11 @@ private:
     // store edits that live only in its working memory. false: cancelled.
     bool settleUnstoredEdits();
     void backUpFoundTable(const QString &firmwareText);
+    // The unit's table read just before a firmware update, kept as a backup; its path or "".
+    QString backUpBeforeUpdate();
     // A status line text in the language shown; ms 0 keeps it until replaced.
     void showStatus(const QString &english, const QString &russian, int ms = 5000);
+    std::pair<QString, QString> status_; // the last event told (English, Russian)
     void showTpsCalibration();
     void clearCorrectionWindow();
 

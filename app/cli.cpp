@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QElapsedTimer>
 #include <QStringList>
@@ -47,6 +48,8 @@ const char kUsage[] =
     "read, write and quick-write first keep the unit's table as found in the\n"
     "backups folder (--backups DIR; default ~/.local/share/tarvix/backups);\n"
     "--no-backup skips that.\n"
+    "write and quick-write refuse a file that is not 392, 256 or 512 bytes\n"
+    "long unless --force is given.\n"
     "--port PATH: the serial device (e.g. /dev/ttyUSB0); \"demo\" uses the\n"
     "built-in emulated unit.\n"
     "tarvix-cli COMMAND --help tells more of one command; --version the version.\n";
@@ -68,17 +71,22 @@ const VerbHelp kVerbHelp[] = {
     {"write", "usage: tarvix-cli write FILE.tab --port PATH\n"
               "Identifies the unit, stores FILE.tab in its EEPROM byte by byte with echo,\n"
               "then reads the table back and compares it. Exit status 0 only when the\n"
-              "unit holds exactly what was sent.\n"},
+              "unit holds exactly what was sent. A file that is not 392 bytes (or 256\n"
+              "or 512, older layouts) is refused before the unit is touched; --force\n"
+              "sends it all the same.\n"},
     {"quick-write", "usage: tarvix-cli quick-write FILE.tab --port PATH\n"
                     "Sends FILE.tab to the unit's working memory in one burst. Nothing is\n"
-                    "stored: the unit forgets it at power-off unless \"write\" stores it.\n"},
+                    "stored: the unit forgets it at power-off unless \"write\" stores it.\n"
+                    "Files of other sizes than 392, 256 and 512 bytes need --force.\n"},
     {"flash", "usage: tarvix-cli flash FILE.enc [--recovery] --port PATH\n"
               "Updates the unit's firmware from a firmware file. --recovery is for a unit\n"
               "that already sits in its boot loader (after an interrupted update, or\n"
               "started with the update jumper set): nothing is sent to call the boot loader.\n"
               "A damaged file (no block, text after its last pair, a block cut short) is\n"
               "refused before anything is sent. Exit status 0 only when the unit\n"
-              "acknowledged every block.\n"},
+              "acknowledged every block. Unless --recovery or --no-backup is given, the\n"
+              "unit is identified and its table kept in the backups folder first; the\n"
+              "closing message names that file.\n"},
     {"ports", "usage: tarvix-cli ports\n"
               "Lists the serial ports, one per line: the path, what the system knows of it\n"
               "(USB adapter's maker and product, Bluetooth, built-in) and \"ok\" or why it\n"
@@ -181,8 +189,8 @@ struct Session {
         try {
             channel->reopen(path);
             return true;
-        } catch (const std::exception &) {
-            showMessage(device::tryAgainText());
+        } catch (const std::exception &e) {
+            showMessage(device::tryAgainText(e));
             return false;
         }
     }
@@ -204,8 +212,8 @@ struct Session {
                     std::printf("oscillator: %s\n", info.oscillatorText.toUtf8().constData());
             }
             return unit.compatible && (!readTable || unit.tableRead);
-        } catch (const std::exception &) {
-            showMessage(device::tryAgainText());
+        } catch (const std::exception &e) {
+            showMessage(device::tryAgainText(e));
             return false;
         }
     }
@@ -213,11 +221,17 @@ struct Session {
 
 // Records the live stream through the same reader and log as the window,
 // then saves the log file. The unit's table is not touched.
-int recordLog(Session &s, const QString &file, int seconds, int sensorType)
+int recordLog(Session &s, const QString &file, int seconds, int sensorType, const QString &recordings)
 {
     TTpsCalibration tps;
     Log log(tps, *s.channel, s.broadcaster);
     log.setUpView(nullptr, nullptr);
+    // Kept as it arrives, whatever becomes of the run.
+    log.setRecordingsFolder(recordings);
+    QObject::connect(&log, &Log::recordingKept, [](const QString &path) {
+        std::printf("recording kept in %s\n", QDir::toNativeSeparators(path).toLocal8Bit().constData());
+        std::fflush(stdout);
+    });
     log.setSensorType(sensorType);
     TStartSettings settings;
     log.setStartSettings(settings);
@@ -282,14 +296,34 @@ int listPorts()
 }
 
 // The unit's table as found, kept before anything is changed. A backup that
-// cannot be written stops nothing.
-void keepBackup(const QString &folder, const Table &table, const QString &firmwareText)
+// cannot be written stops nothing. Returns its path, "" when it failed.
+QString keepBackup(const QString &folder, const Table &table, const QString &firmwareText)
 {
     const backup::Result saved = backup::save(folder, table.imageBytes(1), firmwareText);
     if (saved.ok)
         std::printf("backup: %s\n", QDir::toNativeSeparators(saved.path).toLocal8Bit().constData());
     else
         std::fprintf(stderr, "backup failed: %s\n", saved.error.toLocal8Bit().constData());
+    return saved.ok ? saved.path : QString();
+}
+
+// A file about to be stored in a unit must be a table: a text file or a cut
+// one would otherwise become the unit's characteristic. Checked before
+// anything is connected or backed up; --force takes any size the format reads.
+bool checkTableFile(const QString &file, bool force)
+{
+    const QFileInfo info(file);
+    if (!info.isFile()) {
+        showMessage(file + QStringLiteral("Tab file load error"));
+        return false;
+    }
+    if (force || tbl::isTableFileSize(info.size()))
+        return true;
+    showMessage(QStringLiteral("%1 holds %2 bytes: it is not a table file (a table holds 392 bytes, older files 256 "
+                               "or 512). Nothing was sent. --force sends it all the same.")
+                    .arg(file)
+                    .arg(info.size()));
+    return false;
 }
 
 int usage()
@@ -307,6 +341,7 @@ int main(int argc, char *argv[])
     QString port;
     bool recovery = false;
     bool keepBackups = true;
+    bool force = false;
     QString backups = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                       QStringLiteral("/tarvix/backups");
     int seconds = -1;
@@ -319,6 +354,8 @@ int main(int argc, char *argv[])
             recovery = true;
         else if (args[i] == QLatin1String("--no-backup"))
             keepBackups = false;
+        else if (args[i] == QLatin1String("--force"))
+            force = true;
         else if (args[i] == QLatin1String("--backups") && i + 1 < args.size())
             backups = args[++i];
         else if (args[i] == QLatin1String("--seconds") && i + 1 < args.size())
@@ -363,6 +400,12 @@ int main(int argc, char *argv[])
 
     StderrSink sink;
     ScopedMessageSink installed(&sink);
+    // A file that cannot be what the command needs is refused before the
+    // unit is touched.
+    if (command == QLatin1String("flash") && firmware::readFile(file) != firmware::Outcome::Success)
+        return 1;
+    if ((command == QLatin1String("write") || command == QLatin1String("quick-write")) && !checkTableFile(file, force))
+        return 1;
     Session s;
     if (!s.open(port))
         return 1;
@@ -373,16 +416,32 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("log")) {
         if (seconds <= 0)
             return usage();
-        return recordLog(s, file, seconds, sensorType);
+        // Beside the backups folder: ~/.local/share/tarvix/recordings.
+        return recordLog(s, file, seconds, sensorType,
+                         QFileInfo(backups).absoluteDir().filePath(QStringLiteral("recordings")));
     }
 
     if (command == QLatin1String("flash")) {
+        // The closing message names this unit's table, read and kept just
+        // now. A unit in its boot loader cannot say which it is: nothing is
+        // named rather than a guess.
+        QString before;
+        if (!recovery && keepBackups) {
+            Table found;
+            try {
+                const device::Unit unit = device::connect(*s.channel, found, {false, true, true});
+                if (unit.compatible && unit.tableRead)
+                    before = keepBackup(backups, found, unit.info.firmwareText);
+            } catch (const std::exception &) {
+                // No answer: the update itself tells what happened.
+            }
+        }
         LineProgress progress;
         progress.setCaption(QStringLiteral("Firmware"));
         progress.showProgress();
         const auto outcome = firmware::update(
             *s.channel, file, recovery, [&](int percent) { progress.setPosition(percent); },
-            backup::firmwareNote(backup::newest(backups)));
+            backup::firmwareNote(before));
         progress.hideProgress();
         return outcome == firmware::Outcome::Success ? 0 : 1;
     }

@@ -2,6 +2,7 @@
 
 #include "link/Protocol.h"
 #include "link/Rxtx.h"
+#include "link/SerialPort.h"
 #include "link/TableTransfer.h"
 #include "table/Table_iat_ect_corr.h"
 
@@ -12,12 +13,19 @@ QString tryAgainText()
     return QString::fromUtf8("Try again!\nПопробуйте еще раз!");
 }
 
+QString tryAgainText(const std::exception &error)
+{
+    const QString reason = portOpenReason(error);
+    return reason.isEmpty() ? tryAgainText() : tryAgainText() + QStringLiteral("\n\n") + reason;
+}
+
 Unit connect(TRXTX &channel, Table &table, Steps steps)
 {
     Unit unit;
     channel.clearBoth();
     unit.info = transfer::identify(table, channel);
-    unit.compatible = transfer::judgeIdentification(unit.info);
+    unit.compatible = steps.quiet ? transfer::firmwareGeneration() != 0 && unit.info.deviceId == 6
+                                  : transfer::judgeIdentification(unit.info);
     if (!unit.compatible)
         return unit;
     if (steps.sensorRecord) {

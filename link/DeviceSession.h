@@ -4,6 +4,7 @@
 // works with read its sensor record (newest firmware generation) and its
 // table, each after the pause the unit needs between commands. Failures of
 // the port or of the unit's answers are raised, as the protocol raises them.
+#include <exception>
 #include <optional>
 
 #include <QString>
@@ -19,6 +20,7 @@ namespace device {
 struct Steps {
     bool sensorRecord = true; // read the sensor record ("fiusfiuy")
     bool table = true;        // read the table into image 1, one step of its history
+    bool quiet = false;       // judge the unit without a message (the user is updating its firmware)
 };
 
 struct Unit {
@@ -33,5 +35,8 @@ Unit connect(TRXTX &channel, Table &table, Steps steps = {});
 // What the user reads when the port does not open or the unit does not
 // answer the identification: "Try again!" in both languages.
 QString tryAgainText();
+// The same for this failure: where the port did not open, followed by why
+// (no permission, held by another program, gone, not a serial port).
+QString tryAgainText(const std::exception &error);
 
 } // namespace device

@@ -50,9 +50,12 @@ QByteArray parseHexPairs(const QByteArray &text, bool *tooLarge, int *stoppedAt)
             ++i;
         if (i >= n || hexDigit(text[i]) < 0)
             break;
-        int value = hexDigit(text[i++]);
-        if (i < n && hexDigit(text[i]) >= 0)
-            value = value * 16 + hexDigit(text[i++]);
+        // A digit without its pair is a file cut (or damaged) in the middle
+        // of a byte: reading stops there, so the file is refused.
+        if (i + 1 >= n || hexDigit(text[i + 1]) < 0)
+            break;
+        const int value = hexDigit(text[i]) * 16 + hexDigit(text[i + 1]);
+        i += 2;
         if (bytes.size() >= kBufferSize) {
             if (tooLarge)
                 *tooLarge = true;
@@ -65,13 +68,8 @@ QByteArray parseHexPairs(const QByteArray &text, bool *tooLarge, int *stoppedAt)
     return bytes;
 }
 
-Outcome update(TRXTX &channel, const QString &fileName, bool recovery, const std::function<void(int)> &progress,
-               const QString &closingNote)
+Outcome readFile(const QString &fileName, QByteArray *firmware, std::vector<proto::FirmwareBlock> *blocks)
 {
-    if (!channel.isConnected()) {
-        showMessage(QStringLiteral("COM port!!!"));
-        return Outcome::NotConnected;
-    }
     QFile file(fileName);
     if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly)) {
         showMessage(QStringLiteral("Error: File  not found.\n"));
@@ -117,12 +115,30 @@ Outcome update(TRXTX &channel, const QString &fileName, bool recovery, const std
                         .arg(split.overrunAt));
         return Outcome::Damaged;
     }
+    if (firmware)
+        *firmware = image;
+    if (blocks)
+        *blocks = split.blocks;
+    return Outcome::Success;
+}
+
+Outcome update(TRXTX &channel, const QString &fileName, bool recovery, const std::function<void(int)> &progress,
+               const QString &closingNote)
+{
+    if (!channel.isConnected()) {
+        showMessage(QStringLiteral("COM port!!!"));
+        return Outcome::NotConnected;
+    }
+    QByteArray image;
+    std::vector<proto::FirmwareBlock> blocks;
+    if (const Outcome read = readFile(fileName, &image, &blocks); read != Outcome::Success)
+        return read;
     const int n = int(image.size());
     try {
         proto::bootloaderEntry(channel, recovery);
         int sent = 0;
         const auto *data = reinterpret_cast<const std::uint8_t *>(image.constData());
-        for (const proto::FirmwareBlock &block : split.blocks) {
+        for (const proto::FirmwareBlock &block : blocks) {
             const proto::BlockResult result = proto::sendFirmwareBlock(channel, data + block.offset, block.length, [&] {
                 if (progress)
                     progress(int(std::nearbyint(sent * 100.0 / n)));

@@ -15,12 +15,18 @@
 
 namespace ports {
 namespace {
+// A line the system gives (a USB product name, a program's name): control
+// characters would break the tab-separated listing and the chooser.
 QString readLine(const QString &file)
 {
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
         return QString();
-    return QString::fromUtf8(f.readLine()).trimmed();
+    QString line = QString::fromUtf8(f.readLine());
+    for (QChar &c : line)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            c = QLatin1Char(' ');
+    return line.simplified();
 }
 
 QString groupOf(const QString &path)
@@ -138,6 +144,7 @@ Check explain(const QString &path, int err, int ownFd)
         break;
     case ENOTTY:
     case EINVAL:
+    case EISDIR:
         c.problem = Problem::NotSerial;
         break;
     default:
@@ -179,6 +186,17 @@ QString reasonText(const Check &c, bool english)
                                            "Подключите его и выберите порт снова.")
                              .arg(c.path);
     case Problem::NoPermission: {
+        // Joining the group root is no fix: a port only root may open is
+        // usually given to dialout by a udev rule.
+        if (c.group == QLatin1String("root"))
+            return english ? QStringLiteral("No permission to use %1: only root may open it. Serial ports are usually "
+                                            "given to the group \"dialout\" by a udev rule; with such a rule: sudo "
+                                            "usermod -aG dialout $USER, then log out and in again.")
+                                 .arg(c.path)
+                           : QString::fromUtf8("Нет прав на %1: открыть его может только root. Обычно правило udev "
+                                               "отдаёт последовательные порты группе «dialout»; с таким правилом: "
+                                               "sudo usermod -aG dialout $USER, затем выйти из системы и войти снова.")
+                                 .arg(c.path);
         const QString group = c.group.isEmpty() ? QStringLiteral("dialout") : c.group;
         return english ? QStringLiteral("No permission to use %1: it belongs to the group \"%2\". Fix: "
                                         "sudo usermod -aG %2 $USER, then log out and in again.")

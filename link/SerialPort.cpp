@@ -43,10 +43,16 @@ QString portErrorText(const std::exception &error)
                                  "Подключите его снова и нажмите «Переподключить».");
     const QString text = QString::fromUtf8("COM port doesn't open or used by other application \n"
                                            "COM порт не выбран или используется  другим приложением");
-    if (port->path().empty() || port->code() == 0)
-        return text;
-    return text + QStringLiteral("\n\n") +
-           ports::reasonTextBoth(ports::explain(QString::fromStdString(port->path()), port->code()));
+    const QString reason = portOpenReason(error);
+    return reason.isEmpty() ? text : text + QStringLiteral("\n\n") + reason;
+}
+
+QString portOpenReason(const std::exception &error)
+{
+    const auto *port = dynamic_cast<const EComPort *>(&error);
+    if (!port || port->kind() != EComPort::CannotOpen || port->path().empty() || port->code() == 0)
+        return QString();
+    return ports::reasonTextBoth(ports::explain(QString::fromStdString(port->path()), port->code()));
 }
 
 bool portLost(const std::exception &error)

@@ -36,6 +36,9 @@ private:
 // (an error of another kind: its own text); a port that did not open says
 // why as well.
 QString portErrorText(const std::exception &error);
+// Why a port did not open, in words the user can act on (both languages),
+// or "" when the error is not a port that failed to open.
+QString portOpenReason(const std::exception &error);
 bool portLost(const std::exception &error);
 
 class SerialPort {

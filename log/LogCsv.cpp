@@ -4,9 +4,9 @@
 
 #include <QByteArray>
 #include <QIODevice>
-#include <QSaveFile>
 
 #include "link/MessageSink.h"
+#include "table/SafeFile.h"
 #include "log/Log_iat_ect_corr.h"
 
 namespace logcsv {
@@ -63,10 +63,10 @@ bool writeCsv(const Log &log, QIODevice &device)
 
 bool exportCsv(const Log &log, const QString &fileName)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || !writeCsv(log, file) || !file.commit()) {
-        file.cancelWriting();
-        showMessage(QStringLiteral("CSV file save error"));
+    const safefile::Result written =
+        safefile::write(fileName, [&](QIODevice &device) { return writeCsv(log, device); });
+    if (!written.ok()) {
+        showMessage(safefile::withReason(QStringLiteral("CSV file save error"), written));
         return false;
     }
     return true;

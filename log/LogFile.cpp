@@ -1,14 +1,15 @@
 // Log files: a 15-byte header ("ZiRaV", version 1) and 15-byte records; the
 // older headerless layout with 8-byte records is still read.
+#include <algorithm>
 #include <exception>
 
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "link/MessageSink.h"
 #include "log/Log_iat_ect_corr.h"
+#include "table/SafeFile.h"
 
 namespace {
 
@@ -38,6 +39,36 @@ QString Log::logFileName(const QString &fileName)
     return fileName.endsWith(QLatin1String(".log")) ? fileName : fileName + QStringLiteral(".log");
 }
 
+QByteArray Log::fileHeader() const
+{
+    QByteArray header(kHeaderSize, '\0');
+    header[0] = char(headerA);
+    header[1] = char(headerB);
+    std::copy(kMagic, kMagic + 6, header.begin() + 2);
+    header[10] = 1;
+    return header;
+}
+
+void Log::encodeFileRecords(int first, int last, char *out) const
+{
+    for (int i = first; i < last; ++i, out += kRecordSize) {
+        out[0] = char(value(ColConverter, i));
+        out[1] = char(value(ColMarker, i));
+        out[2] = char(value(ColAuxOut, i));
+        out[3] = char(value(ColMaf, i));
+        out[4] = char(value(ColTps, i));
+        const std::int32_t period = value(ColRpmPeriod, i);
+        out[5] = char((period >> 8) & 0xFF);
+        out[6] = char(period & 0xFF);
+        out[7] = char(value(ColO2, i));
+        putSignMagnitude(out + 8, value(ColCorr, i));
+        out[10] = char(value(ColIat, i));
+        out[11] = char(value(ColEct, i));
+        out[12] = char(value(ColO2SM, i));
+        putSignMagnitude(out + 13, value(ColLogCorr, i));
+    }
+}
+
 bool Log::saveToFile(const QString &fileName)
 {
     try {
@@ -57,44 +88,23 @@ bool Log::saveToFile(const QString &fileName)
         }
         // Written beside the old file and renamed over it only when complete,
         // so a failed save leaves the old log as it was.
-        QSaveFile file(name);
-        if (!file.open(QIODevice::WriteOnly)) {
-            showMessage(QStringLiteral("Log file save error"));
-            return false;
-        }
-        char header[kHeaderSize] = {};
-        header[0] = char(headerA);
-        header[1] = char(headerB);
-        std::copy(kMagic, kMagic + 6, header + 2);
-        header[10] = 1;
-        bool written = file.write(header, kHeaderSize) == kHeaderSize;
-        // In pieces: a day-long log would otherwise need its whole file in memory.
-        QByteArray piece(kPieceRecords * kRecordSize, '\0');
-        for (int first = 0; written && first < n; first += kPieceRecords) {
-            const int last = std::min(n, first + kPieceRecords);
-            char *p = piece.data();
-            for (int i = first; i < last; ++i, p += kRecordSize) {
-                p[0] = char(value(ColConverter, i));
-                p[1] = char(value(ColMarker, i));
-                p[2] = char(value(ColAuxOut, i));
-                p[3] = char(value(ColMaf, i));
-                p[4] = char(value(ColTps, i));
-                const std::int32_t period = value(ColRpmPeriod, i);
-                p[5] = char((period >> 8) & 0xFF);
-                p[6] = char(period & 0xFF);
-                p[7] = char(value(ColO2, i));
-                putSignMagnitude(p + 8, value(ColCorr, i));
-                p[10] = char(value(ColIat, i));
-                p[11] = char(value(ColEct, i));
-                p[12] = char(value(ColO2SM, i));
-                putSignMagnitude(p + 13, value(ColLogCorr, i));
+        const safefile::Result written = safefile::write(name, [&](QIODevice &file) {
+            const QByteArray header = fileHeader();
+            if (file.write(header) != header.size())
+                return false;
+            // In pieces: a day-long log would otherwise need its whole file in memory.
+            QByteArray piece(kPieceRecords * kRecordSize, '\0');
+            for (int first = 0; first < n; first += kPieceRecords) {
+                const int last = std::min(n, first + kPieceRecords);
+                encodeFileRecords(first, last, piece.data());
+                const qint64 size = qint64(last - first) * kRecordSize;
+                if (file.write(piece.constData(), size) != size)
+                    return false;
             }
-            const qint64 size = qint64(last - first) * kRecordSize;
-            written = file.write(piece.constData(), size) == size;
-        }
-        if (!written || !file.commit()) {
-            file.cancelWriting();
-            showMessage(QStringLiteral("Log file save error"));
+            return true;
+        });
+        if (!written.ok()) {
+            showMessage(safefile::withReason(QStringLiteral("Log file save error"), written));
             return false;
         }
         return true;

@@ -116,6 +116,7 @@ void Log::shutdown()
     }
     reapReaders(true);
     settleIncoming();
+    endKeeping();
 }
 
 void Log::setUpView(LogChartView *chart, Table *mainTable)
@@ -182,6 +183,16 @@ bool Log::appendRecord(const TLogRecord &record, std::uint64_t stream)
     return appended;
 }
 
+namespace {
+QString keepingFailedText(const QString &why)
+{
+    return QString::fromUtf8("The recording can no longer be kept on disk: %1\nLive data go on; save the log before "
+                             "you close the window.\n\nЗапись больше не сохраняется на диск: %1\nДанные продолжают "
+                             "поступать; сохраните лог до закрытия окна.")
+        .arg(why);
+}
+} // namespace
+
 void Log::adoptIncoming()
 {
     std::unique_ptr<TLogColumns> previous;
@@ -199,6 +210,34 @@ void Log::adoptIncoming()
     headerB = 0;
     // The previous recording (up to a day of records) is freed outside the lock.
     previous.reset();
+    // The new recording is kept from its first record on.
+    kept_ = 0;
+    if (keeper_.begin(fileHeader())) {
+        keepRecords();
+        emit recordingKept(keeper_.path());
+    } else if (!keeper_.folder().isEmpty()) {
+        showMessage(keepingFailedText(keeper_.error()));
+    }
+}
+
+void Log::keepRecords()
+{
+    if (!keeper_.active())
+        return;
+    const int n = count();
+    if (n <= kept_)
+        return;
+    QByteArray bytes(qint64(n - kept_) * kFileRecordSize, '\0');
+    encodeFileRecords(kept_, n, bytes.data());
+    kept_ = n;
+    if (!keeper_.append(bytes))
+        showMessage(keepingFailedText(keeper_.error()));
+}
+
+void Log::endKeeping()
+{
+    keepRecords();
+    keeper_.end();
 }
 
 bool Log::settleIncoming()
@@ -434,7 +473,10 @@ void Log::stopRecording()
         // The port is gone (the reader has said so); the stop itself must finish.
     }
     recording_ = false;
-    if (!settleIncoming() || !hasData_.load())
+    const bool received = settleIncoming();
+    // The reader has ended: every record it appended is kept.
+    endKeeping();
+    if (!received || !hasData_.load())
         return;
     prepareView();
     computeO2SM();
@@ -564,6 +606,7 @@ void Log::liveTick()
         adoptIncoming();
     if (incoming_)
         return;
+    keepRecords();
     const int n = count();
     if (n == 0)
         return;

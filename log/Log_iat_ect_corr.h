@@ -27,6 +27,7 @@
 
 #include "link/Logthread_.h"
 #include "link/Ziravbroadcaster.h"
+#include "log/RecordingKeeper.h"
 
 class QTimer;
 class TRXTX;
@@ -299,6 +300,11 @@ public:
     // whether a file was written; failures, and an empty log, are shown as
     // messages.
     bool saveToFile(const QString &fileName);
+    // The log file's pieces: its 15-byte header, and records first..last-1
+    // as 15 bytes each from out on (the recording keeper writes them too).
+    static constexpr int kFileRecordSize = 15;
+    QByteArray fileHeader() const;
+    void encodeFileRecords(int first, int last, char *out) const;
     // Load: replaces the records (refused while recording). Returns whether
     // the file could be opened and read.
     bool loadFromFile(const QString &fileName);
@@ -312,9 +318,16 @@ public:
     // ---- reader figures of the last stream --------------------------------------
     int lastStreamBadFrames() const;
 
+    // Where every recording is kept as it arrives ("" keeps none).
+    void setRecordingsFolder(const QString &folder) { keeper_.setFolder(folder); }
+    // The file the running (or last) recording is kept in, "" for none.
+    QString keptRecording() const { return keeper_.path(); }
+
 signals:
     // The stream ended by itself (silence, bad frames, port error): why.
     void streamStopped(const QString &reason);
+    // A recording's first records are on disk in path.
+    void recordingKept(const QString &path);
 
 private:
     void startRecording(int sensorType);
@@ -326,6 +339,10 @@ private:
     // At the end of a recording: adopts the new records, or drops an empty
     // store and keeps the previous recording. True when the new one is shown.
     bool settleIncoming();
+    // Writes the records not yet kept; a disk error ends the keeping (with
+    // one message), never the stream.
+    void keepRecords();
+    void endKeeping();
 
     TTpsCalibration &tps_;
     TRXTX &channel_;
@@ -368,6 +385,8 @@ private:
     std::unique_ptr<TLogThread> reader_;
     std::vector<std::unique_ptr<TLogThread>> retired_;
     int lastBadFrames_ = 0;
+    RecordingKeeper keeper_;
+    int kept_ = 0; // records of this recording written to its file
     QString lastStopReason_;
 };
 

@@ -1,40 +1,44 @@
 #include "table/Backup.h"
 
-#include <algorithm>
-
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
-#include "table/TableFile.h"
+#include "table/SafeFile.h"
 
 namespace backup {
 namespace {
-// Only files named as backups are counted and removed: anything else the
-// user keeps in the folder stays.
+// Only files named exactly as this program names its backups are counted
+// and removed: a user's "2024-05-01_10-00-00_my engine tune.tab" stays.
 const QRegularExpression &namePattern()
 {
     static const QRegularExpression pattern(
-        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}_\\d{2}-\\d{2}-\\d{2}(_\\d+)?_(.+)\\.tab$"));
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}_\\d{2}-\\d{2}-\\d{2}(_\\d+)?_(fw[0-9A-Za-z._]+|unit)\\.tab$"));
     return pattern;
 }
 
-// Backup names in time order, oldest first: by the time the name begins
-// with, then by the number a second backup within that second carries.
-QStringList backups(const QDir &dir)
+constexpr qint64 kImageBytes = 392;
+
+// The name's own order: its date and time, then the number a later backup
+// within the same second carries.
+QString sequenceKey(const QString &name)
 {
-    QList<QPair<QString, QString>> keyed;
-    for (const QString &name : dir.entryList(QDir::Files)) {
-        const QRegularExpressionMatch m = namePattern().match(name);
-        if (m.hasMatch()) {
-            const int n = m.captured(1).isEmpty() ? 1 : m.captured(1).mid(1).toInt();
-            keyed.append({name.left(19) + QStringLiteral("%1").arg(n, 6, 10, QLatin1Char('0')), name});
-        }
-    }
-    std::sort(keyed.begin(), keyed.end());
-    QStringList names;
-    for (const auto &k : keyed)
-        names << k.second;
-    return names;
+    const QRegularExpressionMatch m = namePattern().match(name);
+    const int n = m.captured(1).isEmpty() ? 1 : m.captured(1).mid(1).toInt();
+    return name.left(19) + QStringLiteral("%1").arg(n, 6, 10, QLatin1Char('0'));
+}
+
+// The program's own backups, oldest first. A backup is a whole table image:
+// a file of another size is not one of ours.
+QFileInfoList backups(const QDir &dir)
+{
+    return safefile::ownFilesOldestFirst(
+        dir.path(),
+        [](const QFileInfo &info) {
+            return info.size() == kImageBytes && namePattern().match(info.fileName()).hasMatch();
+        },
+        sequenceKey);
 }
 } // namespace
 
@@ -62,38 +66,41 @@ Result save(const QString &folder, const QByteArray &image, const QString &firmw
         result.error = QStringLiteral("cannot create ") + folder;
         return result;
     }
-    // Two backups within one second (a quick Reconnect) keep both.
-    QString name = fileName(when, firmwareText);
-    for (int n = 2; dir.exists(name); ++n)
-        name = fileName(when, firmwareText, n);
-    result.path = dir.filePath(name);
-    if (tbl::writeFileSafely(result.path, image) != tbl::SafeWrite::Done) {
-        result.error = QStringLiteral("cannot write ") + result.path;
+    // The name is taken atomically: two programs backing up in the same
+    // second (the window and a tarvix-cli share the folder) keep both.
+    QString reason;
+    result.path = safefile::createUnique(
+        folder, [&](int n) { return fileName(when, firmwareText, n); }, &reason);
+    if (result.path.isEmpty()) {
+        result.error = QStringLiteral("cannot write in ") + folder + QStringLiteral(": ") + reason;
+        return result;
+    }
+    const safefile::Result written = safefile::write(result.path, image);
+    if (!written.ok()) {
+        QFile::remove(result.path); // the name taken for it, still empty
+        result.error = QStringLiteral("cannot write ") + result.path + QStringLiteral(": ") + written.reason;
+        result.path.clear();
         return result;
     }
     result.ok = true;
-    QStringList names = backups(dir);
-    while (names.size() > keep)
-        dir.remove(names.takeFirst());
+    safefile::removeOldest(backups(dir), keep, result.path);
     return result;
 }
 
 QString newest(const QString &folder, const QString &firmwareText)
 {
-    const QDir dir(folder);
     const QString tag = unitTag(firmwareText);
-    const QStringList names = backups(dir);
-    for (auto it = names.crbegin(); it != names.crend(); ++it)
-        if (namePattern().match(*it).captured(2) == tag)
-            return dir.filePath(*it);
+    const QFileInfoList found = backups(QDir(folder));
+    for (auto it = found.crbegin(); it != found.crend(); ++it)
+        if (namePattern().match(it->fileName()).captured(2) == tag)
+            return it->filePath();
     return QString();
 }
 
 QString newest(const QString &folder)
 {
-    const QDir dir(folder);
-    const QStringList names = backups(dir);
-    return names.isEmpty() ? QString() : dir.filePath(names.last());
+    const QFileInfoList found = backups(QDir(folder));
+    return found.isEmpty() ? QString() : found.last().filePath();
 }
 
 QString firmwareNote(const QString &backupPath)

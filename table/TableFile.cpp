@@ -1,11 +1,11 @@
 #include "table/TableFile.h"
 
 #include "link/MessageSink.h"
+#include "table/SafeFile.h"
 #include "table/Table_iat_ect_corr.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace tbl {
 
@@ -19,40 +19,44 @@ QString tabFileName(const QString &name)
     return name.endsWith(QLatin1String(".tab"), Qt::CaseSensitive) ? name : name + QLatin1String(".tab");
 }
 
-SafeWrite writeFileSafely(const QString &name, const QByteArray &bytes)
-{
-    const QFileInfo info(name);
-    // Something that is not a file (a folder, say) stands where the table
-    // should go and cannot be replaced.
-    if (info.exists() && !info.isFile())
-        return SafeWrite::CannotReplace;
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly))
-        return SafeWrite::CannotWrite;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return SafeWrite::CannotWrite;
-    }
-    // The new file is complete; only putting it in place of the old one can fail now.
-    if (!file.commit())
-        return info.exists() ? SafeWrite::CannotReplace : SafeWrite::CannotWrite;
-    return SafeWrite::Done;
-}
-
 bool saveTabFile(Table &table, const QString &name, int which)
 {
     const QString fileName = tabFileName(name);
     table.readParameters(which);
-    if (const SafeWrite written = writeFileSafely(fileName, table.imageBytes(which)); written != SafeWrite::Done) {
-        showMessage(written == SafeWrite::CannotReplace ? QStringLiteral("Can't delete file before saving")
-                                                        : QStringLiteral("Tab file save error"));
+    if (const safefile::Result written = safefile::write(fileName, table.imageBytes(which)); !written.ok()) {
+        showMessage(safefile::withReason(written.status == safefile::Result::CannotReplace
+                                             ? QStringLiteral("Can't delete file before saving")
+                                             : QStringLiteral("Tab file save error"),
+                                         written));
         return false;
     }
     table.setLastFileName(fileName);
     return true;
 }
 
-bool loadTabFile(Table &table, const QString &name, int which)
+bool isTableFileSize(qint64 size)
+{
+    return size == kImageSize || size == kPoints || size == kOlderLayoutSize;
+}
+
+QString unusualSizeText(const QString &name, qint64 size, bool english)
+{
+    if (isTableFileSize(size))
+        return QString();
+    if (size < kImageSize)
+        return english ? QStringLiteral("%1 holds %2 bytes: not a full table; the rest is set to 0").arg(name).arg(size)
+                       : QString::fromUtf8("%1 содержит %2 байт: это не полная таблица; остальное обнулено")
+                             .arg(name)
+                             .arg(size);
+    return english ? QStringLiteral("%1 holds %2 bytes: not a table of this unit; its first 392 bytes were taken")
+                         .arg(name)
+                         .arg(size)
+                   : QString::fromUtf8("%1 содержит %2 байт: это не таблица этого устройства; взяты первые 392 байта")
+                         .arg(name)
+                         .arg(size);
+}
+
+bool loadTabFile(Table &table, const QString &name, int which, qint64 *size)
 {
     QFile file(name);
     // Only a regular file is read: a folder, a pipe or a device is refused
@@ -73,6 +77,8 @@ bool loadTabFile(Table &table, const QString &name, int which)
             break;
         n += r;
     }
+    if (size)
+        *size = file.size() > n ? file.size() : n;
     file.close();
 
     TImage &img = table.image(which);

@@ -1,7 +1,8 @@
 #include "table/TableHistory.h"
 
+#include "table/SafeFile.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cstring>
@@ -263,43 +264,43 @@ void TUndoHistory::encode16(const Packed &p, uint8_t *out)
     }
 }
 
-bool TUndoHistory::save(const QString &filePath) const
+bool TUndoHistory::save(const QString &filePath, QString *reason) const
 {
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    std::vector<uint8_t> buf(static_cast<size_t>(kChunkRecords) * kRecordBytes + 4);
-    uint8_t *p = buf.data();
-    p = put16(p, count());
-    p = put16(p, current_);
-    // Consecutive records mostly share arrays: encode each distinct array once.
-    const Packed *lastArray[6] = {};
-    std::vector<uint8_t> lastBytes[6];
-    for (int k = 0; k < 6; ++k)
-        lastBytes[k].resize(static_cast<size_t>(kArraySizes[k]) * 2);
-    for (const Record &rec : records_) {
-        for (int k : kFileOrder) {
-            const Packed *a = rec.arrays[static_cast<size_t>(k)].get();
-            if (a != lastArray[k]) {
-                encode16(*a, lastBytes[k].data());
-                lastArray[k] = a;
+    const safefile::Result written = safefile::write(filePath, [this](QIODevice &file) {
+        std::vector<uint8_t> buf(static_cast<size_t>(kChunkRecords) * kRecordBytes + 4);
+        uint8_t *p = buf.data();
+        p = put16(p, count());
+        p = put16(p, current_);
+        // Consecutive records mostly share arrays: encode each distinct array once.
+        const Packed *lastArray[6] = {};
+        std::vector<uint8_t> lastBytes[6];
+        for (int k = 0; k < 6; ++k)
+            lastBytes[k].resize(static_cast<size_t>(kArraySizes[k]) * 2);
+        for (const Record &rec : records_) {
+            for (int k : kFileOrder) {
+                const Packed *a = rec.arrays[static_cast<size_t>(k)].get();
+                if (a != lastArray[k]) {
+                    encode16(*a, lastBytes[k].data());
+                    lastArray[k] = a;
+                }
+                std::memcpy(p, lastBytes[k].data(), lastBytes[k].size());
+                p += lastBytes[k].size();
             }
-            std::memcpy(p, lastBytes[k].data(), lastBytes[k].size());
-            p += lastBytes[k].size();
+            p = put16(p, rec.previous);
+            p = put16(p, rec.next);
+            if (buf.data() + buf.size() - p < kRecordBytes) {
+                const qint64 len = p - buf.data();
+                if (file.write(reinterpret_cast<const char *>(buf.data()), len) != len)
+                    return false;
+                p = buf.data();
+            }
         }
-        p = put16(p, rec.previous);
-        p = put16(p, rec.next);
-        if (buf.data() + buf.size() - p < kRecordBytes) {
-            const qint64 len = p - buf.data();
-            if (file.write(reinterpret_cast<const char *>(buf.data()), len) != len)
-                return false; // QSaveFile drops the temporary file
-            p = buf.data();
-        }
-    }
-    const qint64 len = p - buf.data();
-    if (len > 0 && file.write(reinterpret_cast<const char *>(buf.data()), len) != len)
-        return false;
-    return file.commit();
+        const qint64 len = p - buf.data();
+        return len == 0 || file.write(reinterpret_cast<const char *>(buf.data()), len) == len;
+    });
+    if (reason)
+        *reason = written.reason;
+    return written.ok();
 }
 
 namespace {

@@ -70,7 +70,8 @@ public:
 
     // Whole file, written to a temporary file beside it and renamed over the
     // old one; false on any failure (the old file is then kept).
-    bool save(const QString &filePath) const;
+    // reason: why it failed, as the system tells it.
+    bool save(const QString &filePath, QString *reason = nullptr) const;
     // Replaces the history with the file's records. Stops at the last complete
     // record, never trusts the announced count for allocation, and keeps the
     // current index and every link inside the records read (an out-of-range

@@ -309,9 +309,9 @@ QString Table::historyPath(const QString &folder)
     return dir.filePath(QString::fromLatin1(TUndoHistory::kFileName));
 }
 
-bool Table::saveHistory(const QString &folder) const
+bool Table::saveHistory(const QString &folder, QString *reason) const
 {
-    return history_.save(historyPath(folder));
+    return history_.save(historyPath(folder), reason);
 }
 
 bool Table::loadHistory(const QString &folder)

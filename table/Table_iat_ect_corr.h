@@ -209,7 +209,7 @@ public:
     void restoreState(const TBufUndoRedo &state);
     // "UndoRedoHistory.his" in folder (empty = working folder). Silent; the
     // table's arrays are not touched by a load.
-    bool saveHistory(const QString &folder = QString()) const;
+    bool saveHistory(const QString &folder = QString(), QString *reason = nullptr) const;
     bool loadHistory(const QString &folder = QString());
     static QString historyPath(const QString &folder);
 

@@ -1,6 +1,7 @@
 #include "ui/TableCommands.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QPushButton>
@@ -169,7 +170,15 @@ void TableCommands::saveDialog(Table &table, int which, const QString &caption, 
 bool TableCommands::openTab(Table &table, int which, const QString &name)
 {
     const TableEdit edit(table);
-    return tbl::loadTabFile(table, name, which);
+    qint64 size = 0;
+    if (!tbl::loadTabFile(table, name, which, &size))
+        return false;
+    // A file of another size is taken as the format allows, but the user
+    // should know it was not a whole table.
+    const QString shown = QFileInfo(name).fileName();
+    if (!tbl::isTableFileSize(size) && status)
+        status(tbl::unusualSizeText(shown, size, true), tbl::unusualSizeText(shown, size, false));
+    return true;
 }
 
 bool TableCommands::saveTab(Table &table, int which, const QString &name)

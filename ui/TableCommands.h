@@ -33,6 +33,8 @@ public:
     std::function<QString()> proposedName;
     // A table file was written where the user asked.
     std::function<void(const QString &file)> saved;
+    // A word for the status line (English, Russian).
+    std::function<void(const QString &english, const QString &russian)> status;
     // One-to-one table; no voltage keeps the reference voltage.
     std::function<void(std::optional<float> volts)> oneToOneHandler;
 

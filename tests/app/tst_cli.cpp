@@ -7,6 +7,14 @@
 
 #include "sim/Emulator.h"
 
+#include <csignal>
+#include <grp.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 struct Run {
     int status = -1;
@@ -14,15 +22,41 @@ struct Run {
     QString err;
 };
 
-Run cli(const QStringList &args)
+// limitBytes > 0: the command runs with writes past that file size refused
+// (EFBIG, SIGXFSZ ignored), as on a full disk. asNobody: as an unprivileged user.
+Run cli(const QStringList &args, rlim_t limitBytes = 0, bool asNobody = false)
 {
     QProcess p;
+    if (limitBytes > 0 || asNobody)
+        p.setChildProcessModifier([limitBytes, asNobody] {
+            if (limitBytes > 0) {
+                ::signal(SIGXFSZ, SIG_IGN);
+                rlimit limit{};
+                ::getrlimit(RLIMIT_FSIZE, &limit);
+                limit.rlim_cur = limitBytes;
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            if (asNobody && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+                ::_exit(99);
+        });
     p.start(QStringLiteral(TARVIX_CLI), args);
     p.waitForFinished(30000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
             QString::fromUtf8(p.readAllStandardError())};
 }
 // A tab file holding the emulator's factory image.
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+QString writeBytes(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    QFile f(dir.filePath(name));
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+    return f.fileName();
+}
 QString defaultTabFile(const QTemporaryDir &dir)
 {
     const QString file = dir.filePath("t.tab");
@@ -330,6 +364,211 @@ private slots:
         QCOMPARE(cli({"identify"}).status, 2);
         QCOMPARE(cli({"log", "x.log", "--port", port}).status, 2); // no duration
         QCOMPARE(cli({"log", "x.log", "--seconds", "1", "--sensor", "7", "--port", port}).status, 2);
+    }
+
+    // A file that is not a table is never stored in a unit: refused before
+    // the port is opened or anything is backed up, unless --force.
+    void notATableIsRefused_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("force");
+        for (const char *command : {"write", "quick-write"}) {
+            QTest::addRow("%s, 3-byte text", command) << command << QByteArray("hi\n") << false;
+            QTest::addRow("%s, empty", command) << command << QByteArray() << false;
+            QTest::addRow("%s, 100 bytes", command) << command << QByteArray(100, '\x42') << false;
+            QTest::addRow("%s, 100 bytes, forced", command) << command << QByteArray(100, '\x42') << true;
+        }
+    }
+    void notATableIsRefused()
+    {
+        QFETCH(QString, command);
+        QFETCH(QByteArray, file);
+        QFETCH(bool, force);
+        QTemporaryDir dir;
+        const QString path = writeBytes(dir, "odd.tab", file);
+        sim::Emulator unit;
+        const sim::Image before = unit.ram();
+        const QString port = QString::fromStdString(unit.start());
+        QStringList args{command, path, "--port", port, "--backups", dir.filePath("kept")};
+        if (force)
+            args << "--force";
+        const Run r = cli(args);
+        if (force) {
+            QCOMPARE(r.status, 0);
+            QCOMPARE(int(unit.ram()[50]), 0x42);
+            return;
+        }
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("holds %1 bytes: it is not a table file").arg(file.size())),
+                 qPrintable(r.err));
+        QVERIFY2(!r.out.contains("wrote") && !r.out.contains("sent"), qPrintable(r.out));
+        QVERIFY(unit.received().empty());
+        QVERIFY(unit.ram() == before);
+        QVERIFY(!QDir(dir.filePath("kept")).exists());
+    }
+
+    // A full disk: the command fails with the reason and exit status 1, the
+    // old file stays whole and no temporary file is left beside it.
+    void fullDiskKeepsTheOldFile_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("read") << "read" << "old.tab" << "Tab file save error";
+        QTest::newRow("log") << "log" << "old.log" << "Log file save error";
+    }
+    void fullDiskKeepsTheOldFile()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, file);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("files"));
+        const QString folder = dir.filePath("files");
+        QByteArray old(300, '\0');
+        for (int i = 0; i < old.size(); ++i)
+            old[i] = char(i * 7 + 1);
+        QFile f(QDir(folder).filePath(file));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(old);
+        f.close();
+        sim::Emulator unit;
+        const QString port = QString::fromStdString(unit.start());
+        QStringList args{command, f.fileName(), "--port", port, "--backups", dir.filePath("kept")};
+        if (command == "log")
+            args << "--seconds" << "1";
+        const Run r = cli(args, 200);
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(message + "\n\nFile too large"), qPrintable(r.err));
+        QCOMPARE(contents(f.fileName()), old);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{file});
+        QVERIFY2(!r.out.contains("read the unit's table into"), qPrintable(r.out));
+    }
+
+    // A port that does not open says why on stderr, after the window's words.
+    void portReasons_data()
+    {
+        QTest::addColumn<QString>("port"); // "<held>", "<root only>": a pty made here
+        QTest::addColumn<bool>("asNobody");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("gone") << "/dev/ttyUSB-no-such" << false << "/dev/ttyUSB-no-such is gone";
+        QTest::newRow("not a serial port") << "/dev/null" << false << "/dev/null is not a serial port";
+        QTest::newRow("a folder") << "/tmp" << false << "/tmp is not a serial port";
+        QTest::newRow("held exclusively") << "<held>" << false << "is held by another program";
+        QTest::newRow("only root may open it") << "<root only>" << true << "only root may open it";
+    }
+    void portReasons()
+    {
+        QFETCH(QString, port);
+        QFETCH(bool, asNobody);
+        QFETCH(QString, why);
+        if (asNobody && ::geteuid() != 0)
+            QSKIP("needs root to run the command as another user");
+        int master = -1, slave = -1;
+        const auto closePty = qScopeGuard([&] {
+            if (slave >= 0)
+                ::close(slave);
+            if (master >= 0)
+                ::close(master);
+        });
+        if (port.startsWith('<')) {
+            char name[256] = {};
+            QVERIFY(::openpty(&master, &slave, name, nullptr, nullptr) == 0);
+            if (port == "<held>")
+                QVERIFY(::ioctl(slave, TIOCEXCL) == 0);
+            else
+                QVERIFY(::chown(name, 0, 0) == 0 && ::chmod(name, 0600) == 0);
+            port = QString::fromLatin1(name);
+        }
+        const Run r = cli({"identify", "--port", port}, 0, asNobody);
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.startsWith(QString::fromUtf8("Try again!\nПопробуйте еще раз!\n\n")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(why), qPrintable(r.err));
+        QVERIFY2(!r.err.contains("usermod -aG root"), qPrintable(r.err));
+    }
+
+    // flash keeps the unit's table first and names that backup, never a
+    // newer-looking file of another unit or an empty one; in recovery (no
+    // answer to expect) it names none.
+    void flashNamesItsOwnBackup_data()
+    {
+        QTest::addColumn<bool>("recovery");
+        QTest::newRow("unit answers") << false;
+        QTest::newRow("recovery") << true;
+    }
+    void flashNamesItsOwnBackup()
+    {
+        QFETCH(bool, recovery);
+        QTemporaryDir dir;
+        const QString kept = dir.filePath("kept");
+        QVERIFY(QDir().mkpath(kept));
+        // Another unit's backup and an empty file, both dated ahead.
+        QFile other(QDir(kept).filePath("2099-01-01_00-00-01_fw9.9.tab"));
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write(QByteArray(392, '\x09'));
+        other.close();
+        QFile empty(QDir(kept).filePath("2099-01-01_00-00-02_fw2.3.tab"));
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        const QString fw = writeBytes(dir, "fw.enc", "00 03 AA BB CC 00 01 DD");
+        sim::Config config;
+        config.startInBootloader = recovery;
+        sim::Emulator unit(config);
+        sim::Image image = sim::defaultImage();
+        image[7] = 99;
+        unit.setRam(image);
+        const QString port = QString::fromStdString(unit.start());
+        QStringList args{"flash", fw, "--port", port, "--backups", kept};
+        if (recovery)
+            args << "--recovery";
+        const Run r = cli(args);
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.err.contains("Firmware updated successfully."), qPrintable(r.err));
+        QVERIFY2(!r.err.contains("2099-01-01"), qPrintable(r.err));
+        const QStringList files = QDir(kept).entryList(QDir::Files);
+        if (recovery) {
+            QCOMPARE(files.size(), 2);
+            QVERIFY2(!r.err.contains("is kept in"), qPrintable(r.err));
+            return;
+        }
+        QCOMPARE(files.size(), 3);
+        QString made;
+        for (const QString &name : files)
+            if (!name.startsWith("2099"))
+                made = QDir(kept).filePath(name);
+        QVERIFY2(r.out.contains("backup: " + made), qPrintable(r.out));
+        QVERIFY2(r.err.contains("is kept in " + made), qPrintable(r.err));
+        QCOMPARE(contents(made), QByteArray(reinterpret_cast<const char *>(image.data()), 392));
+    }
+
+    // A recording is kept as it arrives: killed mid-stream, the file holds
+    // every record up to a second before.
+    void recordingSurvivesAKill()
+    {
+        QTemporaryDir dir;
+        sim::Emulator unit;
+        const QString port = QString::fromStdString(unit.start());
+        QProcess p;
+        p.start(QStringLiteral(TARVIX_CLI), {"log", dir.filePath("run.log"), "--seconds", "60", "--port", port,
+                                            "--backups", dir.filePath("kept")});
+        QVERIFY(p.waitForStarted());
+        QVERIFY(QTest::qWaitFor([&] { return unit.framesSent() > 300; }, 30000));
+        const int secondBefore = unit.framesSent();
+        QVERIFY(QTest::qWaitFor([&] { return unit.framesSent() > secondBefore + 100; }, 10000));
+        ::kill(pid_t(p.processId()), SIGKILL);
+        QVERIFY(p.waitForFinished(10000));
+        const QStringList kept = QDir(dir.filePath("recordings")).entryList(QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        const QByteArray file = contents(QDir(dir.filePath("recordings")).filePath(kept.front()));
+        QCOMPARE(file.mid(2, 5), QByteArray("ZiRaV"));
+        QCOMPARE((file.size() - 15) % 15, 0);
+        const int records = int((file.size() - 15) / 15);
+        // Every frame after the confirming one is a record.
+        QVERIFY2(records >= secondBefore - 1, qPrintable(QStringLiteral("%1 records, %2 frames a second before")
+                                                             .arg(records)
+                                                             .arg(secondBefore)));
+        QVERIFY(!QFile::exists(dir.filePath("run.log")));
     }
 };
 

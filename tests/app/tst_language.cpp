@@ -209,6 +209,7 @@ private slots:
         form.ActionStart->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(form.log()->count() > 20, 5000);
         const QRegularExpression latinWord(QStringLiteral("[A-Za-z]+(?:[0-9]+(?![.,0-9]))?"));
+        const QRegularExpression filePath(QStringLiteral("\\S+\\.(log|tab|csv|cfg|his)\\b"));
         const QRegularExpression cyrillic(QStringLiteral("[\\x{0400}-\\x{04FF}]"));
         for (int language : {lang::kRussian, lang::kEnglish, lang::kRussian}) {
             form.ComboBoxLanguage->setCurrentIndex(language);
@@ -224,7 +225,10 @@ private slots:
                         foreign << object + ": " + text;
                     continue;
                 }
-                for (auto words = latinWord.globalMatch(text); words.hasNext();) {
+                // A file's path ("recordings/2026-12-11_07-30-00.log") is a name, not a word.
+                QString shownWords = text;
+                shownWords.remove(filePath);
+                for (auto words = latinWord.globalMatch(shownWords); words.hasNext();) {
                     const QString word = words.next().captured();
                     if (!keptWords.contains(word))
                         foreign << object + ": " + text;

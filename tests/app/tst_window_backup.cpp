@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "app/Language.h"
+#include "ui/TableCommands.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
 #include "app/WindowTestHelpers.h"
@@ -157,6 +158,107 @@ private slots:
         QCOMPARE(form.unstoredEdits(), stayed);
         if (!stayed)
             QCOMPARE(form.windowTitle(), title);
+    }
+
+    // A read tells what the working memory holds, not what the unit stores:
+    // edits sent before it stay unstored, and leaving still asks. "Leave"
+    // leaves the EEPROM as it was.
+    void readKeepsEditsUnstored()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        sim::Emulator unit;
+        const QString path = QString::fromStdString(unit.start());
+        const sim::Image stored = unit.eeprom();
+        TForm1 form;
+        TForm2 progress(&form);
+        form.setProgressWindow(&progress);
+        form.show();
+        QVERIFY(chooseAndIdentify(form, path, unit));
+        {
+            const TableEdit edit(*form.mainTable());
+            form.mainTable()->setSlot(40, 200);
+        }
+        QVERIFY(unit.waitForEvent("quick-write", 3000));
+        unit.clearLog();
+        form.ActionReadCoverter->trigger();
+        QVERIFY(unit.waitForEvent("read", 3000));
+        QCOMPARE(int(form.mainTable()->slot(40)), 200); // the working memory's
+        QVERIFY(form.unstoredEdits());
+        QVERIFY2(form.windowTitle().contains("edits not stored in the unit"), qPrintable(form.windowTitle()));
+        sink.replies = {1};
+        form.close();
+        QCOMPARE(sink.questions.size(), 1);
+        QVERIFY(!form.isVisible());
+        QCOMPARE(countEvents(unit, "write"), 0);
+        QVERIFY(unit.eeprom() == stored);
+    }
+
+    // "Store in the unit" that fails (the unit stops echoing) keeps the
+    // window open and the edits marked; the next close asks again.
+    void failedStoreKeepsAsking()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        sim::Emulator unit;
+        const QString path = QString::fromStdString(unit.start());
+        TForm1 form;
+        TForm2 progress(&form);
+        form.setProgressWindow(&progress);
+        form.show();
+        QVERIFY(chooseAndIdentify(form, path, unit));
+        {
+            const TableEdit edit(*form.mainTable());
+            form.mainTable()->setSlot(40, 200);
+        }
+        QVERIFY(unit.waitForEvent("quick-write", 3000));
+        sim::Config silent = unit.config();
+        silent.echoStopAt = 5;
+        unit.setConfig(silent);
+        sink.replies = {0};
+        form.close();
+        QCOMPARE(sink.questions.size(), 1);
+        QVERIFY(form.isVisible());
+        QVERIFY(form.unstoredEdits());
+        QVERIFY2(form.windowTitle().contains("edits not stored in the unit"), qPrintable(form.windowTitle()));
+        sink.replies = {2};
+        form.close();
+        QCOMPARE(sink.questions.size(), 2);
+        QVERIFY(form.isVisible());
+        sink.replies = {1};
+        form.close();
+        QVERIFY(!form.isVisible());
+    }
+
+    // A file of another size than a table's is taken as the format allows,
+    // and the status line says what it was.
+    void loadingAFileOfAnotherSizeSaysSo_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("table") << 392 << QString();
+        QTest::newRow("older points-only file") << 256 << QString();
+        QTest::newRow("3-byte text") << 3 << "x.tab holds 3 bytes: not a full table; the rest is set to 0";
+        QTest::newRow("100 bytes") << 100 << "x.tab holds 100 bytes: not a full table; the rest is set to 0";
+        QTest::newRow("600 bytes") << 600
+                                   << "x.tab holds 600 bytes: not a table of this unit; its first 392 bytes were taken";
+    }
+    void loadingAFileOfAnotherSizeSaysSo()
+    {
+        QFETCH(int, size);
+        QFETCH(QString, status);
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        QTemporaryDir dir;
+        QFile f(dir.filePath("x.tab"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(size, '\x21'));
+        f.close();
+        TForm1 form;
+        form.statusBar()->clearMessage();
+        QVERIFY(form.tableCommands->openTab(*form.mainTable(), 1, f.fileName()));
+        QCOMPARE(form.statusBar()->currentMessage(), status);
+        QVERIFY(sink.messages.isEmpty());
     }
 };
 

@@ -17,6 +17,10 @@
 #include <algorithm>
 #include <memory>
 
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include "app/Unit1.h"
 #include "table/Backup.h"
 #include "app/WindowTestHelpers.h"
@@ -77,6 +81,45 @@ class TestWindowLink : public QObject {
 private slots:
     void initTestCase() { QVERIFY(QDir::setCurrent(workDir_.path())); }
     void init() { startAfresh(); }
+
+    // A port that does not open says why, after the window's own words.
+    void portThatDoesNotOpenSaysWhy_data()
+    {
+        QTest::addColumn<QString>("port"); // "<held>": a pty this test holds exclusively
+        QTest::addColumn<QString>("why");
+        QTest::newRow("gone") << "/dev/ttyUSB-no-such" << "/dev/ttyUSB-no-such is gone";
+        QTest::newRow("not a serial port") << "/dev/null" << "/dev/null is not a serial port";
+        QTest::newRow("a folder") << "/tmp" << "/tmp is not a serial port";
+        QTest::newRow("held exclusively") << "<held>" << "is held by another program";
+    }
+    void portThatDoesNotOpenSaysWhy()
+    {
+        QFETCH(QString, port);
+        QFETCH(QString, why);
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        int master = -1, slave = -1;
+        const auto closePty = qScopeGuard([&] {
+            if (slave >= 0)
+                ::close(slave);
+            if (master >= 0)
+                ::close(master);
+        });
+        if (port == "<held>") {
+            char name[256] = {};
+            QVERIFY(::openpty(&master, &slave, name, nullptr, nullptr) == 0);
+            QVERIFY(::ioctl(slave, TIOCEXCL) == 0);
+            port = QString::fromLatin1(name);
+        }
+        TForm1 form;
+        form.choosePort(port);
+        QCOMPARE(sink.messages.size(), 1);
+        const QString &message = sink.messages.front();
+        QVERIFY2(message.startsWith(QString::fromUtf8("Try again!\nПопробуйте еще раз!\n\n")), qPrintable(message));
+        QVERIFY2(message.contains(why), qPrintable(message));
+        QVERIFY2(message.contains(QString::fromUtf8("Попробуйте")), qPrintable(message));
+        QVERIFY(!form.ActionReadCoverter->isEnabled());
+    }
 
     // However live data stops, the unit gets its correction 0 before the
     // stream stop, the autocorrection button comes up and the MAF limit locks.

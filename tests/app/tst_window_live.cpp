@@ -79,6 +79,37 @@ private slots:
     void initTestCase() { QVERIFY(QDir::setCurrent(workDir_.path())); }
     void init() { startAfresh(); }
 
+    // Every recording is on disk as it arrives, in the log file format,
+    // whether or not the user saves it; the status line names the file.
+    void recordingKeptWithoutASave()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        QDir(QStringLiteral("recordings")).removeRecursively();
+        sim::Emulator unit;
+        const QString path = QString::fromStdString(unit.start());
+        TForm1 form;
+        QVERIFY(chooseAndIdentify(form, path, unit));
+        form.ActionStart->trigger();
+        QVERIFY(QTest::qWaitFor([&] { return form.log()->count() > 50; }, 10000));
+        const QString kept = form.log()->keptRecording();
+        QVERIFY(kept.startsWith(QDir::current().filePath("recordings/")));
+        QCOMPARE(form.statusBar()->currentMessage(),
+                 "Recording kept in " + QDir::toNativeSeparators("recordings/" + QFileInfo(kept).fileName()));
+        form.ActionStopExecute();
+        QVERIFY(form.log()->saveToFile(QStringLiteral("saved.log")));
+        QFile keptFile(kept), savedFile(QStringLiteral("saved.log"));
+        QVERIFY(keptFile.open(QIODevice::ReadOnly) && savedFile.open(QIODevice::ReadOnly));
+        const QByteArray k = keptFile.readAll(), v = savedFile.readAll();
+        QCOMPARE(k.size(), 15 + 15 * form.log()->count());
+        QCOMPARE(k.size(), v.size());
+        QCOMPARE(k.left(15), v.left(15));
+        // Byte for byte but the columns computed after the stream (O2SM, LogCorr).
+        for (int i = 15; i < k.size(); i += 15)
+            QCOMPARE(k.mid(i, 12), v.mid(i, 12));
+        QVERIFY(sink.messages.isEmpty());
+    }
+
     void createdWithLiveControls()
     {
         RecordingSink sink;

@@ -53,7 +53,10 @@ private slots:
         QTest::newRow("no blanks") << QByteArray("0003AABBCC0001DD") << two << -1;
         QTest::newRow("lines and lower case") << QByteArray("0003\r\naabbcc\r\n0001dd") << two << -1;
         QTest::newRow("stops at other text") << QByteArray("0003 AA zz BB") << QByteArray("\x00\x03\xAA", 3) << 8;
-        QTest::newRow("odd digit count") << QByteArray("ABC") << QByteArray("\xAB\x0C", 2) << -1;
+        // A digit without its pair is where the file was cut: reading stops there.
+        QTest::newRow("last pair cut") << QByteArray("ABC") << QByteArray("\xAB", 1) << 2;
+        QTest::newRow("last pair cut, blanks") << QByteArray("00 02 55 6") << QByteArray("\x00\x02\x55", 3) << 9;
+        QTest::newRow("lone digit inside") << QByteArray("00 1 DD") << QByteArray("\x00", 1) << 3;
         QTest::newRow("empty") << QByteArray() << QByteArray() << -1;
         QTest::newRow("blanks only") << QByteArray(" \r\n\t") << QByteArray() << -1;
     }
@@ -185,6 +188,10 @@ private slots:
         QTest::newRow("no pairs at all") << QByteArray("firmware v2.3\n00 01 DD") << "line 1 holds text";
         QTest::newRow("pairs stop early") << QByteArray("00 02 11 22 zz 00 01 DD") << "line 1 holds text";
         QTest::newRow("text after the last block") << QByteArray("00 01 DD\n00 01 EE\n; end\n") << "line 3 holds text";
+        QTest::newRow("last pair cut") << QByteArray("00 02 55 6") << "line 1 holds text";
+        QTest::newRow("last pair cut, no blanks") << QByteArray("0002556") << "line 1 holds text";
+        QTest::newRow("stray letter after the last pair") << QByteArray("00 01 DD\nx") << "line 2 holds text";
+        QTest::newRow("end-of-file mark after the last pair") << QByteArray("00 01 DD\x1A") << "line 1 holds text";
     }
     void damagedFileRefusedBeforeAnythingIsSent()
     {

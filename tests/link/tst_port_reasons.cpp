@@ -139,9 +139,25 @@ private slots:
         QCOMPARE(c.problem, ports::Problem::NoPermission);
         QCOMPARE(c.group, groupName);
         const QString en = ports::reasonText(c, true);
+        if (groupName == "root") // a machine without a tty group: only root may open it
+            return;
         QVERIFY2(en.contains(QStringLiteral("belongs to the group \"%1\"").arg(groupName)), qPrintable(en));
         QVERIFY2(en.contains(QStringLiteral("sudo usermod -aG %1 $USER").arg(groupName)), qPrintable(en));
         QVERIFY(ports::reasonText(c, false).contains(QStringLiteral("sudo usermod -aG %1 $USER").arg(groupName)));
+    }
+
+    // A device only root may open (owned by root, mode 600): joining the
+    // group root is no advice; the usual grant is named instead.
+    void onlyRootMayOpen()
+    {
+        ports::Check c = ports::explain("/dev/ttyUSB0", EACCES);
+        c.group = "root";
+        for (bool english : {true, false}) {
+            const QString text = ports::reasonText(c, english);
+            QVERIFY2(!text.contains("-aG root"), qPrintable(text));
+            QVERIFY2(text.contains("dialout") && text.contains("udev"), qPrintable(text));
+        }
+        QVERIFY(ports::reasonText(c, true).contains("only root may open it"));
     }
 
     // What the kernel's device tree tells of a port.
@@ -149,23 +165,29 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("description");
-        QTest::newRow("USB adapter") << "/dev/ttyUSB0" << "FTDI FT232R USB UART (0403:6001)";
-        QTest::newRow("USB without names") << "/dev/ttyACM0" << "USB adapter (2341:0043)";
-        QTest::newRow("Bluetooth") << "/dev/rfcomm0" << "Bluetooth";
-        QTest::newRow("built in") << "/dev/ttyS0" << "built-in serial port";
-        QTest::newRow("unknown") << "/dev/pts/7" << "";
+        QTest::addColumn<QByteArray>("product"); // as the adapter reports it
+        const QByteArray product("FT232R USB UART");
+        QTest::newRow("USB adapter") << "/dev/ttyUSB0" << "FTDI FT232R USB UART (0403:6001)" << product;
+        // A carriage return or tab from the device would break the listing's line.
+        QTest::newRow("control characters") << "/dev/ttyUSB0" << "FTDI FT232R USB UART (0403:6001)"
+                                            << QByteArray("FT232R\r USB\tUART\x1b");
+        QTest::newRow("USB without names") << "/dev/ttyACM0" << "USB adapter (2341:0043)" << product;
+        QTest::newRow("Bluetooth") << "/dev/rfcomm0" << "Bluetooth" << product;
+        QTest::newRow("built in") << "/dev/ttyS0" << "built-in serial port" << product;
+        QTest::newRow("unknown") << "/dev/pts/7" << "" << product;
     }
     void descriptions()
     {
         QFETCH(QString, path);
         QFETCH(QString, description);
+        QFETCH(QByteArray, product);
         QTemporaryDir sys;
         // ttyUSB0: interface folder under the USB device that has the names.
         const QString ftdi = sys.filePath("devices/pci0/usb1/1-1");
         writeFile(ftdi + "/idVendor", "0403");
         writeFile(ftdi + "/idProduct", "6001");
         writeFile(ftdi + "/manufacturer", "FTDI");
-        writeFile(ftdi + "/product", "FT232R USB UART");
+        writeFile(ftdi + "/product", product);
         QDir().mkpath(ftdi + "/1-1:1.0/ttyUSB0");
         const QString arduino = sys.filePath("devices/pci0/usb1/1-2");
         writeFile(arduino + "/idVendor", "2341");

@@ -586,7 +586,7 @@ void TestLogModel::saveFailureKeepsTheOldFile()
     // A folder that does not exist: the file cannot be created.
     sink.messages.clear();
     QVERIFY(!rig.log.saveToFile(dir.filePath(QStringLiteral("no/such/x"))));
-    QCOMPARE(sink.messages, QStringList{QStringLiteral("Log file save error")});
+    QCOMPARE(sink.messages, QStringList{QStringLiteral("Log file save error\n\nNo such file or directory")});
     // A good save over an old log replaces it whole, leaving no stray files.
     const QString path = dir.filePath(QStringLiteral("old.log"));
     writeAll(path, QByteArray("previous"));
@@ -659,7 +659,7 @@ void TestLogModel::csvFailures()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("no/such/x.csv"));
     QVERIFY(!logcsv::exportCsv(rig.log, path));
-    QCOMPARE(sink.messages, QStringList{QStringLiteral("CSV file save error")});
+    QCOMPARE(sink.messages, QStringList{QStringLiteral("CSV file save error\n\nNo such file or directory")});
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot), QStringList{});
 }
 

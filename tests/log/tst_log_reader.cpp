@@ -2,6 +2,11 @@
 // real pseudo-terminal: records, bad frames, silence, unplugging.
 #include <QtTest>
 
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
+
 #include "link/Crc8.h"
 #include "link/Logthread_.h"
 #include "link/MessageSink.h"
@@ -97,6 +102,39 @@ int matchFrame(const TLogRecord &r, int previous, int ahead, int sensorType)
 class TestLogReader : public QObject {
     Q_OBJECT
 private slots:
+    // The disk refuses the recording's bytes part-way (a file-size limit
+    // stands for a full disk): one message, the keeping stops, the stream
+    // and the records in memory go on.
+    void diskErrorStopsOnlyTheKeeping()
+    {
+        QTemporaryDir dir;
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        Rig rig;
+        rig.log.setRecordingsFolder(dir.filePath("recordings"));
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit previous{};
+        ::getrlimit(RLIMIT_FSIZE, &previous);
+        rlimit lowered = previous;
+        lowered.rlim_cur = 15 + 15 * 30;
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &lowered) == 0);
+        const auto restore = qScopeGuard([&] {
+            ::setrlimit(RLIMIT_FSIZE, &previous);
+            std::signal(SIGXFSZ, previousHandler);
+        });
+        rig.start();
+        QVERIFY(rig.waitForRecords(200));
+        QVERIFY(rig.log.recording());
+        QCOMPARE(sink.messages.size(), 1);
+        QVERIFY2(sink.messages.front().contains("File too large"), qPrintable(sink.messages.front()));
+        QVERIFY2(sink.messages.front().contains(QString::fromUtf8("Запись больше не сохраняется")),
+                 qPrintable(sink.messages.front()));
+        rig.stop();
+        QVERIFY(rig.log.count() >= 200);
+        QVERIFY(QFileInfo(rig.log.keptRecording()).size() <= lowered.rlim_cur);
+        QCOMPARE(sink.messages.size(), 1);
+    }
+
     void frameToRecord_data();
     void frameToRecord();
     void recordsFollowTheStream();

@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "table/Backup.h"
 
 namespace {
@@ -61,7 +64,8 @@ private slots:
         QCOMPARE(backup::newest(folder, "2.4"), QString());
         const backup::Result other = backup::save(folder, image(3), "2.4", kWhen.addSecs(-60));
         QCOMPARE(backup::newest(folder, "2.4"), other.path);
-        QCOMPARE(backup::newest(folder), second.path);
+        // Newest by when it was written, whatever its name says.
+        QCOMPARE(backup::newest(folder), other.path);
     }
 
     // The 201st backup removes the oldest; other files in the folder stay.
@@ -86,6 +90,73 @@ private slots:
         QVERIFY(QFile::exists(QDir(dir.path()).filePath(backup::fileName(kWhen.addSecs(1), "2.3"))));
         QVERIFY(QFile::exists(mine.fileName()));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 201);
+    }
+
+    // Sixteen programs backing up in the same second (the window and
+    // tarvix-cli share the folder): sixteen files, each with its own table.
+    void concurrentBackupsKeepEveryOne()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("backups");
+        QVERIFY(QDir().mkpath(folder));
+        int gate[2];
+        QVERIFY(::pipe(gate) == 0);
+        QList<pid_t> children;
+        for (int i = 0; i < 16; ++i) {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                ::close(gate[1]);
+                char go;
+                [[maybe_unused]] ssize_t n = ::read(gate[0], &go, 1); // all start together
+                ::_exit(backup::save(folder, image(char(i)), "2.3", kWhen).ok ? 0 : 1);
+            }
+            children.append(child);
+        }
+        ::close(gate[0]);
+        ::close(gate[1]); // releases them
+        for (pid_t child : children) {
+            int status = 0;
+            QCOMPARE(::waitpid(child, &status, 0), child);
+            QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        const QStringList names = QDir(folder).entryList(QDir::Files);
+        QCOMPARE(names.size(), 16);
+        QSet<QByteArray> tables;
+        for (const QString &name : names)
+            tables.insert(contents(QDir(folder).filePath(name)));
+        QCOMPARE(tables.size(), 16);
+    }
+
+    // Pruning goes by when backups were written, not by the date in their
+    // names, removes only files of exactly the program's form and size, and
+    // never the backup just written.
+    void pruningKeepsWhatIsNotOurs()
+    {
+        QTemporaryDir dir;
+        const QDir folder(dir.path());
+        const auto put = [&](const QString &name, const QByteArray &bytes, const QDateTime &written) {
+            QFile f(folder.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+            QVERIFY(f.setFileTime(written, QFileDevice::FileModificationTime));
+        };
+        const QDateTime longAgo(QDate(2020, 1, 1), QTime(0, 0));
+        // Dated ahead (a clock once wrong, a copied folder) but written long ago.
+        put("2099-01-01_00-00-00_fw2.3.tab", image(1), longAgo);
+        put("2099-01-01_00-00-01_fw2.3.tab", image(2), longAgo.addSecs(1));
+        // The user's own files, named like backups.
+        put("2024-05-01_10-00-00_my engine tune.tab", image(3), longAgo);
+        put("2024-05-01_10-00-00_fw2.3.tab.bak", image(4), longAgo);
+        put("2024-05-01_10-00-01_fw2.3.tab", QByteArray(), longAgo); // empty: not a backup
+        const backup::Result r = backup::save(dir.path(), image(5), "2.3", kWhen, 1);
+        QVERIFY(r.ok);
+        QCOMPARE(contents(r.path), image(5));
+        QCOMPARE(backup::newest(dir.path(), "2.3"), r.path);
+        QCOMPARE(backup::newest(dir.path()), r.path);
+        QStringList left = folder.entryList(QDir::Files);
+        left.sort();
+        QCOMPARE(left, (QStringList{"2024-05-01_10-00-00_fw2.3.tab.bak", "2024-05-01_10-00-00_my engine tune.tab",
+                                    "2024-05-01_10-00-01_fw2.3.tab", QFileInfo(r.path).fileName()}));
     }
 
     // A file standing where the folder should be: the backup fails and says where.

@@ -224,7 +224,7 @@ void TestTableFile::saveFailures()
     Fixture f;
     // No folder to write into.
     QVERIFY(!saveTabFile(f.t, f.path("nowhere/x"), 1));
-    QCOMPARE(f.sink.messages, QStringList{"Tab file save error"});
+    QCOMPARE(f.sink.messages, QStringList{"Tab file save error\n\nNo such file or directory"});
     QCOMPARE(f.t.lastFileName(), QString());
 
     // A folder stands where the file would go: it cannot be replaced and
@@ -233,7 +233,7 @@ void TestTableFile::saveFailures()
     QVERIFY(QDir(f.dir.path()).mkdir("taken.tab"));
     QVERIFY(writeFile(f.path("taken.tab/inner"), "keep"));
     QVERIFY(!saveTabFile(f.t, f.path("taken"), 1));
-    QCOMPARE(f.sink.messages, QStringList{"Can't delete file before saving"});
+    QCOMPARE(f.sink.messages, QStringList{"Can't delete file before saving\n\n" + f.path("taken.tab") + " is not a file"});
     QCOMPARE(readFile(f.path("taken.tab/inner")), QByteArray("keep"));
 
     // A save over an existing file replaces it whole and leaves no temporary file.
