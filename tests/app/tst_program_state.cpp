@@ -150,6 +150,62 @@ private slots:
         QVERIFY2(sink.messages.isEmpty(), qPrintable(sink.messages.join('|')));
     }
 
+    // Each checked field at the edges of its range: the last value inside is
+    // taken (and written back at close), the first outside keeps the default
+    // and is reported.
+    void eachFieldAtItsEdges_data()
+    {
+        QTest::addColumn<int>("offset"); // of the field in the file
+        QTest::addColumn<int>("size");   // 1: a flag byte, 2: a big-endian word
+        QTest::addColumn<int>("value");
+        QTest::addColumn<bool>("taken");
+        const auto edges = [](const char *name, int offset, int size, int lastInside, int firstOutside) {
+            QTest::addRow("%s %d taken", name, lastInside) << offset << size << lastInside << true;
+            QTest::addRow("%s %d refused", name, firstOutside) << offset << size << firstOutside << false;
+        };
+        edges("language", 0, 1, 0, 2); // 0 Russian: English is the default
+        edges("O2 display", 1, 1, 0, 2);
+        edges("F9", 2, 1, 1, 2);
+        edges("TPS display", 3, 1, 1, 2);
+        edges("delta", 4, 2, 255, 256);
+        edges("O2 reference", 6, 2, 255, 256);
+        edges("TPS minimum", 8, 2, 255, 256);
+        edges("TPS maximum", 10, 2, 255, 256);
+        edges("TrackBarB", 12, 2, 1, 0);
+        edges("TrackBarB", 12, 2, 999, 1001);
+        edges("TrackBarT", 14, 2, 10, 9);
+        edges("TrackBarT", 14, 2, 999, 1001);
+        edges("window start", 20, 2, 255, 256);
+        edges("TrackBarB copy", 24, 2, 1, 0);
+        edges("TrackBarT copy", 26, 2, 10, 9);
+    }
+    void eachFieldAtItsEdges()
+    {
+        QFETCH(int, offset);
+        QFETCH(int, size);
+        QFETCH(int, value);
+        QFETCH(bool, taken);
+        QTemporaryDir dir;
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QByteArray file = kDefaults;
+        if (size == 1)
+            file[offset] = char(value);
+        else
+            file.replace(offset, 2, QByteArray(1, char(value >> 8)) + QByteArray(1, char(value & 0xFF)));
+        QVERIFY(writeFile("config.cfg", file));
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        {
+            TForm1 form;
+            const QString shown = form.statusBar()->currentMessage();
+            QCOMPARE(shown, taken ? QString() : QStringLiteral("1 settings of config.cfg out of range kept their defaults"));
+            form.close();
+        }
+        const QByteArray written = readFile("config.cfg");
+        QCOMPARE(written.mid(offset, size).toHex(), (taken ? file : kDefaults).mid(offset, size).toHex());
+        QVERIFY2(sink.messages.isEmpty(), qPrintable(sink.messages.join('|')));
+    }
+
     // The settings, log and firmware dialogs go through the same seam as
     // the table's: their filters and proposed names, and a cancel does nothing.
     void dialogsOfTheWindow()

@@ -82,6 +82,31 @@ private slots:
     void initTestCase() { QVERIFY(QDir::setCurrent(workDir_.path())); }
     void init() { startAfresh(); }
 
+    // A unit that answers with another device id gets neither the sensor
+    // record query nor a table read, and the window's table stays as it was.
+    void incompatibleUnitIsNotRead()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        sim::Config config;
+        config.identifyReply = {0, 7, 1, 23, 1, 3, 0x3E, 0x80};
+        sim::Emulator unit(config);
+        const QString path = QString::fromStdString(unit.start());
+        TForm1 form;
+        form.mainTable()->setSlot(30, 99);
+        const QByteArray before = form.mainTable()->imageBytes(1);
+        const int steps = form.mainTable()->history().count();
+        form.choosePort(path);
+        QVERIFY(unit.waitForEvent("identify", 5000));
+        QCOMPARE(unit.events(), std::vector<std::string>{"identify"});
+        QCOMPARE(form.mainTable()->imageBytes(1).toHex(), before.toHex());
+        QCOMPARE(form.mainTable()->history().count(), steps);
+        QCOMPARE(sink.messages.size(), 1);
+        QVERIFY2(sink.messages.front().contains("DEVICE_ID=7"), qPrintable(sink.messages.front()));
+        QVERIFY(!form.ActionReadCoverter->isEnabled());
+        QVERIFY(!form.ActionWriteConverter->isEnabled());
+    }
+
     // A port that does not open says why, after the window's own words.
     void portThatDoesNotOpenSaysWhy_data()
     {

@@ -73,6 +73,27 @@ private slots:
         QCOMPARE(ports::check("/dev/ttyUSB-not-there").problem, ports::Problem::Gone);
     }
 
+    // A port that vanished under its name (the adapter unplugged as it was
+    // opened) is gone, told in words, not in the system's raw error.
+    void vanishedPortIsGone_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("raw");
+        QTest::newRow("ENOENT") << ENOENT << "No such file or directory";
+        QTest::newRow("ENODEV") << ENODEV << "No such device";
+        QTest::newRow("ENXIO") << ENXIO << "No such device or address";
+    }
+    void vanishedPortIsGone()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, raw);
+        QCOMPARE(ports::explain("/dev/ttyUSB3", code).problem, ports::Problem::Gone);
+        const QString text = portErrorText(EComPort("cannot open /dev/ttyUSB3", EComPort::CannotOpen, code, "/dev/ttyUSB3"));
+        QVERIFY2(text.contains("/dev/ttyUSB3 is gone: the adapter is unplugged"), qPrintable(text));
+        QVERIFY2(text.contains(QString::fromUtf8("/dev/ttyUSB3 отсутствует")), qPrintable(text));
+        QVERIFY2(!text.contains(raw), qPrintable(text));
+    }
+
     // Held by another open of this very process (exclusive, as the window
     // holds its port): busy even for root, and the holder is named.
     void busyWhileHeldExclusively()

@@ -64,6 +64,21 @@ struct Rig {
 class TestTransfer : public QObject {
     Q_OBJECT
 private slots:
+    // The unit's end of the line closed (unplugged) before a quick write:
+    // the write says the port was lost, not that it does not open.
+    void writeOnALostPortSaysLost()
+    {
+        Rig rig;
+        load(rig.table, pattern(3));
+        rig.unit.stop(); // the pseudo-terminal's far end is gone
+        QVERIFY(transfer::quickWrite(rig.table, rig.channel) != transfer::Outcome::Done);
+        QCOMPARE(rig.sink.messages.size(), 1);
+        const QString &message = rig.sink.messages.front();
+        QVERIFY2(message.startsWith("The COM port was lost"), qPrintable(message));
+        QVERIFY2(message.contains(QString::fromUtf8("COM порт потерян")), qPrintable(message));
+        QVERIFY2(!message.contains("doesn't open"), qPrintable(message));
+    }
+
     void init() { transfer::firmwareGeneration() = 0; }
 
     void identifyKeepsValuesInTheTable()

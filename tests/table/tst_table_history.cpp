@@ -58,6 +58,26 @@ QByteArray readFile(const QString &path)
 class TestTableHistory : public QObject {
     Q_OBJECT
 private slots:
+    // A change made outside any edit (the table set directly) is recorded
+    // when the next edit starts, so one undo returns exactly to it, not
+    // past it to the state before.
+    void editRecordsAStateTheHistoryLacks()
+    {
+        Table t;
+        t.takeSnapshot();
+        const QByteArray start = t.imageBytes(1);
+        t.setSlot(10, 111);
+        const QByteArray outside = t.imageBytes(1);
+        {
+            const TableEdit edit(t);
+            t.setSlot(20, 222);
+        }
+        QVERIFY(t.undo());
+        QCOMPARE(t.imageBytes(1).toHex(), outside.toHex());
+        QVERIFY(t.undo());
+        QCOMPARE(t.imageBytes(1).toHex(), start.toHex());
+    }
+
     void undoWrapsToNewestAndRedoStays();
     void snapshotAfterUndoIsLinkedIn();
     void emptyHistoryDoesNothing();

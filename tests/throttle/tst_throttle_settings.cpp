@@ -3,6 +3,8 @@
 // calibration record bytes and the pedal calibration.
 #include <QtTest>
 
+#include "throttle/CorrectionWindow.h"
+
 #include "table/Table_iat_ect_corr.h"
 #include "throttle/SensorRecord.h"
 #include "throttle/ThrottleSettings.h"
@@ -182,6 +184,37 @@ private slots:
         QCOMPARE(t.slot(274), 250);
         QCOMPARE(t.slot(273), 20);
         QCOMPARE(t.slot(275), 180);
+    }
+
+    // Choosing an auxiliary mode with manual borders already down: the live
+    // correction left from the mode before goes back to 0 while that mode is
+    // still in force (the unit is told), and the auxiliary pair is kept as
+    // it was, so a later correction moves it from there.
+    void auxiliaryModeStartsFromZero()
+    {
+        Table t;
+        const int pair[4] = {20, 150, 180, 60};
+        for (int k = 0; k < 4; ++k)
+            t.setSlot(tbl::kSlotAuxFirst + k, pair[k]);
+        CorrectionWindow w(t);
+        w.setManualBorders(true);
+        w.setEditMode(EditMain);
+        w.setCorrection(6);
+        QStringList told;
+        QObject::connect(&w, &CorrectionWindow::correctionChanged, [&](int value, bool live) {
+            told << QStringLiteral("correction %1 %2").arg(value).arg(live ? "live" : "pair");
+        });
+        QObject::connect(&w, &CorrectionWindow::editModeChanged, [&](int mode) {
+            told << QStringLiteral("mode %1").arg(mode);
+        });
+        w.setEditMode(EditAuxMin);
+        QCOMPARE(told, (QStringList{"correction 0 live", QStringLiteral("mode %1").arg(EditAuxMin)}));
+        QCOMPARE(w.correction(), 0);
+        for (int k = 0; k < 4; ++k)
+            QCOMPARE(t.slot(tbl::kSlotAuxFirst + k), pair[k]);
+        w.setCorrection(4);
+        QCOMPARE(t.slot(tbl::kSlotAuxFirst + 1), 154);
+        QCOMPARE(t.slot(tbl::kSlotAuxFirst + 3), 60);
     }
 
     void calibrationRecordBytes_data()
