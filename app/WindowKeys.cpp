@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+#include <QTimer>
 
 #include "table/Table_iat_ect_corr.h"
 
@@ -44,6 +45,7 @@ bool spinBoxKey(int k)
 WindowKeys::WindowKeys(QWidget *window, Table &table, WindowKeyCommands commands)
     : QObject(window), window_(window), table_(table), c_(std::move(commands))
 {
+    clock_.start();
     qApp->installEventFilter(this);
 }
 
@@ -64,6 +66,8 @@ bool WindowKeys::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
     if (type == QEvent::WindowDeactivate && watched == window_) {
+        // Its releases will not reach this window.
+        endAllGestures();
         endArrowEdit();
         return false;
     }
@@ -78,10 +82,88 @@ bool WindowKeys::eventFilter(QObject *watched, QEvent *event)
     if (receiver != (focus && focus->window() == window_ ? focus : window_))
         return false;
     auto *key = static_cast<QKeyEvent *>(event);
-    return type == QEvent::KeyPress ? keyPressed(receiver, key) : keyReleased(key);
+    if (type == QEvent::KeyRelease)
+        return keyReleased(key);
+    const int k = key->key();
+    // Enter held in a control (the port chooser) would open the port again and again.
+    if (k == Qt::Key_Return || k == Qt::Key_Enter)
+        return continuesHold(key, false);
+    const bool arrow = isArrow(k);
+    bool repeat = key->isAutoRepeat();
+    if (held_.count(k)) {
+        repeat = continuesHold(key, arrow);
+    } else if (arrow) {
+        // Another arrow while one's release is pending: that gesture ends first.
+        for (auto &[other, h] : held_)
+            if (h.arrow && h.releasedAt >= 0) {
+                endGesture(other);
+                break;
+            }
+    }
+    if (!keyPressed(receiver, key, repeat)) {
+        // Not the window's key: the control has it, and its release too.
+        if (!repeat)
+            held_.erase(k);
+        return false;
+    }
+    if (!held_.count(k))
+        continuesHold(key, arrow);
+    return true;
 }
 
-bool WindowKeys::keyPressed(QWidget *receiver, QKeyEvent *key)
+qint64 WindowKeys::eventTime(const QKeyEvent *key) const
+{
+    // The system's time of the event, where it gives one: a busy window
+    // handles a release and the press after it late, but their times keep
+    // the gap the keyboard made.
+    return key->timestamp() != 0 ? qint64(key->timestamp()) : clock_.elapsed();
+}
+
+bool WindowKeys::continuesHold(QKeyEvent *key, bool arrow)
+{
+    const int k = key->key();
+    auto it = held_.find(k);
+    bool continues = key->isAutoRepeat();
+    if (it != held_.end()) {
+        if (it->second.releasedAt >= 0)
+            continues = continues || eventTime(key) - it->second.releasedAt < kReleaseGapMs;
+        it->second.gapTimer->stop();
+        it->second.releasedAt = -1;
+        return continues;
+    }
+    Held &h = held_[k];
+    h.arrow = arrow;
+    h.gapTimer = std::make_unique<QTimer>();
+    h.gapTimer->setSingleShot(true);
+    h.gapTimer->setInterval(kReleaseGapMs);
+    connect(h.gapTimer.get(), &QTimer::timeout, this, [this, k] { endGesture(k); });
+    return continues;
+}
+
+void WindowKeys::endGesture(int k)
+{
+    const auto it = held_.find(k);
+    if (it == held_.end())
+        return;
+    const bool arrow = it->second.arrow;
+    // The timer may be the one whose timeout runs this.
+    it->second.gapTimer.release()->deleteLater();
+    held_.erase(it);
+    // A release acts only while the window's arrow edit is open.
+    if (!arrow || !arrowKey_)
+        return;
+    c_.arrowReleased(k == Qt::Key_Up || k == Qt::Key_Down);
+    if (k == arrowKey_)
+        endArrowEdit();
+}
+
+void WindowKeys::endAllGestures()
+{
+    while (!held_.empty())
+        endGesture(held_.begin()->first);
+}
+
+bool WindowKeys::keyPressed(QWidget *receiver, QKeyEvent *key, bool repeat)
 {
     const int k = key->key();
     const Qt::KeyboardModifiers mods = key->modifiers();
@@ -96,7 +178,7 @@ bool WindowKeys::keyPressed(QWidget *receiver, QKeyEvent *key)
         const bool vertical = k == Qt::Key_Up || k == Qt::Key_Down;
         if (!onDashboard)
             return !vertical; // Left and Right never reach a control; Up and Down do off the dashboard
-        if (!key->isAutoRepeat() && !arrowKey_) {
+        if (!repeat && !arrowKey_) {
             arrowKey_ = k;
             table_.beginEdit();
         }
@@ -109,7 +191,7 @@ bool WindowKeys::keyPressed(QWidget *receiver, QKeyEvent *key)
                          || ((k == Qt::Key_F8 || k == Qt::Key_F9) && onDashboard);
     if (!handled)
         return false;
-    if (key->isAutoRepeat())
+    if (repeat)
         return true;
     switch (k) {
     case Qt::Key_Delete:
@@ -153,13 +235,13 @@ bool WindowKeys::keyPressed(QWidget *receiver, QKeyEvent *key)
 bool WindowKeys::keyReleased(QKeyEvent *key)
 {
     const int k = key->key();
-    if (!isArrow(k))
-        return false;
-    // Auto-repeat comes as release and press pairs: the edit goes on.
-    if (key->isAutoRepeat() || !arrowKey_)
-        return arrowKey_ != 0;
-    c_.arrowReleased(k == Qt::Key_Up || k == Qt::Key_Down);
-    if (k == arrowKey_)
-        endArrowEdit();
-    return true;
+    const auto it = held_.find(k);
+    // Auto-repeat comes as release and press pairs: the gesture goes on. Any
+    // other release starts the gap after which the gesture ends, unless the
+    // key comes down again first.
+    if (it != held_.end() && !key->isAutoRepeat() && it->second.releasedAt < 0) {
+        it->second.releasedAt = eventTime(key);
+        it->second.gapTimer->start();
+    }
+    return isArrow(k) && arrowKey_ != 0;
 }

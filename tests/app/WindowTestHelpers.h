@@ -7,6 +7,7 @@
 #include <QList>
 
 #include "app/Unit1.h"
+#include "app/WindowKeys.h"
 #include "ui/FileDialogs.h"
 #include "link/TableTransfer.h"
 #include "sim/Emulator.h"
@@ -79,16 +80,50 @@ inline QWidget *focusOn(QWidget *control)
     return QApplication::focusWidget();
 }
 
+// Waits until every window's held keys have come up for good: a key's
+// gesture ends only once it has stayed up for a moment, so a second press
+// before that would continue the first.
+// key 0: every key.
+inline bool waitForKeysUp(int key = 0, int timeoutMs = 5000)
+{
+    return QTest::qWaitFor(
+        [key] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                for (WindowKeys *keys : w->findChildren<WindowKeys *>())
+                    if (key ? keys->holding(key) : keys->holding())
+                        return false;
+            return true;
+        },
+        timeoutMs);
+}
+
 // A key as the keyboard sends it: to the control that has the focus.
 inline void pressKey(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
 {
     QTest::keyPress(QApplication::focusWidget(), Qt::Key(key), mods);
 }
+// The release, and the end of the key's gesture.
 inline void releaseKey(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
 {
     QTest::keyRelease(QApplication::focusWidget(), Qt::Key(key), mods);
+    QVERIFY(waitForKeysUp(key));
 }
 inline void clickKey(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
 {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), mods);
+    QVERIFY(waitForKeysUp(key));
+}
+
+// A key held down as X delivers it when its repeat detection fails: press
+// and release pairs gapMs apart without the repeat flag, then the last release.
+inline void holdKeyWithoutRepeatFlag(int key, int pairs, Qt::KeyboardModifiers mods = Qt::NoModifier, int gapMs = 35)
+{
+    QTest::keyPress(QApplication::focusWidget(), Qt::Key(key), mods);
+    for (int i = 0; i < pairs; ++i) {
+        QTest::qWait(gapMs); // the key's repeat rate
+        QTest::keyRelease(QApplication::focusWidget(), Qt::Key(key), mods);
+        QTest::keyPress(QApplication::focusWidget(), Qt::Key(key), mods);
+    }
+    QTest::qWait(gapMs);
+    QTest::keyRelease(QApplication::focusWidget(), Qt::Key(key), mods);
 }

@@ -2,6 +2,8 @@
 // the focus): which command runs, and whether the control still sees the key.
 #include <QtTest>
 
+#include <algorithm>
+
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
@@ -239,6 +241,50 @@ private slots:
         QVERIFY(!form.ActionStop->isEnabled());
         QCOMPARE(probe->presses, 0);
         QVERIFY(sink.messages.isEmpty());
+    }
+
+    // S held down starts live data once, whether the platform marks its
+    // repeats or sends them as plain press and release pairs.
+    void heldSStartsOnce_data()
+    {
+        QTest::addColumn<bool>("flagged");
+        QTest::newRow("repeats flagged") << true;
+        QTest::newRow("repeats unflagged") << false;
+    }
+    void heldSStartsOnce()
+    {
+        QFETCH(bool, flagged);
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        form.choosePort(QString::fromLatin1(TForm1::kDemoUnitEntry));
+        sim::Emulator *unit = form.demoUnit();
+        QVERIFY(unit && unit->waitForEvent("read", 5000));
+        unit->clearLog();
+        auto *probe = new KeyProbe(form.MainTabSheet);
+        QWidget *focus = focusOn(probe);
+        if (flagged) {
+            QTest::keyPress(focus, Qt::Key_S);
+            for (int i = 0; i < 12; ++i) {
+                QKeyEvent release(QEvent::KeyRelease, Qt::Key_S, Qt::NoModifier, QStringLiteral("s"), true);
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_S, Qt::NoModifier, QStringLiteral("s"), true);
+                QApplication::sendEvent(focus, &release);
+                QApplication::sendEvent(focus, &press);
+            }
+            QTest::keyRelease(focus, Qt::Key_S);
+        } else {
+            holdKeyWithoutRepeatFlag(Qt::Key_S, 12);
+        }
+        QVERIFY(waitForKeysUp());
+        QVERIFY(unit->waitForEvent("stream-start", 5000));
+        QTRY_VERIFY_WITH_TIMEOUT(form.log()->count() > 5, 5000);
+        QVERIFY(form.ActionStop->isEnabled());
+        const auto events = unit->events();
+        QCOMPARE(std::count(events.begin(), events.end(), std::string("stream-start")), 1);
+        QCOMPARE(std::count(events.begin(), events.end(), std::string("stream-stop")), 0);
+        QCOMPARE(probe->presses, 0);
+        clickKey(Qt::Key_S);
+        QTRY_VERIFY_WITH_TIMEOUT(form.ActionStart->isEnabled(), 5000);
     }
 
     // A switches autotuning on and off with either kind of borders; F8, up or
