@@ -289,8 +289,11 @@ QString windowTitle(int language, bool unstoredEdits)
 {
     if (!unstoredEdits)
         return programName(language);
-    return programName(language) + (isEnglish(language) ? QStringLiteral(" — edits not stored in the unit")
-                                                        : QString::fromUtf8(" — правки не записаны в устройство"));
+    // The system adds the program's name to a title that does not end with
+    // it; ending with it, the title names the program once.
+    return (isEnglish(language) ? QStringLiteral("Edits not stored in the unit — ")
+                                : QString::fromUtf8("Правки не записаны в устройство — ")) +
+           programName(language);
 }
 
 QString mainPageTip(int language)

@@ -250,9 +250,19 @@ void Table::setBeginOfTableAsLearnedCommand(TWindowState &w)
 
 void Table::recordingStarted(TWindowState &w)
 {
-    setBeginningAsLearned(w.mafWindowStart, 0, false);
+    // The beginning of the table up to the window start counts as learned,
+    // as it always has, but at the values the curve holds: a Start must not
+    // redraw a curve shaped by hand, read from a unit or loaded from a file
+    // (the learned interpolation would draw lines between learned points
+    // over it). Nothing changes in the image, so nothing is sent.
+    const int n = clampInt(w.mafWindowStart, 0, 255);
+    learnedStart_ = n;
+    for (int i = 0; i <= n; ++i) {
+        learned_[at(i)] = image1_[at(i)];
+        lmarks_[at(i)] = 255;
+    }
     w.correction = 0;
-    quickWrite();
+    refresh();
 }
 
 void Table::applyCorrectionToWindow(int c, int a, int b, int mode)

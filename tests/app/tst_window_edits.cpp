@@ -4,6 +4,8 @@
 // give back the exact bytes on the window and on the unit.
 #include <QtTest>
 
+#include <cmath>
+
 #include <QStyleOptionSlider>
 
 #include <QAction>
@@ -309,6 +311,53 @@ private slots:
         QCOMPARE(rig.shown(), edited);
         rig.key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(rig.shown(), bytesOf(other));
+    }
+
+    // Start and Stop leave every point of the curve as it was, whether it
+    // was read from the unit, shaped by hand or loaded from a file, and
+    // send no table.
+    void startKeepsTheCurve_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::newRow("read") << "read";
+        QTest::newRow("hand-shaped") << "hand";
+        QTest::newRow("loaded") << "loaded";
+    }
+    void startKeepsTheCurve()
+    {
+        QFETCH(QString, source);
+        sim::Image image = unitImage();
+        for (int i = 0; i < 256; ++i) // a power curve between the learned points 50 and 100
+            image[size_t(i)] = std::uint8_t(std::nearbyint(255.0 * std::pow(i / 255.0, 1.7)));
+        Rig rig(image);
+        QVERIFY(rig.ok);
+        QTemporaryDir dir;
+        if (source == "hand") {
+            const TableEdit edit(rig.table());
+            for (int i = 1; i < 256; i += 7)
+                rig.table().setSlot(i, (i * 37) % 256);
+        } else if (source == "loaded") {
+            sim::Image file = image;
+            for (int i = 0; i < 256; ++i)
+                file[size_t(i)] = std::uint8_t(255 - (i * i) / 256);
+            QFile f(dir.filePath("curve.tab"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytesOf(file));
+            f.close();
+            QVERIFY(rig.form->tableCommands->openTab(rig.table(), 1, f.fileName()));
+        }
+        if (source != "read") // the edit or the load went to the unit
+            QVERIFY(rig.writes(1));
+        const QByteArray before = rig.shown();
+        QCOMPARE(rig.ram().toHex(), before.toHex());
+        rig.unit.clearLog();
+        rig.form->ActionStart->trigger();
+        QVERIFY(QTest::qWaitFor([&] { return rig.form->log()->count() > 20; }, 10000));
+        rig.form->ActionStop->trigger();
+        QVERIFY(rig.unit.waitForEvent("stream-stop", 5000));
+        QCOMPARE(rig.shown().left(256).toHex(), before.left(256).toHex());
+        QCOMPARE(rig.shown().toHex(), before.toHex());
+        QCOMPARE(rig.quickWrites(), 0);
     }
 
     // A held key is one gesture even where the platform does not mark its

@@ -411,13 +411,19 @@ void TestTableOperations::beginningCommandsWriteAndResetCorrection()
     QCOMPARE(f.t.history().count(), records + 2);
     QCOMPARE(f.t.history().record(f.t.history().current()).image1[0], 90);
 
-    w.mafWindowStart = 40; // live recording starts: up to the MAF window start, no correction
+    // Live recording starts: the beginning up to the MAF window start counts
+    // as learned at the values the curve holds; no point moves, nothing is sent.
+    w.mafWindowStart = 40;
     w.correction = 5;
+    f.t.setSlot(35, 77);
+    f.t.setSlot(120, 3); // a hand-made kink beyond the learned points
+    const QByteArray before = f.t.imageBytes(1);
     f.t.recordingStarted(w);
     QCOMPARE(f.t.learnedStart(), 40);
-    QCOMPARE(f.pt(35), f.pt(40));
+    QCOMPARE(f.t.imageBytes(1).toHex(), before.toHex());
+    QCOMPARE(f.t.learnedValues()[35], 77);
     QCOMPARE(w.correction, 0);
-    QCOMPARE(f.quickWrites, 2);
+    QCOMPARE(f.quickWrites, 1);
 }
 
 void TestTableOperations::applyCorrectionModes_data()
