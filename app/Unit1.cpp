@@ -737,6 +737,8 @@ void TForm1::ComComboBox1Change()
     ActionReadCoverter->setEnabled(false);
     ActionWriteConverter->setEnabled(false);
     try {
+        const LongExchange busy(this, inLanguage(QStringLiteral("Connecting to the unit…"),
+                                                 QString::fromUtf8("Подключение к устройству…")));
         TMsgSetComPort message(portPathFor(text));
         broadcaster_->broadcast(message);
         if (CheckBoxFirmwareRecovery->isChecked()) {
@@ -807,6 +809,8 @@ void TForm1::endLiveData()
 void TForm1::ActionReadCoverterExecute()
 {
     stopCommand();
+    const LongExchange busy(this, inLanguage(QStringLiteral("Reading the table from the unit…"),
+                                             QString::fromUtf8("Чтение таблицы из устройства…")));
     // One step of the history; the unit holds what was read, so nothing is sent back.
     {
         const TableEdit edit(*table_);
@@ -823,6 +827,8 @@ void TForm1::ActionWriteConverterExecute()
     if (!progress_)
         return;
     endLiveData();
+    const LongExchange busy(this, inLanguage(QStringLiteral("Writing the table to the unit…"),
+                                             QString::fromUtf8("Запись таблицы в устройство…")));
     if (transfer::fullWrite(*table_, *channel_, *progress_) != transfer::Outcome::Done)
         return;
     imageStored();
@@ -894,6 +900,8 @@ bool TForm1::updateFirmwareFrom(const QString &fileName)
 {
     // The unit leaves for its boot loader: nothing may stream meanwhile.
     endLiveData();
+    const LongExchange busy(this, inLanguage(QStringLiteral("Updating the firmware…"),
+                                             QString::fromUtf8("Обновление прошивки…")));
     // The bar shows this update only (a refused file leaves it empty).
     ProgressBar1->setValue(0);
     // The closing message names the table this unit had before, which an
@@ -1500,6 +1508,11 @@ void TForm1::showUnitLabels()
                                                     : lang::unitLabel(language, lang::UnitLabel::Hardware, unitTexts_[1]));
     LabelFOsc->setText(unitTexts_[2].isEmpty() ? QString()
                                                : lang::unitLabel(language, lang::UnitLabel::Oscillator, unitTexts_[2]));
+}
+
+QString TForm1::inLanguage(const QString &english, const QString &russian) const
+{
+    return lang::isEnglish(ComboBoxLanguage->currentIndex()) ? english : russian;
 }
 
 void TForm1::showStatus(const QString &english, const QString &russian, int ms)

@@ -30,8 +30,13 @@
 #include "link/TableTransfer.h"
 #include "log/Log_iat_ect_corr.h"
 #include "sim/Emulator.h"
+#include "ui/ChartDashboard.h"
 
 namespace {
+QByteArray bytesOf(const sim::Image &image)
+{
+    return QByteArray(reinterpret_cast<const char *>(image.data()), int(image.size()));
+}
 
 
 std::string receivedText(const sim::Emulator &unit)
@@ -81,6 +86,63 @@ class TestWindowLink : public QObject {
 private slots:
     void initTestCase() { QVERIFY(QDir::setCurrent(workDir_.path())); }
     void init() { startAfresh(); }
+
+    // Input given while the full write runs (4.8 s at 9600 baud) is dropped,
+    // not run after the verifying read: a double click on the chart, a click
+    // on undo, Ctrl+Z and S change nothing and send nothing; the status line
+    // says what runs meanwhile.
+    void inputDuringTheFullWriteIsDropped()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        sim::Config config;
+        config.paced = true;
+        sim::Emulator unit(config);
+        TForm1 form;
+        TForm2 progress(&form);
+        form.setProgressWindow(&progress);
+        form.resize(1366, 740);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(chooseAndIdentify(form, QString::fromStdString(unit.start()), unit, 10000));
+        form.MainPageControl->setCurrentWidget(form.DashboardTabSheet);
+        {
+            const TableEdit edit(*form.mainTable());
+            form.mainTable()->setSlot(40, 200);
+        }
+        QVERIFY(unit.waitForEvent("quick-write", 5000));
+        const QByteArray written = form.mainTable()->imageBytes(1);
+        unit.clearLog();
+        QString statusMeanwhile;
+        bool tried = false;
+        QTimer::singleShot(800, &form, [&] {
+            tried = true;
+            statusMeanwhile = form.statusBar()->currentMessage();
+            ChartDashboard *chart = form.dashboardChart;
+            const QPoint onCurve(qRound(chart->inputPixel(100)), qRound(chart->valuePixel(100)) - 20);
+            QTest::mouseDClick(chart, Qt::LeftButton, {}, onCurve);
+            QTest::mouseClick(form.findChild<QToolButton *>("SpeedButtonUndo1"), Qt::LeftButton);
+            QWidget *focus = focusOn(form.MainPageControl);
+            QTest::keyClick(focus, Qt::Key_Z, Qt::ControlModifier);
+            QTest::keyClick(focus, Qt::Key_S);
+        });
+        form.ActionWriteConverter->trigger();
+        QVERIFY(tried);
+        QCOMPARE(statusMeanwhile, QStringLiteral("Writing the table to the unit…"));
+        QVERIFY(waitForKeysUp());
+        QTest::qWait(300); // anything replayed would have reached the unit by now
+        QCOMPARE(form.mainTable()->imageBytes(1).toHex(), written.toHex());
+        const std::vector<std::string> events = unit.events();
+        QCOMPARE(std::count(events.begin(), events.end(), std::string("write")), 1);
+        QCOMPARE(std::count(events.begin(), events.end(), std::string("read")), 1); // the verification
+        QCOMPARE(std::count(events.begin(), events.end(), std::string("quick-write")), 0);
+        QCOMPARE(std::count(events.begin(), events.end(), std::string("stream-start")), 0);
+        QCOMPARE(bytesOf(unit.eeprom()).toHex(), written.toHex());
+        QVERIFY(!form.unstoredEdits());
+        QVERIFY(form.ActionStart->isEnabled());
+        QVERIFY(sink.messages.isEmpty());
+        QCOMPARE(form.statusBar()->currentMessage(), QStringLiteral("The table is stored in the unit and verified"));
+    }
 
     // A unit that answers with another device id gets neither the sensor
     // record query nor a table read, and the window's table stays as it was.
