@@ -253,6 +253,9 @@ void TForm1::buildControls()
     compareParamEdits2 = tablePage->compareParameters(2);
     tableColumn->addWidget(tablePage);
     connect(MainPageControl, &QTabWidget::currentChanged, tablePage, &TablePage::releaseLatched);
+    // A click on a page's tab puts the keys on the page, not in a control
+    // the focus was left in.
+    connect(MainPageControl, &QTabWidget::tabBarClicked, this, [this] { focusPage(); });
 
     connect(portBar_, &PortBar::portChosen, this, &TForm1::ComComboBox1Change);
     connect(portBar_, &PortBar::listAboutToOpen, this, &TForm1::fillPortList);
@@ -726,6 +729,9 @@ void TForm1::ComComboBox1Change()
         return;
     }
     chosenPort_ = portBar_->pathOf(text);
+    // The keys go to the page now: left in the chooser they would type into
+    // the port's name, and Enter would open a port of that name.
+    focusPage();
     memory_.forget();
     showTitle();
     endLiveData();
@@ -1470,6 +1476,7 @@ void TForm1::buildKeys()
             if (MainPageControl->isTabVisible(i) && --n == 0)
                 MainPageControl->setCurrentIndex(i);
         }
+        focusPage();
     };
     c.autocorrectionOffered = [this] { return SpeedButtonAutocorr->isEnabled(); };
     c.toggleAutocorrection = [this] { corr_->setAutocorrection(!corr_->autocorrection()); };
@@ -1508,6 +1515,11 @@ void TForm1::showUnitLabels()
                                                     : lang::unitLabel(language, lang::UnitLabel::Hardware, unitTexts_[1]));
     LabelFOsc->setText(unitTexts_[2].isEmpty() ? QString()
                                                : lang::unitLabel(language, lang::UnitLabel::Oscillator, unitTexts_[2]));
+}
+
+void TForm1::focusPage()
+{
+    MainPageControl->setFocus(Qt::OtherFocusReason);
 }
 
 QString TForm1::inLanguage(const QString &english, const QString &russian) const

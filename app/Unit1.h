@@ -348,6 +348,8 @@ private:
     QString backUpBeforeUpdate();
     // A status line text in the language shown; ms 0 keeps it until replaced.
     void showStatus(const QString &english, const QString &russian, int ms = 5000);
+    // The keyboard to the pages (their tab bar), out of any control.
+    void focusPage();
     // The text of the language shown.
     QString inLanguage(const QString &english, const QString &russian) const;
     std::pair<QString, QString> status_; // the last event told (English, Russian)

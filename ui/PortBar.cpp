@@ -60,6 +60,7 @@ PortBar::PortBar(const QString &demoKey, QWidget *parent) : QWidget(parent), dem
     row->addWidget(ComboBoxLanguage);
 
     // A pick from the list chooses at once; a typed path is chosen with Enter.
+    chooseOnlyOnPurpose(ComComboBox1);
     connect(ComComboBox1, QOverload<int>::of(&QComboBox::activated), this, [this](int) { emit portChosen(); });
     // Enter on a listed name already activates its entry; only a typed path
     // needs this. The combo box hands one Enter to its line edit twice, so

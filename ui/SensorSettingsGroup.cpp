@@ -43,6 +43,7 @@ SensorSettingsGroup::SensorSettingsGroup(QWidget *parent)
     form->addRow(QString(), ButtonCalibrateKMA);
     connect(CheckBoxIdleSwitch, &QCheckBox::clicked, this, [this] { inversionClicked(true); });
     connect(CheckBoxFullSwitch, &QCheckBox::clicked, this, [this] { inversionClicked(false); });
+    chooseOnlyOnPurpose(ComboBoxKmaSensorType);
     connect(ComboBoxKmaSensorType, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &SensorSettingsGroup::applyPreset);
     // Choosing the entry already shown applies its preset too (a second run changes nothing).

@@ -1,6 +1,10 @@
 #include "ui/Widgets.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QEvent>
 #include <QIntValidator>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QSlider>
 
@@ -14,6 +18,51 @@ QSlider *verticalBar(QWidget *parent, const char *objectName, int min, int max, 
     bar->setMinimumHeight(140);
     bar->setMaximumHeight(220);
     return bar;
+}
+
+namespace {
+class PurposefulChoice : public QObject {
+public:
+    explicit PurposefulChoice(QComboBox *list) : QObject(list), list_(list) {}
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() != QEvent::Wheel && event->type() != QEvent::KeyPress)
+            return false;
+        if (list_->view()->isVisible())
+            return false; // the open list: arrows move, Enter or a click chooses
+        if (event->type() == QEvent::Wheel)
+            return true;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->modifiers() & Qt::AltModifier)
+            return false; // Alt+Down opens the list
+        switch (key->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            return true;
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            return !list_->isEditable(); // in a typed path they move the cursor
+        default:
+            // A letter picks the entry it begins in a list that is not typed into.
+            return !list_->isEditable() && !key->text().isEmpty() && key->text().at(0).isPrint();
+        }
+    }
+
+private:
+    QComboBox *list_;
+};
+} // namespace
+
+void chooseOnlyOnPurpose(QComboBox *list)
+{
+    auto *filter = new PurposefulChoice(list);
+    list->installEventFilter(filter);
+    if (list->lineEdit())
+        list->lineEdit()->installEventFilter(filter);
 }
 
 QLineEdit *parameterEdit(QWidget *parent, const QString &objectName)

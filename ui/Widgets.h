@@ -6,6 +6,7 @@
 
 #include "table/TableParams.h"
 
+class QComboBox;
 class QLineEdit;
 class QSlider;
 class QWidget;
@@ -21,6 +22,12 @@ W *named(W *widget, const char *objectName)
 // Vertical bars of the log and autotuning settings: the slider value is the
 // bar's position, drawn from the top down, so the largest value sits on top.
 QSlider *verticalBar(QWidget *parent, const char *objectName, int min, int max, int position);
+
+// A list whose choice changes the unit (the port, the sensor preset) changes
+// only when the user chooses: a click or Enter in its open list, Enter on a
+// typed entry. Arrow keys, page keys, typed letters and the wheel, which
+// would step through its entries while it is closed, do nothing there.
+void chooseOnlyOnPurpose(QComboBox *list);
 
 // A three-digit parameter box.
 QLineEdit *parameterEdit(QWidget *parent, const QString &objectName);

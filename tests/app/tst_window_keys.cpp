@@ -287,6 +287,80 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(form.ActionStart->isEnabled(), 5000);
     }
 
+    // After a port is chosen with Enter in the chooser, the keys reach the
+    // page: S starts and stops live data instead of typing into the port's
+    // name, and Down switches to no other port, not even in the closed chooser.
+    void keysReachThePageAfterChoosingAPort()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QString demo = QString::fromLatin1(TForm1::kDemoUnitEntry);
+        focusOn(form.ComComboBox1);
+        form.ComComboBox1->addItem(QStringLiteral("/dev/ttyUSB-no-such")); // another entry below it
+        form.ComComboBox1->lineEdit()->setText(demo);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(form.demoUnit() && form.ActionReadCoverter->isEnabled(), 10000);
+        sim::Emulator *unit = form.demoUnit();
+        QWidget *focus = QApplication::focusWidget();
+        QVERIFY2(focus && (focus == form.MainPageControl || form.MainPageControl->isAncestorOf(focus)),
+                 focus ? focus->metaObject()->className() : "no focus");
+        clickKey(Qt::Key_S);
+        QVERIFY(form.ActionStop->isEnabled());
+        QVERIFY(unit->waitForEvent("stream-start", 5000));
+        clickKey(Qt::Key_S);
+        QTRY_VERIFY_WITH_TIMEOUT(form.ActionStart->isEnabled(), 5000);
+        clickKey(Qt::Key_Down);
+        focusOn(form.ComComboBox1);
+        clickKey(Qt::Key_Down);
+        QTest::qWait(50);
+        QCOMPARE(form.ComComboBox1->currentText(), demo);
+        QCOMPARE(form.demoUnit(), unit);
+        const auto events = unit->events();
+        QCOMPARE(std::count(events.begin(), events.end(), std::string("identify")), 1);
+        QVERIFY(form.channel()->isConnected());
+        QVERIFY2(sink.messages.isEmpty(), qPrintable(sink.messages.join('|')));
+    }
+
+    // After "1" the keys are on the page, not in the sensor-type list; Up and
+    // Down, even held or in the closed list itself, apply no preset.
+    void digitThenArrowsApplyNoPreset()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        sim::Emulator unit;
+        TForm1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(chooseAndIdentify(form, QString::fromStdString(unit.start()), unit));
+        auto *presets = form.findChild<QComboBox *>(QStringLiteral("ComboBoxKmaSensorType"));
+        QVERIFY(presets);
+        presets->setCurrentIndex(0); // the first preset, so that Down has one to go to
+        QTest::qWait(300); // its write, if it changed anything, is out
+        const int preset = presets->currentIndex();
+        const QByteArray before = form.mainTable()->imageBytes(1);
+        unit.clearLog();
+        focusOn(form.MainPageControl);
+        clickKey(Qt::Key_1);
+        QCOMPARE(form.MainPageControl->currentWidget(), form.MainTabSheet);
+        QVERIFY(QApplication::focusWidget() != presets);
+        clickKey(Qt::Key_Down);
+        holdKeyWithoutRepeatFlag(Qt::Key_Up, 8);
+        QVERIFY(waitForKeysUp());
+        focusOn(presets);
+        clickKey(Qt::Key_Down);
+        QCOMPARE(presets->currentIndex(), preset);
+        holdKeyWithoutRepeatFlag(Qt::Key_Down, 4);
+        QVERIFY(waitForKeysUp());
+        QTest::qWait(100);
+        QCOMPARE(presets->currentIndex(), preset);
+        QCOMPARE(form.mainTable()->imageBytes(1).toHex(), before.toHex());
+        const auto events = unit.events();
+        QCOMPARE(std::count(events.begin(), events.end(), std::string("quick-write")), 0);
+    }
+
     // A switches autotuning on and off with either kind of borders; F8, up or
     // down, releases it.
     void autotuningKey()
