@@ -114,6 +114,22 @@ inline void clickKey(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
     QVERIFY(waitForKeysUp(key));
 }
 
+// A key held down with its repeats marked, as X delivers them when its
+// repeat detection works: release and press pairs flagged as repeats.
+inline void holdKeyWithRepeatFlag(int key, int pairs, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    QWidget *focus = QApplication::focusWidget();
+    QTest::keyPress(focus, Qt::Key(key), mods);
+    const QString text = key >= Qt::Key_A && key <= Qt::Key_Z ? QString(QChar(key)).toLower() : QString();
+    for (int i = 0; i < pairs; ++i) {
+        QKeyEvent release(QEvent::KeyRelease, key, mods, text, true);
+        QKeyEvent press(QEvent::KeyPress, key, mods, text, true);
+        QApplication::sendEvent(focus, &release);
+        QApplication::sendEvent(focus, &press);
+    }
+    QTest::keyRelease(focus, Qt::Key(key), mods);
+}
+
 // A key held down as X delivers it when its repeat detection fails: press
 // and release pairs gapMs apart without the repeat flag, then the last release.
 inline void holdKeyWithoutRepeatFlag(int key, int pairs, Qt::KeyboardModifiers mods = Qt::NoModifier, int gapMs = 35)

@@ -31,6 +31,20 @@ int countEvents(const sim::Emulator &unit, const std::string &name)
     const auto events = unit.events();
     return int(std::count(events.begin(), events.end(), name));
 }
+// Shows the window with its progress window, connects to unit and sends
+// it one edit (slot 40 := 200) that it does not store.
+bool connectAndEdit(TForm1 &form, TForm2 &progress, const QString &path, sim::Emulator &unit)
+{
+    form.setProgressWindow(&progress);
+    form.show();
+    if (!chooseAndIdentify(form, path, unit))
+        return false;
+    {
+        const TableEdit edit(*form.mainTable());
+        form.mainTable()->setSlot(40, 200);
+    }
+    return unit.waitForEvent("quick-write", 3000) && form.unstoredEdits();
+}
 QStringList backups()
 {
     return QDir(QStringLiteral("backups")).entryList(QDir::Files);
@@ -175,14 +189,7 @@ private slots:
         const sim::Image stored = unit.eeprom();
         TForm1 form;
         TForm2 progress(&form);
-        form.setProgressWindow(&progress);
-        form.show();
-        QVERIFY(chooseAndIdentify(form, path, unit));
-        {
-            const TableEdit edit(*form.mainTable());
-            form.mainTable()->setSlot(40, 200);
-        }
-        QVERIFY(unit.waitForEvent("quick-write", 3000));
+        QVERIFY(connectAndEdit(form, progress, path, unit));
         unit.clearLog();
         form.ActionReadCoverter->trigger();
         QVERIFY(unit.waitForEvent("read", 3000));
@@ -207,14 +214,7 @@ private slots:
         const QString path = QString::fromStdString(unit.start());
         TForm1 form;
         TForm2 progress(&form);
-        form.setProgressWindow(&progress);
-        form.show();
-        QVERIFY(chooseAndIdentify(form, path, unit));
-        {
-            const TableEdit edit(*form.mainTable());
-            form.mainTable()->setSlot(40, 200);
-        }
-        QVERIFY(unit.waitForEvent("quick-write", 3000));
+        QVERIFY(connectAndEdit(form, progress, path, unit));
         sim::Config silent = unit.config();
         silent.echoStopAt = 5;
         unit.setConfig(silent);

@@ -407,19 +407,10 @@ private slots:
         QVERIFY(rig.writes(3));
         QVERIFY(first != start);
         focusOn(rig.form->MainPageControl);
-        if (flagged) {
-            QWidget *focus = QApplication::focusWidget();
-            QTest::keyPress(focus, Qt::Key_Z, Qt::ControlModifier);
-            for (int i = 0; i < 10; ++i) {
-                QKeyEvent release(QEvent::KeyRelease, Qt::Key_Z, Qt::ControlModifier, QString(), true);
-                QKeyEvent press(QEvent::KeyPress, Qt::Key_Z, Qt::ControlModifier, QString(), true);
-                QApplication::sendEvent(focus, &release);
-                QApplication::sendEvent(focus, &press);
-            }
-            QTest::keyRelease(focus, Qt::Key_Z, Qt::ControlModifier);
-        } else {
+        if (flagged)
+            holdKeyWithRepeatFlag(Qt::Key_Z, 10, Qt::ControlModifier);
+        else
             holdKeyWithoutRepeatFlag(Qt::Key_Z, 10, Qt::ControlModifier);
-        }
         QVERIFY(waitForKeysUp());
         QVERIFY(rig.writes(4));
         // Back one step: two Up presses left, not none.
@@ -438,15 +429,9 @@ private slots:
         rig.mode(EditRefVoltage);
         rig.unit.clearLog();
         QWidget *focus = focusOn(rig.form->MainPageControl);
-        QTest::keyPress(focus, Qt::Key_Down);
-        for (int i = 0; i < 5; ++i) {
-            // X11 repeats a held key as release and press pairs marked as repeats.
-            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier, QString(), true);
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier, QString(), true);
-            QApplication::sendEvent(focus, &release);
-            QApplication::sendEvent(focus, &press);
-        }
-        QTest::keyRelease(focus, Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), focus);
+        // X11 repeats a held key as release and press pairs marked as repeats.
+        holdKeyWithRepeatFlag(Qt::Key_Down, 5);
         QVERIFY(std::abs(rig.table().referenceVoltage() - 11.94f) < 1e-4f);
         QVERIFY(rig.writes(1));
     }

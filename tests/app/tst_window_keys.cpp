@@ -263,18 +263,11 @@ private slots:
         unit->clearLog();
         auto *probe = new KeyProbe(form.MainTabSheet);
         QWidget *focus = focusOn(probe);
-        if (flagged) {
-            QTest::keyPress(focus, Qt::Key_S);
-            for (int i = 0; i < 12; ++i) {
-                QKeyEvent release(QEvent::KeyRelease, Qt::Key_S, Qt::NoModifier, QStringLiteral("s"), true);
-                QKeyEvent press(QEvent::KeyPress, Qt::Key_S, Qt::NoModifier, QStringLiteral("s"), true);
-                QApplication::sendEvent(focus, &release);
-                QApplication::sendEvent(focus, &press);
-            }
-            QTest::keyRelease(focus, Qt::Key_S);
-        } else {
+        QCOMPARE(QApplication::focusWidget(), focus);
+        if (flagged)
+            holdKeyWithRepeatFlag(Qt::Key_S, 12);
+        else
             holdKeyWithoutRepeatFlag(Qt::Key_S, 12);
-        }
         QVERIFY(waitForKeysUp());
         QVERIFY(unit->waitForEvent("stream-start", 5000));
         QTRY_VERIFY_WITH_TIMEOUT(form.log()->count() > 5, 5000);
