@@ -1488,8 +1488,16 @@ void TForm1::buildKeys()
     };
     c.openTable = [this] { tableCommands->TabFileOpen->trigger(); };
     c.saveTable = [this] { tableCommands->TabFileSave->trigger(); };
-    c.undo = [this] { tableCommands->undo(); };
-    c.redo = [this] { tableCommands->redo(); };
+    // Ctrl+Z acts on the table of the page shown; the comparison keeps no
+    // history, and the main table's step must not be taken back from there.
+    c.undo = [this] {
+        if (!comparisonShown())
+            tableCommands->undo();
+    };
+    c.redo = [this] {
+        if (!comparisonShown())
+            tableCommands->redo();
+    };
     c.toggleManualBorders = [this] { corr_->setManualBorders(!corr_->manualBorders()); };
     c.toggleDescending = [this] {
         SpeedButtonToyota->toggle();
@@ -1515,6 +1523,16 @@ void TForm1::showUnitLabels()
                                                     : lang::unitLabel(language, lang::UnitLabel::Hardware, unitTexts_[1]));
     LabelFOsc->setText(unitTexts_[2].isEmpty() ? QString()
                                                : lang::unitLabel(language, lang::UnitLabel::Oscillator, unitTexts_[2]));
+}
+
+bool TForm1::comparisonShown()
+{
+    if (MainPageControl->currentWidget() != TableTabSheet
+        || tablePage->pageControl()->currentWidget() != tablePage->compareSheet())
+        return false;
+    showStatus(QStringLiteral("The comparison keeps no undo history: Ctrl+Z does nothing here"),
+               QString::fromUtf8("У сравнения нет истории правок: Ctrl+Z здесь ничего не делает"), 0);
+    return true;
 }
 
 void TForm1::focusPage()

@@ -348,6 +348,9 @@ private:
     QString backUpBeforeUpdate();
     // A status line text in the language shown; ms 0 keeps it until replaced.
     void showStatus(const QString &english, const QString &russian, int ms = 5000);
+    // The comparison page is in front (and the status line says that undo
+    // does nothing there).
+    bool comparisonShown();
     // The keyboard to the pages (their tab bar), out of any control.
     void focusPage();
     // The text of the language shown.

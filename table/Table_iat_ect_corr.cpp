@@ -273,11 +273,12 @@ void Table::endEdit()
 void Table::commitEdit()
 {
     snapshotIfNew();
-    // Sent when an operation of the gesture asked for it, or when the gesture
-    // changed the image into one the unit does not hold (undo back to what
-    // it has needs no send).
+    // Sent when an operation of the gesture asked for it or the gesture
+    // changed the image, and only when the unit does not hold exactly these
+    // bytes already: a key at its limit or a point learned again changes
+    // nothing, and an undo back to what the unit has needs no send.
     const QByteArray image = imageBytes(1);
-    const bool send = sendRequested_ || (image != imageAtBegin_ && image != unitImage_);
+    const bool send = image != unitImage_ && (sendRequested_ || image != imageAtBegin_);
     sendRequested_ = false;
     if (send)
         quickWrite();

@@ -360,6 +360,51 @@ private slots:
         QCOMPARE(rig.quickWrites(), 0);
     }
 
+    // A key at the end of its range changes nothing, so nothing is sent.
+    void keyAtItsLimitSendsNothing()
+    {
+        Rig rig;
+        QVERIFY(rig.ok);
+        rig.mode(EditSmoothing);
+        for (int i = 0; i < 11; ++i) // ten steps of 10 reach the end, whichever way
+            rig.key(Qt::Key_Right);
+        QVERIFY(QTest::qWaitFor([&] { return rig.ram() == rig.shown(); }, 5000));
+        const QByteArray atLimit = rig.shown();
+        const int steps = rig.table().history().count();
+        rig.unit.clearLog();
+        rig.key(Qt::Key_Right);
+        QVERIFY(rig.writes(0));
+        QCOMPARE(rig.shown().toHex(), atLimit.toHex());
+        QCOMPARE(rig.table().history().count(), steps);
+    }
+
+    // Ctrl+Z on the comparison page takes back nothing of the main table
+    // (the comparison keeps no history) and says so; on the dashboard it does.
+    void undoOnTheComparisonPageDoesNothing()
+    {
+        Rig rig;
+        QVERIFY(rig.ok);
+        rig.mode(EditMain);
+        const QByteArray start = rig.shown();
+        rig.key(Qt::Key_Up);
+        QVERIFY(rig.writes(1));
+        const QByteArray edited = rig.shown();
+        QVERIFY(edited != start);
+        rig.form->MainPageControl->setCurrentWidget(rig.form->TableTabSheet);
+        rig.form->tablePage->pageControl()->setCurrentWidget(rig.form->tablePage->compareSheet());
+        focusOn(rig.form->MainPageControl);
+        clickKey(Qt::Key_Z, Qt::ControlModifier);
+        clickKey(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(rig.writes(1));
+        QCOMPARE(rig.shown().toHex(), edited.toHex());
+        QCOMPARE(rig.form->statusBar()->currentMessage(),
+                 QStringLiteral("The comparison keeps no undo history: Ctrl+Z does nothing here"));
+        rig.form->MainPageControl->setCurrentWidget(rig.form->DashboardTabSheet);
+        rig.key(Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(rig.writes(2));
+        QCOMPARE(rig.shown().toHex(), start.toHex());
+    }
+
     // A held key is one gesture even where the platform does not mark its
     // repeats: press and release pairs 35 ms apart, without the repeat flag
     // (as X delivers them when its detection fails). Up in Main mode: one

@@ -145,7 +145,8 @@ private slots:
         QTest::newRow("aux max, Down three times") << int(EditAuxMax) << 180 << int(Qt::Key_Down) << 3 << 276 << 197.0 << 3;
         QTest::newRow("max, Left then Up applies") << int(EditMax) << 250 << int(Qt::Key_Left) << 4 << 270 << 250.0 << 0;
         QTest::newRow("smoothing, Left from 100") << int(EditSmoothing) << -1 << int(Qt::Key_Left) << 2 << 260 << 102.0 << 2;
-        QTest::newRow("Ref, Right four times from 12 V") << int(EditRefVoltage) << -1 << int(Qt::Key_Right) << 4 << 277 << 15.0 << 4;
+        // The fourth press finds Ref at its 15 V end: nothing changes, nothing is sent.
+        QTest::newRow("Ref, Right four times from 12 V") << int(EditRefVoltage) << -1 << int(Qt::Key_Right) << 4 << 277 << 15.0 << 3;
         QTest::newRow("Ref, Down") << int(EditRefVoltage) << -1 << int(Qt::Key_Down) << 1 << 277 << 11.99 << 1;
     }
     void modesAndKeys()
@@ -284,8 +285,9 @@ private slots:
         QVERIFY(form.throttlePanel->modeAction(EditMain)->isChecked());
     }
 
-    // A drag on the correction panel: one step per 10 px upwards, the release
-    // inside sends; leaving the panel puts the value back.
+    // A drag on the correction panel: one step per 10 px upwards, limited to
+    // the bar's range; leaving the panel puts the value back. Smoothing stayed
+    // at 100, so the release sends nothing.
     void correctionPanelDrag()
     {
         Rig rig;
@@ -306,7 +308,8 @@ private slots:
                            Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(panel, &inside);
         QTest::mouseRelease(panel, Qt::LeftButton, {}, start);
-        QVERIFY(rig.writes(1));
+        QVERIFY(rig.writes(0));
+        QCOMPARE(rig.form->trackBars[tbl::TrackBarMafSm]->value(), 100);
     }
 
     // The border panel: in Ref mode a double click in the right half raises
