@@ -387,6 +387,14 @@ bool Table::addLearnedPoint(int x)
 {
     if (!(byteAt(kSlotMin) < x && x < byteAt(kSlotMax) && x < byteAt(kSlotKick)))
         return false;
+    // A point is listed once: learned again, it keeps its entry (a second
+    // one would survive its removal and fill the list).
+    for (int k = 0; k < kLearnedListSize; ++k) {
+        if (byteAt(kSlotLearnedList + k) == x) {
+            learned_[at(x)] = image1_[at(x)];
+            return true;
+        }
+    }
     for (int k = 0; k < kLearnedListSize; ++k) {
         if (byteAt(kSlotLearnedList + k) == 0) {
             setSlot(kSlotLearnedList + k, x);

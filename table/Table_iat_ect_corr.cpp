@@ -179,6 +179,9 @@ void Table::showParameters(int which)
 
 void Table::readParameters(int which)
 {
+    // A state undo or redo brought back goes to the unit as it was recorded.
+    if (which != 2 && restored_)
+        return;
     TImage &img = image(which);
     const ParamFields &f = paramFields(which);
     for (int k = 0; k < kParamCount; ++k) {
@@ -258,6 +261,7 @@ void Table::beginEdit()
 {
     if (editDepth_++ > 0)
         return;
+    restored_ = false;
     imageAtBegin_ = imageBytes(1);
     sendRequested_ = false;
     snapshotIfNew();
@@ -272,13 +276,19 @@ void Table::endEdit()
 
 void Table::commitEdit()
 {
-    snapshotIfNew();
     // Sent when an operation of the gesture asked for it or the gesture
     // changed the image, and only when the unit does not hold exactly these
     // bytes already: a key at its limit or a point learned again changes
-    // nothing, and an undo back to what the unit has needs no send.
-    const QByteArray image = imageBytes(1);
-    const bool send = image != unitImage_ && (sendRequested_ || image != imageAtBegin_);
+    // nothing, a read leaves what it read, and an undo back to what the unit
+    // has needs no send. What is sent takes its parameter bytes from the
+    // boxes (slot 263 becomes 255) before the snapshot, so the history holds
+    // exactly what the unit gets and an undo returns the unit to every byte
+    // it held before the gesture.
+    bool send = (sendRequested_ || imageBytes(1) != imageAtBegin_) && imageBytes(1) != unitImage_;
+    if (send)
+        readParameters(1);
+    snapshotIfNew();
+    send = send && imageBytes(1) != unitImage_;
     sendRequested_ = false;
     if (send)
         quickWrite();
@@ -291,6 +301,7 @@ bool Table::undo()
         return false;
     restoreState(s);
     imageReplaced();
+    restored_ = true;
     return true;
 }
 
@@ -301,6 +312,7 @@ bool Table::redo()
         return false;
     restoreState(s);
     imageReplaced();
+    restored_ = true;
     return true;
 }
 

@@ -305,6 +305,7 @@ private:
     QByteArray unitImage_;
     QByteArray imageAtBegin_;
     bool sendRequested_ = false;
+    bool restored_ = false; // undo or redo restored the image since the edit began
     int editDepth_ = 0;
     bool temperatureCorrections_ = false;
     std::vector<std::function<void(TableChange)>> observers_;

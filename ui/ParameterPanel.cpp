@@ -1,6 +1,8 @@
 #include "ui/ParameterPanel.h"
 
+#include <QEvent>
 #include <QGridLayout>
+#include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -51,6 +53,7 @@ ParameterPanel::ParameterPanel(QWidget *parent) : QGroupBox(QStringLiteral("Sign
         grid->addWidget(bar, id, 1);
         grid->addWidget(label, id, 2);
         connect(bar, &QSlider::valueChanged, this, [this, id](int position) { trackBarChanged(id, position); });
+        bar->installEventFilter(this);
         connect(bar, &QSlider::sliderPressed, this, [this] {
             if (table_)
                 table_->beginEdit();
@@ -66,6 +69,39 @@ ParameterPanel::ParameterPanel(QWidget *parent) : QGroupBox(QStringLiteral("Sign
 void ParameterPanel::bind(Table &table)
 {
     table_ = &table;
+}
+
+bool ParameterPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type == QEvent::Wheel && table_) {
+        if (wheelBar_ != watched) {
+            endWheelEdit();
+            wheelBar_ = watched;
+            table_->beginEdit();
+        }
+        if (!wheelGap_) {
+            wheelGap_ = new QTimer(this);
+            wheelGap_->setSingleShot(true);
+            wheelGap_->setInterval(kWheelGapMs);
+            connect(wheelGap_, &QTimer::timeout, this, &ParameterPanel::endWheelEdit);
+        }
+        wheelGap_->start();
+    } else if (type == QEvent::MouseButtonPress || type == QEvent::KeyPress || type == QEvent::FocusOut) {
+        endWheelEdit(); // another gesture begins
+    }
+    return QGroupBox::eventFilter(watched, event);
+}
+
+void ParameterPanel::endWheelEdit()
+{
+    if (!wheelBar_)
+        return;
+    wheelBar_ = nullptr;
+    if (wheelGap_)
+        wheelGap_->stop();
+    if (table_)
+        table_->endEdit();
 }
 
 QString ParameterPanel::text(int param) const

@@ -8,6 +8,8 @@
 
 #include <QGroupBox>
 
+class QTimer;
+
 #include "table/TableParams.h"
 
 class QLabel;
@@ -34,15 +36,25 @@ public:
     // The labels' units follow the language ("0.04s", "0.04с").
     void setEnglish(bool english);
 
+    // How long a bar's wheel may rest before its notches end as one edit.
+    static constexpr int kWheelGapMs = 400;
+
 signals:
     // TrackBarMafSm's value: the throttle panel's smoothing label follows it.
     void smoothingChanged(int percent);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void trackBarChanged(int id, int position);
     void editChanged(int param);
     void showLabels(int id, int value);
+    void endWheelEdit();
 
     Table *table_ = nullptr;
     bool english_ = true;
+    // Wheel notches on one bar in quick succession are one edit, one write.
+    QTimer *wheelGap_ = nullptr;
+    QObject *wheelBar_ = nullptr; // the bar whose wheel edit is open
 };

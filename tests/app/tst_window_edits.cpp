@@ -4,6 +4,9 @@
 // give back the exact bytes on the window and on the unit.
 #include <QtTest>
 
+#include <QSlider>
+#include <QWheelEvent>
+
 #include <cmath>
 
 #include <QStyleOptionSlider>
@@ -376,6 +379,54 @@ private slots:
         QVERIFY(rig.writes(0));
         QCOMPARE(rig.shown().toHex(), atLimit.toHex());
         QCOMPARE(rig.table().history().count(), steps);
+    }
+
+    // Wheel notches on one track bar in quick succession are one gesture:
+    // one edit, one write, one step back.
+    void wheelNotchesAreOneGesture()
+    {
+        Rig rig;
+        QVERIFY(rig.ok);
+        rig.form->MainPageControl->setCurrentWidget(rig.form->MainTabSheet);
+        QSlider *bar = rig.form->trackBars[tbl::TrackBarMafSm];
+        bar->setValue(50);
+        QVERIFY(rig.writes(1));
+        rig.unit.clearLog();
+        const QByteArray before = rig.shown();
+        const int steps = rig.table().history().count();
+        const QPointF at(bar->width() / 2.0, bar->height() / 2.0);
+        for (int i = 0; i < 5; ++i) {
+            QWheelEvent notch(at, bar->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(bar, &notch);
+        }
+        QVERIFY(bar->value() != 50);
+        QVERIFY(QTest::qWaitFor([&] { return rig.quickWrites() >= 1; }, 5000));
+        QVERIFY(rig.writes(1));
+        QCOMPARE(rig.ram(), rig.shown());
+        QCOMPARE(rig.table().history().count(), steps + 1);
+        rig.key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(rig.shown().toHex(), before.toHex());
+    }
+
+    // An older unit keeps another value than 255 in slot 263: an edit's undo
+    // still brings the unit back to every byte it held before the gesture.
+    void undoReachesAnOlderUnit()
+    {
+        sim::Image image = unitImage();
+        image[263] = 100;
+        Rig rig(image);
+        QVERIFY(rig.ok);
+        QCOMPARE(rig.form->correctionWindow()->editMode(), int(EditMain)); // as the window starts
+        const QByteArray ramBefore = rig.ram();
+        QCOMPARE(int(std::uint8_t(ramBefore[263])), 100);
+        rig.key(Qt::Key_Up);
+        QVERIFY(rig.writes(1));
+        QVERIFY(rig.ram() != ramBefore);
+        rig.key(Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(rig.writes(2));
+        QCOMPARE(rig.ram().toHex(), ramBefore.toHex());
+        QCOMPARE(rig.shown().toHex(), ramBefore.toHex());
     }
 
     // Ctrl+Z on the comparison page takes back nothing of the main table

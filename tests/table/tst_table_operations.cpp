@@ -622,6 +622,13 @@ void TestTableOperations::learnedListGuardsAndRemove()
     QCOMPARE(f.learned(40), 0);
     QVERIFY(f.t.addLearnedPoint(60)); // the freed entry is reused first
     QCOMPARE(f.t.byteAt(kSlotLearnedList), 60);
+    // Learned again, a listed point keeps its one entry, and one removal clears it.
+    const QByteArray listed = f.t.imageBytes(1);
+    QVERIFY(f.t.addLearnedPoint(50));
+    QCOMPARE(f.t.imageBytes(1).toHex(), listed.toHex());
+    QVERIFY(f.t.removeLearnedPoint(50));
+    for (int k = 0; k < kLearnedListSize; ++k)
+        QVERIFY(f.t.byteAt(kSlotLearnedList + k) != 50);
     QVERIFY(!f.t.removeLearnedPoint(70));
 }
 
