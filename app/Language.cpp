@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QSpinBox>
 #include <QMenuBar>
 #include <QTabWidget>
 #include <QWidget>
@@ -86,6 +87,10 @@ const std::vector<Caption> &captions()
         {"LabelMaxSpread", "Max MAF spread", "Макс. разброс MAF"},
         {"LabelForcedIdleRpm", "Forced idle from, rpm", "ПХХ от, об/мин"},
         {"LabelForcedIdleTps", "Forced idle up to TPS, %", "ПХХ до TPS, %"},
+        {"LabelLiveLimit", "Live correction up to", "Живая коррекция до"},
+        {"LabelCommitLimit", "One store up to", "Одна запись до"},
+        {"LabelSensorLag", "O2 sensor lag", "Запаздывание датчика O2"},
+        {"SpinBoxSensorLag", "by sensor type", "по типу датчика"},
         {"LabelFast", "Fast", "Быстро"},
         {"LabelFine", "Fine", "Точно"},
         {"GroupBoxO2Target", "O2 target", "Цель O2"},
@@ -150,6 +155,12 @@ const std::vector<Caption> &toolTips()
             {"CorrPanel", "Drag up or down to change the value", "Тяните вверх или вниз, чтобы изменить значение"},
             {"SpeedButtonManualBorders", "Manual borders of the correction window", "Ручные границы окна коррекции"},
             {"SpeedButtonAutocorr", "Autotuning (A)", "Автокоррекция (A)"},
+            {"SpinBoxLiveLimit", "The most the live correction may add or take, in percent of the point's output",
+             "Наибольшая живая коррекция, в процентах от выхода точки"},
+            {"SpinBoxCommitLimit", "The most one store may change a point, in percent of its output",
+             "Наибольшее изменение точки за одну запись, в процентах от её выхода"},
+            {"SpinBoxSensorLag", "How long the O2 reading trails the mixture; autotuning waits that long after each step",
+             "Насколько показания O2 отстают от смеси; автокоррекция выжидает столько после каждого шага"},
             {"SpeedButtonAplToTable", "Apply the correction to the table", "Применить коррекцию к таблице"},
             {"SpeedButtonApplyCorrToIat", "Apply the correction to the IAT correction",
              "Применить коррекцию к коррекции по ТВВ"},
@@ -400,6 +411,8 @@ void setCaption(QObject *object, const QString &text)
         button->setText(text);
     } else if (auto *label = qobject_cast<QLabel *>(object)) {
         label->setText(text);
+    } else if (auto *spin = qobject_cast<QSpinBox *>(object)) {
+        spin->setSpecialValueText(text); // what its lowest value stands for
     } else if (auto *widget = qobject_cast<QWidget *>(object)) {
         // A page of a page control takes the caption on its tab; a window its title.
         QWidget *stack = widget->parentWidget();

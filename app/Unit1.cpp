@@ -980,6 +980,7 @@ void TForm1::handleMessage(TMessage &message)
         ComboBoxO2->setEnabled(true);
         LogFileOpen->setEnabled(true);
         setDashboardColour(kIdleDashboardColour);
+        dashboardView->showAutotuneState(autotune::kIdleColour, 0);
         break;
     case kMsgDashData:
         dashboardView->showRecord(static_cast<TMsgDashData &>(message));
@@ -1324,9 +1325,13 @@ void TForm1::handleAutocorrectionRequest(const TMsgAutocorrection &request)
     // A commit of the loop is one edit: one snapshot, one quick write.
     const TableEdit edit(*table_);
     autotune::RequestOutcome outcome;
-    corr_->change([&](TWindowState &w) { outcome = autotune::applyAutocorrectionRequest(request, *table_, w); });
-    if (outcome.colour)
+    const autotune::Limits limits = autotuningSetup_->limits();
+    corr_->change(
+        [&](TWindowState &w) { outcome = autotune::applyAutocorrectionRequest(request, *table_, w, limits); });
+    if (outcome.colour) {
         setDashboardColour(*outcome.colour);
+        dashboardView->showAutotuneState(*outcome.colour, request.reason);
+    }
 }
 
 void TForm1::handleSmoothingRequest(const TMsgSmoothing &request)

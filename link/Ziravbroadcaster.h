@@ -67,6 +67,8 @@ struct TMsgAutocorrection : TMessage {
     std::uint32_t commit = 0;  // only the low byte counts
     std::int32_t stateColour = 0;
     std::uint32_t discard = 0; // only the low byte counts
+    // Why the loop waits or refuses (autotune::Reason; 0: it does not).
+    std::int32_t reason = 0;
     bool commitSet() const { return (commit & 0xFF) != 0; }
     bool discardSet() const { return (discard & 0xFF) != 0; }
 };

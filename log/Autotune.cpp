@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 
 #include "log/Log_iat_ect_corr.h"
 #include "log/SoundPlayer.h"
+#include "table/TableCommon.h"
 #include "table/TableParams.h"
 #include "table/Table_iat_ect_corr.h"
 
@@ -20,6 +22,9 @@ int stateColour(State state)
     case State::Pulsation: return kPulsationColour;
     case State::FastPhase: return kFastColour;
     case State::FinePhase: return kFineColour;
+    case State::Skipping: return kSkippingColour;
+    case State::Waiting: return kWaitingColour;
+    case State::Refused: return kRefusedColour;
     case State::Idle: break;
     }
     return kIdleColour;
@@ -30,7 +35,8 @@ QString stateSound(State state)
     switch (state) {
     case State::ForcedIdle: return QStringLiteral("forcedidle.wav");
     case State::Ready: return QStringLiteral("ready.wav");
-    case State::Pulsation: return QStringLiteral("puls.wav");
+    case State::Pulsation:
+    case State::Refused: return QStringLiteral("puls.wav");
     case State::FastPhase: return QStringLiteral("corr.wav");
     case State::FinePhase: return QStringLiteral("training.wav");
     default: return QString();
@@ -130,10 +136,146 @@ std::optional<int> fullThrottleAnalysis(Log &log, int last)
     return value;
 }
 
+int defaultSensorLagMs(int sensorType)
+{
+    // A narrow-band sensor switches within its own heating; a wide-band
+    // reading passes its controller's filter as well.
+    switch (sensorType) {
+    case o2::Narrow01V: return 150;
+    case o2::InnovateMtxL: return 300;
+    default: return 250;
+    }
+}
+
+int limitCodes(int percent, int output)
+{
+    return std::max(1, int(std::nearbyint(std::abs(output) * percent / 100.0)));
+}
+
+QString reasonText(Reason reason, bool english)
+{
+    switch (reason) {
+    case Reason::SensorAtRail:
+        return english ? QStringLiteral("Not tuning: the O2 signal sits at 0 or 5 V (sensor unplugged or shorted?)")
+                       : QString::fromUtf8("Не корректирую: сигнал O2 на 0 или 5 В (датчик отключён или замкнут?)");
+    case Reason::SensorFlicker:
+        return english ? QStringLiteral("Not tuning: the O2 signal jumps from rail to rail (loose wire?)")
+                       : QString::fromUtf8("Не корректирую: сигнал O2 скачет от края до края (плохой контакт?)");
+    case Reason::EngineCold:
+        return english ? QStringLiteral("Waiting: engine cold") : QString::fromUtf8("Жду: двигатель холодный");
+    case Reason::ForcedIdle:
+        return english ? QStringLiteral("Waiting: forced idle") : QString::fromUtf8("Жду: принудительный холостой ход");
+    case Reason::ThrottleMoving:
+        return english ? QStringLiteral("Waiting: throttle moving") : QString::fromUtf8("Жду: дроссель в движении");
+    case Reason::NotLearnable:
+        return english ? QStringLiteral("Not tuning here: below Min, from Kick up or above Max")
+                       : QString::fromUtf8("Здесь не корректирую: ниже Min, от Kick и выше Max");
+    case Reason::AlreadyLearned:
+        return english ? QStringLiteral("Learned here, mixture right: skipping")
+                       : QString::fromUtf8("Здесь уже обучено, смесь в норме: пропускаю");
+    case Reason::BandTooWide:
+        return english ? QStringLiteral("Waiting: air flow unsteady") : QString::fromUtf8("Жду: расход воздуха нестабилен");
+    case Reason::None:
+        break;
+    }
+    return QString();
+}
+
+QString requestText(int colour, int reason, bool english)
+{
+    if (reason != int(Reason::None))
+        return reasonText(Reason(reason), english);
+    switch (stateForColour(colour)) {
+    case State::FastPhase:
+        return english ? QStringLiteral("Tuning: correcting") : QString::fromUtf8("Коррекция: грубо");
+    case State::FinePhase:
+        return english ? QStringLiteral("Tuning: settling") : QString::fromUtf8("Коррекция: точно");
+    case State::Ready:
+        return english ? QStringLiteral("Stored in the table") : QString::fromUtf8("Записано в таблицу");
+    case State::Skipping:
+        return reasonText(Reason::AlreadyLearned, english);
+    case State::FullThrottle:
+        return english ? QStringLiteral("Full throttle") : QString::fromUtf8("Полный дроссель");
+    default:
+        return QString();
+    }
+}
+
+Reason checkSensor(const Log &log, int last, int sensorType)
+{
+    // Half a second at a rail: no mixture an engine runs on reads 0 or 5 V.
+    constexpr int kRailRecords = 50;
+    const int low = o2::recordingValue(1, sensorType), high = o2::recordingValue(254, sensorType);
+    if (last + 1 >= kRailRecords) {
+        bool allLow = true, allHigh = true;
+        for (int i = last - kRailRecords + 1; i <= last; ++i) {
+            const int v = log.value(ColO2, i);
+            allLow = allLow && v <= low;
+            allHigh = allHigh && v >= high;
+        }
+        if (allLow || allHigh)
+            return Reason::SensorAtRail;
+    }
+    // No sensor swings over half its scale within 10 ms, let alone five
+    // times in a second; a loose contact does.
+    constexpr int kFlickerRecords = 100, kFlickerJumps = 5;
+    const int half = (o2::recordingValue(255, sensorType) - o2::recordingValue(0, sensorType)) / 2;
+    int jumps = 0;
+    for (int i = std::max(1, last - kFlickerRecords + 1); i <= last; ++i)
+        jumps += std::abs(int(log.value(ColO2, i)) - int(log.value(ColO2, i - 1))) > half;
+    return jumps >= kFlickerJumps ? Reason::SensorFlicker : Reason::None;
+}
+
+namespace {
+
+// A throttle change of more than 5 % within 0.1 s, in the last half second:
+// the mixture then follows the transient enrichment, not the table.
+bool throttleMoved(Log &log, int last)
+{
+    constexpr int kSettleRecords = 50, kStepRecords = 10, kLargeChange = 5;
+    for (int i = std::max(kStepRecords, last - kSettleRecords); i <= last; ++i)
+        if (std::abs(log.tpsPercent(i) - log.tpsPercent(i - kStepRecords)) > kLargeChange)
+            return true;
+    return false;
+}
+
+// The unit keeps its own rule for the points below Min, from Kick up and
+// above Max: a commit there changes nothing that stays. (No rule while the
+// bookkeeping is unset, Max not above Min.)
+bool learnableBand(const Table &table, int lo, int hi)
+{
+    const int min = table.byteAt(tbl::kSlotMin), max = table.byteAt(tbl::kSlotMax), kick = table.byteAt(tbl::kSlotKick);
+    if (max <= min)
+        return true;
+    return lo > min && hi < std::min(kick, max);
+}
+
+// Mixture error of one reading against the reference, in percent, positive
+// when lean. Air-fuel types read 1.47 units per percent at 14.7; the 0-5 V
+// signal is taken as the common 10..20 AFR wide-band output (3.75 codes per
+// percent); a narrow-band sensor tells only rich or lean, counted as 2 %.
+double leanPercent(int o2Value, int reference, int sensorType)
+{
+    const double d = o2Value - reference;
+    if (sensorType == o2::Narrow01V)
+        return d > 0 ? -2.0 : d < 0 ? 2.0 : 0.0;
+    if (o2::isAfrType(sensorType))
+        return d / 1.47;
+    return d / 3.75;
+}
+
+constexpr int kCellCodes = 4;
+constexpr int kCellHits = 100;    // a second of samples, however gathered
+constexpr double kCellGain = 0.6; // below 1: a wrong sensor scale only slows it
+constexpr int kRevisitTicks = 20; // two seconds off the reference
+
+} // namespace
+
 TMsgAutocorrection liveStep(Log &log, int last, int o2Average, int window)
 {
     TAutotuneState &st = log.autotune();
     const TLogSettings &s = log.settings();
+    const int type = log.sensorType();
 
     TMsgAutocorrection request;
     int lo = 255, hi = 0;
@@ -145,18 +287,28 @@ TMsgAutocorrection liveStep(Log &log, int last, int o2Average, int window)
     request.windowStart = lo;
     request.windowEnd = hi;
     request.stateColour = kIdleColour;
-    auto send = [&](State state) {
+    auto send = [&](State state, Reason reason = Reason::None) {
         request.stateColour = stateColour(state);
+        request.reason = int(reason);
+        st.reason = int(reason);
         log.broadcaster().broadcast(request);
         return request;
     };
+    auto startOver = [&st] {
+        st.crossings = 0;
+        st.fineStart = -1;
+        st.fineMiddle = -1;
+    };
+    // Samples are gathered only on the normal path; the others drop theirs.
+    const int gatherFrom = std::max(st.gatheredUpTo + 1, last - 50);
+    st.gatheredUpTo = last;
 
     if (s.wotSmoothing) {
         const int p = log.tpsPercent(last);
         if (p > kFullThrottlePercent) {
             log.previousTpsPercent = p;
             request.discard = 1;
-            st.crossings = 0;
+            startOver();
             return send(State::FullThrottle);
         }
         if (log.previousTpsPercent >= kFullThrottlePercent && p < kFullThrottlePercent)
@@ -164,58 +316,139 @@ TMsgAutocorrection liveStep(Log &log, int last, int o2Average, int window)
         log.previousTpsPercent = p;
     }
 
-    if (!s.autocorrection) {
-        st.crossings = 0;
-        return send(State::Idle);
-    }
-    if (log.count() < window) {
-        st.crossings = 0;
+    if (!s.autocorrection || log.count() < window) {
+        startOver();
         return send(State::Idle);
     }
     const int tps = log.tpsPercent(last);
     if (log.rpm(last) >= s.forcedIdleRpm && tps <= s.forcedIdleTps) {
         request.discard = 1;
-        st.crossings = 0;
-        return send(State::ForcedIdle);
+        startOver();
+        return send(State::ForcedIdle, Reason::ForcedIdle);
     }
-    if (Table *table = log.table()) {
-        const auto &learned = table->learnedValues();
-        for (int i = std::max(0, lo); i <= std::min(255, hi); ++i) {
-            if (learned[std::size_t(i)] != 0) {
-                request.discard = 1;
-                st.crossings = 0;
+    // Conditions the table is not for: the correction goes back to 0 at once.
+    auto wait = [&](State state, Reason reason) {
+        request.discard = 1;
+        st.previousAverage = 1024;
+        startOver();
+        return send(state, reason);
+    };
+    if (const Reason sensor = checkSensor(log, last, type); sensor != Reason::None) {
+        st.cells.fill({});
+        return wait(State::Refused, sensor);
+    }
+    if (engineCold(log.value(ColEct, last)))
+        return wait(State::Waiting, Reason::EngineCold);
+    if (throttleMoved(log, last))
+        return wait(State::Waiting, Reason::ThrottleMoving);
+    Table *table = log.table();
+    if (table && !learnableBand(*table, lo, hi))
+        return wait(State::Waiting, Reason::NotLearnable);
+
+    const int sign = o2::richSign(type);
+    const int above = s.descending ? sign : -sign;
+    const int below = -above;
+    const int lagMs = s.sensorLagMs >= 0 ? s.sensorLagMs : defaultSensorLagMs(type);
+    const int lagRecords = lagMs / 10;
+
+    // Samples met while passing through: each asks for the correction in
+    // force where the engine was when the sensor saw it, plus what its
+    // reading says is still missing.
+    if (table) {
+        const int direction = s.descending ? -1 : 1;
+        for (int r = gatherFrom; r <= last; ++r) {
+            const int at = r - lagRecords;
+            if (at < 0)
+                continue;
+            const int input = log.value(ColMaf, at);
+            if (input < 0 || input > 255)
+                continue;
+            const double missing = direction * table->slot(input) * leanPercent(log.value(ColO2, r), s.o2RefLive, type) / 100.0;
+            TAutotuneState::Cell &cell = st.cells[std::size_t(input / kCellCodes)];
+            cell.sum += log.value(ColCorr, at) + missing;
+            ++cell.hits;
+        }
+        // A group the engine has left, with a second of samples, is stored
+        // (the band the engine holds belongs to the loop below).
+        if (st.crossings == 0) {
+            for (std::size_t c = 0; c < st.cells.size(); ++c) {
+                TAutotuneState::Cell &cell = st.cells[c];
+                const int first = int(c) * kCellCodes, lastCode = first + kCellCodes - 1;
+                if (cell.hits < kCellHits || (lastCode >= lo - kCellCodes && first <= hi + kCellCodes))
+                    continue;
+                const int correction = int(std::nearbyint(kCellGain * cell.sum / cell.hits));
+                cell = {};
+                if (correction == 0 || !learnableBand(*table, first, lastCode))
+                    continue;
+                request.windowStart = first;
+                request.windowEnd = lastCode;
+                request.step = correction - log.correctionValue();
+                request.commit = 1;
+                st.previousAverage = 1024;
+                startOver();
                 return send(State::Ready);
+            }
+        }
+    }
+
+    if (table) {
+        const auto &learned = table->learnedValues();
+        bool learnedInBand = false;
+        for (int i = std::max(0, lo); i <= std::min(255, hi); ++i)
+            learnedInBand = learnedInBand || learned[std::size_t(i)] != 0;
+        if (!learnedInBand) {
+            st.offTicks = 0;
+        } else if (st.offTicks < kRevisitTicks) {
+            // A learned band is tuned again only when its mixture stays off
+            // the reference by more than the reading's own spread.
+            const int n = std::clamp(window, 1, log.count());
+            double mean = 0, square = 0;
+            for (int i = last - n + 1; i <= last; ++i) {
+                const double v = log.value(ColO2, i);
+                mean += v;
+                square += v * v;
+            }
+            mean /= n;
+            const double spread = std::sqrt(std::max(0.0, square / n - mean * mean));
+            st.offTicks = std::abs(o2Average - s.o2RefLive) > std::max(2.0, spread) ? st.offTicks + 1 : 0;
+            if (st.offTicks < kRevisitTicks) {
+                request.discard = 1;
+                startOver();
+                return send(State::Skipping, Reason::AlreadyLearned);
             }
         }
     }
     if (hi - lo > s.maxMafSpread) {
         st.previousAverage = 1024;
-        st.crossings = 0;
+        startOver();
         request.discard = 1;
-        return send(State::Pulsation);
+        return send(State::Pulsation, Reason::BandTooWide);
     }
+    // The fine phase holds one dwell: a band that moved on starts over.
+    const int middle = (lo + hi) / 2;
+    if (st.crossings > 0 && st.fineMiddle >= 0 && std::abs(middle - st.fineMiddle) > 2)
+        startOver();
 
     int fastP = s.fastPeriod, fineP = s.finePeriod, z = 1;
     if (tps > kFullThrottlePercent) {
         z = 0;
         fastP = fineP = 1;
     }
+    // The next evaluation waits until the sensor has seen the last step.
+    const int lagTicks = (lagMs + Log::kTickMs - 1) / Log::kTickMs;
     State state;
     if (st.crossings == 0) {
         state = State::FastPhase;
-        st.period = std::uint32_t(std::max(0, fastP));
+        st.period = std::uint32_t(std::max({0, fastP, lagTicks}));
     } else {
         state = State::FinePhase;
-        st.period = std::uint32_t(std::max(0, fineP));
+        st.period = std::uint32_t(std::max({0, fineP, lagTicks}));
     }
     ++st.tickCounter;
     if (st.tickCounter < st.period)
         return send(state);
     st.tickCounter = 0;
 
-    const int sign = o2::richSign(log.sensorType());
-    const int above = s.descending ? sign : -sign;
-    const int below = -above;
     switch (decide(s.o2RefLive, st.previousAverage, o2Average)) {
     case Decision::Above:
         request.step = above;
@@ -225,11 +458,25 @@ TMsgAutocorrection liveStep(Log &log, int last, int o2Average, int window)
         break;
     case Decision::Crossing:
         if (st.crossings >= z) {
-            request.step = 0;
+            // What is stored is the correction the dwell settled on (its
+            // mean since the fine phase began), not where its last swing ended.
+            const int from = st.fineStart >= 0 ? st.fineStart : std::max(0, last - std::max(1, window) + 1);
+            double sum = 0;
+            for (int i = from; i <= last; ++i)
+                sum += log.value(ColCorr, i);
+            const int settled = int(std::nearbyint(sum / (last - from + 1)));
+            request.step = settled - log.correctionValue();
             st.previousAverage = 1024;
             request.commit = 1;
-            st.crossings = 0;
+            startOver();
+            st.offTicks = 0;
+            for (int i = std::max(0, lo) / kCellCodes; i <= std::min(255, hi) / kCellCodes; ++i)
+                st.cells[std::size_t(i)] = {};
             return send(State::Ready);
+        }
+        if (st.crossings == 0) {
+            st.fineStart = last;
+            st.fineMiddle = middle;
         }
         ++st.crossings;
         request.step = above;
@@ -242,24 +489,32 @@ TMsgAutocorrection liveStep(Log &log, int last, int o2Average, int window)
     return send(state);
 }
 
-RequestOutcome applyAutocorrectionRequest(const TMsgAutocorrection &request, Table &table, TWindowState &w)
+RequestOutcome applyAutocorrectionRequest(const TMsgAutocorrection &request, Table &table, TWindowState &w,
+                                          const Limits &limits)
 {
     RequestOutcome out;
     if (!w.manualBorders) {
         w.setWindowStart(request.windowStart);
         w.setWindowEnd(request.windowEnd);
+        const int middle = std::clamp(int(std::nearbyint((w.windowStart + w.windowEnd) / 2.0)), 0, 255);
+        const int output = table.slot(middle);
+        bool stored = true;
         if (request.commitSet()) {
-            w.correction += request.step;
+            const int bound = limitCodes(limits.commitPercent, output);
+            w.correction = std::clamp(w.correction + request.step, -bound, bound);
+            const QByteArray before = table.imageBytes(1);
             table.applyToTable(w);
+            stored = table.imageBytes(1) != before;
         } else if (request.discardSet()) {
             w.correction = 0;
         } else {
-            w.correction += request.step;
+            const int bound = limitCodes(limits.livePercent, output);
+            w.correction = std::clamp(w.correction + request.step, -bound, bound);
         }
-        w.correction = std::clamp(w.correction, -255, 255);
         out.used = true;
-        out.colour = request.stateColour;
-        const QString sound = stateSound(stateForColour(request.stateColour));
+        // A commit that changed nothing is no news: no "stored" cue for it.
+        out.colour = stored ? request.stateColour : kSkippingColour;
+        const QString sound = stored ? stateSound(stateForColour(request.stateColour)) : QString();
         if (!sound.isEmpty())
             playSound(sound, false);
         return out;

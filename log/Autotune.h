@@ -15,7 +15,33 @@ struct TWindowState;
 
 namespace autotune {
 
-enum class State { Idle, FullThrottle, ForcedIdle, Ready, Pulsation, FastPhase, FinePhase };
+enum class State {
+    Idle,
+    FullThrottle,
+    ForcedIdle,
+    Ready,     // a correction was stored
+    Pulsation,
+    FastPhase,
+    FinePhase,
+    Skipping,  // the band is learned and its mixture is right: nothing to do
+    Waiting,   // conditions the table is not for: the loop waits (Reason says why)
+    Refused,   // the oxygen reading cannot be trusted (Reason says why)
+};
+
+// Why the loop waits or refuses; travels in the request to the dashboard.
+enum class Reason {
+    None = 0,
+    SensorAtRail,    // the reading sits at 0 or 5 V: unplugged or shorted
+    SensorFlicker,   // the reading jumps from rail to rail: a loose wire
+    EngineCold,      // the coolant lamp says COLD: warm-up enrichment
+    ForcedIdle,
+    ThrottleMoving,  // a large throttle change a moment ago
+    NotLearnable,    // below Min, from Kick up or above Max: the unit's rules keep those points
+    AlreadyLearned,  // a learned point in the band, its mixture right
+    BandTooWide,
+};
+// What the dashboard says of a reason, in English or Russian ("" for None).
+QString reasonText(Reason reason, bool english);
 
 constexpr int kIdleColour = colourValue(237, 240, 108);
 constexpr int kFullThrottleColour = colourValue(255, 0, 255);
@@ -24,16 +50,46 @@ constexpr int kReadyColour = colourValue(128, 128, 128);
 constexpr int kPulsationColour = colourValue(255, 0, 0);
 constexpr int kFastColour = colourValue(0, 128, 0);
 constexpr int kFineColour = colourValue(0, 255, 0);
+// Not the grey of a stored correction: a skipped band is silent.
+constexpr int kSkippingColour = colourValue(192, 192, 192);
+constexpr int kWaitingColour = colourValue(255, 214, 153);
+// Red, as a pulsating band: the same cue tells the user to look.
+constexpr int kRefusedColour = colourValue(255, 0, 0);
 
 int stateColour(State state);
 // The state's sound file ("ready.wav"); empty for states without a cue.
 QString stateSound(State state);
 // The state a request's colour stands for (Idle for an unknown colour).
 State stateForColour(int colour);
+// What the dashboard says of a request: its reason, or else its state
+// ("" while autotuning is idle).
+QString requestText(int colour, int reason, bool english);
 
 constexpr int kFullThrottlePercent = 95;
 constexpr int kMinRunRecords = 60;
 constexpr int kMinPulsations = 5;
+
+// The coolant lamp's COLD state: the coolant input above 0.5 V.
+inline bool engineCold(int coolantCode)
+{
+    return coolantCode > 25;
+}
+// How long a sensor type's reading trails the mixture by default, in ms.
+int defaultSensorLagMs(int sensorType);
+// How far a commit of the live loop reaches beyond its band on each side
+// (it stops earlier at a learned point).
+constexpr int kCommitReach = 8;
+
+// Bounds the window keeps the correction within, in percent of the output
+// of the point at the window's middle (at least one code).
+struct Limits {
+    int livePercent = 25;   // the live correction
+    int commitPercent = 10; // what one commit stores
+};
+int limitCodes(int percent, int output);
+
+// Whether the oxygen reading of the records up to last can be trusted.
+Reason checkSensor(const Log &log, int last, int sensorType);
 
 enum class Decision { None, Above, Below, Crossing };
 // Where the averaged mixture stands against the reference, from the previous
@@ -59,11 +115,14 @@ std::optional<int> fullThrottleAnalysis(Log &log, int last);
 // learned point from end - 2 upwards (255 if none). The window then shows w
 // (its change handlers send the live correction and the window command) and
 // takes the returned colour as the dashboard gradient's middle colour.
+// The live correction stays within limits.livePercent of the window's
+// middle point and a commit within limits.commitPercent.
 struct RequestOutcome {
     bool used = false;         // anything of the request taken
     std::optional<int> colour; // new middle colour (manual borders up)
 };
-RequestOutcome applyAutocorrectionRequest(const TMsgAutocorrection &request, Table &table, TWindowState &w);
+RequestOutcome applyAutocorrectionRequest(const TMsgAutocorrection &request, Table &table, TWindowState &w,
+                                          const Limits &limits = Limits());
 
 // 32776 received: nothing for 255. Otherwise MaskEditSmoothMaf := value
 // (through the table's parameter boxes), correction 0, quick write, and the

@@ -302,14 +302,19 @@ void Log::onStreamEnded(std::uint64_t stream, const TStreamEnd &end)
 {
     // A stream already stopped (Stop pressed, a new start) has ended for
     // that reason, not for this one.
+    // The stop comes before the message: a message box runs its own event
+    // loop, and the live tick must not go on correcting from the last data
+    // while the user reads it.
+    const bool stop = end.sendStop && recording_ && stream == currentStream_;
+    if (stop) {
+        lastStopReason_ = streamEndReason(end);
+        TMsgStopLiveData message;
+        broadcaster_.broadcast(message);
+    }
     if (!end.errorText.isEmpty())
         channel_.reportPortMessage(end.errorText, end.portLost);
-    if (!end.sendStop || !recording_ || stream != currentStream_)
-        return;
-    lastStopReason_ = streamEndReason(end);
-    TMsgStopLiveData stop;
-    broadcaster_.broadcast(stop);
-    emit streamStopped(lastStopReason_);
+    if (stop)
+        emit streamStopped(lastStopReason_);
 }
 
 void Log::setStartSettings(const TStartSettings &s)
@@ -418,6 +423,11 @@ void Log::startRecording(int sensorType)
     currentStream_ = stream;
     recording_ = true;
     lastBadFrames_ = 0;
+    // The new records count from 0; samples gathered for autotuning belong
+    // to the old ones.
+    lastTickCount_ = -1;
+    autotune_.gatheredUpTo = -1;
+    autotune_.cells.fill({});
     lastStopReason_.clear();
     streamSensorType_.store(sensorType);
     try {
@@ -645,6 +655,10 @@ void Log::liveTick()
         table_->setOperatingPoint(point);
     }
 
-    if (n >= kAutotuneMinRecords)
+    // A tick without a new record has nothing new to say of the mixture: a
+    // stream that stalled or ended must not walk the correction on old data.
+    const bool fresh = n != lastTickCount_;
+    lastTickCount_ = n;
+    if (n >= kAutotuneMinRecords && fresh)
         autotune::liveStep(*this, last, average, window);
 }

@@ -111,6 +111,8 @@ struct TLogSettings {
     bool descending = false; // SpeedButtonToyota ("F9") down
     bool autocorrection = false; // SpeedButtonAutocorr down
     bool wotSmoothing = false;   // CheckBoxWotCorr checked
+    // How long the oxygen reading trails the mixture; -1: the sensor type's own.
+    int sensorLagMs = -1;
 };
 
 // What the Start command hands over before it broadcasts start live data.
@@ -133,6 +135,22 @@ struct TAutotuneState {
     std::int32_t previousAverage = 1024; // 1024: none yet
     std::uint32_t tickCounter = 0;
     std::uint32_t period = 2;
+    // The dwell the fine phase holds: the record it began at (-1: none) and
+    // the band's middle then. A commit takes the mean correction since then.
+    int fineStart = -1;
+    int fineMiddle = -1;
+    // Ticks in a row a learned band's mixture has stayed off the reference.
+    int offTicks = 0;
+    // The reason of the last request (a change of it is news to the user).
+    int reason = 0;
+    // Samples gathered while passing through, per group of four input codes:
+    // the sum of the correction each sample asks for, and how many there are.
+    struct Cell {
+        double sum = 0;
+        int hits = 0;
+    };
+    std::array<Cell, 64> cells{};
+    int gatheredUpTo = -1; // newest record taken into the cells
 };
 
 // One entry of the log chart's view history.
@@ -235,6 +253,8 @@ public:
     void setTrackBarB(int b); // fast window b, period b / 10
     void setTrackBarT(int t); // fine window t, period t / 10
     void setMaxMafSpread(int v) { settings_.maxMafSpread = v; }
+    // How long the O2 reading trails the mixture; -1: the sensor type's own.
+    void setSensorLagMs(int ms) { settings_.sensorLagMs = ms; }
     void setForcedIdle(int rpm, int tpsPercent);
     void setDescending(bool on) { settings_.descending = on; }
     // SpeedButtonAutocorr clicked: its down state and CheckBoxWotCorr.
@@ -286,6 +306,8 @@ public:
     // ---- live ------------------------------------------------------------------
     // The 100 ms tick (the timer runs it while recording; tools may call it).
     void liveTick();
+    // Records the last tick saw: a tick without new ones leaves autotuning alone.
+    int lastTickCount() const { return lastTickCount_; }
     // Average of the last n O2 values (truncated); the last value when the
     // log has fewer than n records. Needs a record.
     int o2Average(int n) const;
@@ -373,6 +395,7 @@ private:
     bool recording_ = false;
     bool stopped_ = true;
     TAutotuneState autotune_;
+    int lastTickCount_ = 0;
 
     int visibleFirst_ = 0;
     int visibleLast_ = -1;

@@ -40,6 +40,60 @@ int EngineModel::inputAt(int frame) const
     return std::clamp(input + offset, 0, 255);
 }
 
+int EngineModel::coolantAt(int frame) const
+{
+    constexpr int kCold = 150, kWarm = 15;
+    if (warmUpFrames < 0)
+        return kCold;
+    if (frame >= warmUpFrames)
+        return kWarm;
+    return kCold - (kCold - kWarm) * frame / warmUpFrames;
+}
+
+namespace {
+
+// Volts of a wide-band controller's output for an air-fuel ratio, by the
+// window's sensor types (the inverse of the window's conversion).
+double afrVolts(int type, double afr)
+{
+    switch (type) {
+    case 1: return (afr - 7.35) / 3.008;
+    case 3: return (afr - 10.0) / 1.996;
+    default: return (afr - 7.3125) / 2.375;
+    }
+}
+
+} // namespace
+
+double EngineModel::sensorCode(double errorPercent) const
+{
+    switch (sensorType) {
+    case 0: { // narrow band: 0.1 V lean .. 0.8 V rich, steep around the ideal
+        const double x = std::clamp(errorPercent / 0.5, -1.0, 1.0);
+        return 51.0 * (0.45 + 0.35 * x);
+    }
+    case 1:
+    case 3:
+    case 4: {
+        const double afr = 14.7 * (1.0 - errorPercent / 100.0);
+        return afrVolts(sensorType, afr) * 255.0 / 5.0;
+    }
+    default:
+        return idealO2 - errorPercent * codesPerPercent;
+    }
+}
+
+int EngineModel::idealReading() const
+{
+    switch (sensorType) {
+    case 0: return 23; // 0.45 V
+    case 1:
+    case 3:
+    case 4: return 147;
+    default: return idealO2;
+    }
+}
+
 namespace {
 
 // A rising characteristic that reaches 240 at full air flow.
@@ -60,6 +114,8 @@ EngineModel demoEngine()
         m.drive.push_back({input, hold});
     for (int input = 204; input >= 52; input -= 8)
         m.drive.push_back({input, hold});
+    // Ten seconds of warm-up: the demo shows autotuning wait for it.
+    m.warmUpFrames = 1000;
     return m;
 }
 
@@ -127,11 +183,20 @@ std::array<std::uint8_t, 10> EngineRun::frame(int n, const Image &ram, int corre
     random_ ^= random_ << 5;
     const int span = 2 * model_.noise + 1;
     const int noise = model_.noise > 0 ? int(random_ % std::uint32_t(span)) - model_.noise : 0;
-    const double error = errors_.front();
-    const int o2 = std::clamp(int(std::lround(model_.idealO2 - error * model_.codesPerPercent)) + noise, 0, 255);
+    const int coolant = model_.coolantAt(n);
+    // A cold engine is enriched by its own control, whatever the table says.
+    const double error = errors_.front() + (coolant > 25 ? model_.coldEnrichment : 0.0);
+    int o2 = std::clamp(int(std::lround(model_.sensorCode(error))) + noise, 0, 255);
+    switch (model_.fault) {
+    case EngineModel::Fault::StuckLow: o2 = 0; break;
+    case EngineModel::Fault::StuckHigh: o2 = 255; break;
+    case EngineModel::Fault::Flicker: o2 = (n / 3) % 2 ? 250 : 3; break;
+    case EngineModel::Fault::None: break;
+    }
     const int throttle = std::clamp(input * 9 / 10, 0, 255);
     const int rpm = 800 + input * 20;
-    return assembleFrame(n, output, auxOutput(ram, input), input, throttle, rpm, o2, corrected ? correction : 0);
+    return assembleFrame(n, output, auxOutput(ram, input), input, throttle, rpm, o2, corrected ? correction : 0,
+                         coolant);
 }
 
 int auxOutput(const Image &ram, int input)
@@ -146,7 +211,7 @@ int auxOutput(const Image &ram, int input)
 }
 
 std::array<std::uint8_t, 10> assembleFrame(int n, int output, int aux, int input, int throttle, int rpm, int o2,
-                                           int correction)
+                                           int correction, int coolant)
 {
     const int period = 1500000 / std::max(1, rpm);
     const int slot = n & 3;
@@ -158,8 +223,8 @@ std::array<std::uint8_t, 10> assembleFrame(int n, int output, int aux, int input
     case 0: // switch bits: idle, full load
         value = (throttle < 8 ? 1 : 0) | (throttle > 247 ? 2 : 0);
         break;
-    case 1: // coolant warming up
-        value = std::min(200, 90 + n / 100);
+    case 1: // coolant
+        value = coolant >= 0 ? coolant : std::min(200, 90 + n / 100);
         break;
     case 2: // signed, follows the throttle
         value = std::uint8_t(std::int8_t(throttle / 2 - 64));

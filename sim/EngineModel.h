@@ -32,9 +32,29 @@ struct EngineModel {
     // controller on 0-5 V gives 25.5 codes per AFR, 3.75 per percent).
     double codesPerPercent = 3.75;
     int idealO2 = 128;
+    // The sensor the engine carries, by the window's sensor types: 2 the
+    // 0-5 V wide-band signal above; 0 a narrow-band 0-1 V sensor (0.8 V rich,
+    // 0.1 V lean, switching within half a percent of the ideal mixture);
+    // 1, 3 and 4 a wide-band controller's 0-5 V output in that type's AFR scale.
+    int sensorType = 2;
+    // A sensor that cannot be read: unplugged (0 V), shorted to 5 V, or a
+    // loose contact that jumps from rail to rail.
+    enum class Fault { None, StuckLow, StuckHigh, Flicker };
+    Fault fault = Fault::None;
+    // Coolant: cold (2.9 V) at the start, warm (0.3 V) after warmUpFrames;
+    // -1 stays cold. While cold the engine runs coldEnrichment percent rich.
+    int warmUpFrames = 0;
+    double coldEnrichment = 10.0;
 
     int driveFrames() const; // one pass of the programme
     int inputAt(int frame) const;
+    int coolantAt(int frame) const;
+    // The sensor's reading (frame byte 7) for a mixture error in percent
+    // (above 0: rich), before noise.
+    double sensorCode(double errorPercent) const;
+    // The reading an engine at the ideal mixture gives, in the window's O2
+    // units for this sensor type (the reference to set).
+    int idealReading() const;
 };
 
 // The demo unit's engine: levels from 48 to 208 in steps of 8 held 3 s each,
@@ -60,8 +80,9 @@ private:
 
 // Frame bytes from the values the unit reports (check byte included); the
 // upper selector bits and slot values as both engine models send them.
+// coolant: slot 1's value; -1: the slow warm-up ramp of the plain sweep.
 std::array<std::uint8_t, 10> assembleFrame(int n, int output, int aux, int input, int throttle, int rpm, int o2,
-                                           int correction);
+                                           int correction, int coolant = -1);
 // The auxiliary output the unit gives at an input: through its four points.
 int auxOutput(const Image &ram, int input);
 

@@ -4,6 +4,7 @@
 #include "table/Table_iat_ect_corr.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 using namespace tbl;
@@ -273,13 +274,20 @@ void Table::applyCorrectionToWindow(int c, int a, int b, int mode)
     int last;
     if (mode == 1) {
         const int m = clampInt(roundEven((a + b) / 2.0), 0, 255);
+        const int before = image1_[at(m)];
         image1_[at(m)] = addLimited(image1_[at(m)], c, 0, 255);
         learned_[at(m)] = image1_[at(m)];
         if (m > 0 && m < 255) {
             learned_[at(m - 1)] = 0;
             learned_[at(m + 1)] = 0;
         }
-        last = m;
+        // Not the learned interpolation: lines drawn between learned points
+        // across the whole table would redraw every point tuned before that
+        // is not in the unit's short learned-point list.
+        spreadLiveCommit(m, image1_[at(m)] - before, a, b);
+        applyMinMaxLimits();
+        refresh();
+        return;
     } else {
         // Mode 2 shifts the points only; 0, 3 (and anything else) also learn them.
         for (int i = a; i <= b; ++i) {
@@ -292,6 +300,34 @@ void Table::applyCorrectionToWindow(int c, int a, int b, int mode)
     applyMinMaxLimits();
     learnedInterpolation(extrapolateEnds_, last, descending_);
     refresh();
+}
+
+void Table::spreadLiveCommit(int m, int change, int a, int b)
+{
+    if (change == 0)
+        return;
+    auto anchor = [this](int i) { return learned_[at(i)] > 0 && learned_[at(i)] == image1_[at(i)]; };
+    auto spread = [&](int from, int to) { // to: where the change has fallen to nothing
+        const int span = std::abs(to - from);
+        for (int i = from; i != to; i += to > from ? 1 : -1) {
+            if (i == m)
+                continue;
+            const double share = double(std::abs(to - i)) / span;
+            image1_[at(i)] = clampCodeR(image1_[at(i)] + change * share);
+        }
+    };
+    int low = m - 1;
+    const int lowest = std::max(0, std::min(a, m) - kLiveCommitReach);
+    while (low > lowest && !anchor(low))
+        --low;
+    int high = m + 1;
+    const int highest = std::min(255, std::max(b, m) + kLiveCommitReach);
+    while (high < highest && !anchor(high))
+        ++high;
+    if (low < m)
+        spread(m, low);
+    if (high > m)
+        spread(m, high);
 }
 
 bool Table::applyMinMaxLimits()

@@ -233,8 +233,16 @@ public:
     void setBeginOfTableAsLearnedCommand(TWindowState &w);
     // Live recording starts: beginning up to the MAF window start as learned.
     void recordingStarted(TWindowState &w);
-    // Mode 0/3: shift and learn the window; 1: only its middle; 2: shift only.
+    // Mode 0/3: shift and learn the window; 1: only its middle (a commit of
+    // live data, see spreadLiveCommit); 2: shift only.
     void applyCorrectionToWindow(int c, int a, int b, int mode);
+    // A live commit's change at point m, spread over its neighbours: it falls
+    // off linearly to nothing at the nearest learned point on each side, or
+    // kLiveCommitReach codes beyond the window a..b, whichever is nearer.
+    // Nothing else is redrawn, so a curve tuned earlier (in this session or
+    // read from the unit) keeps its shape wherever this commit does not reach.
+    static constexpr int kLiveCommitReach = 8;
+    void spreadLiveCommit(int m, int change, int a, int b);
     // SpeedButtonAplToTable (acts only while w.aplToTableDown).
     void applyToTable(TWindowState &w);
     void setKick(int x);

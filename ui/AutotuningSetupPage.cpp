@@ -11,15 +11,18 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QSettings>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "log/Autotune.h"
 #include "log/Log_iat_ect_corr.h"
 #include "log/Oxygensensor.h"
 #include "log/Xrpm_table.h"
+#include "ui/AdvancedPages.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -73,7 +76,34 @@ AutotuningSetupPage::AutotuningSetupPage(const QColor &tpsAxis, const QColor &rp
     form->addWidget(MaskEditForcedIdleRpm, 1, 1);
     form->addWidget(named(new QLabel(QStringLiteral("Forced idle up to TPS, %"), options), "LabelForcedIdleTps"), 2, 0);
     form->addWidget(MaskEditForcedIdleTps, 2, 1);
-    form->addWidget(CheckBoxWotCorr, 3, 0, 1, 2);
+    // What autotuning may do at most, and how long the sensor trails the
+    // mixture; kept for the user between sessions.
+    auto spin = [&](const char *objectName, int min, int max, int step, const char *suffix) {
+        auto *box = named(new QSpinBox(options), objectName);
+        box->setRange(min, max);
+        box->setSingleStep(step);
+        box->setSuffix(QString::fromLatin1(suffix));
+        return box;
+    };
+    SpinBoxLiveLimit = spin("SpinBoxLiveLimit", 1, 100, 1, " %");
+    SpinBoxCommitLimit = spin("SpinBoxCommitLimit", 1, 50, 1, " %");
+    // 0 stands for the chosen sensor type's own lag.
+    SpinBoxSensorLag = spin("SpinBoxSensorLag", 0, 2000, 10, " ms");
+    SpinBoxSensorLag->setSpecialValueText(QStringLiteral("by sensor type"));
+    const QSettings settings(QString::fromLatin1(AdvancedPages::kOrganisation),
+                             QString::fromLatin1(AdvancedPages::kApplication));
+    const autotune::Limits defaults;
+    SpinBoxLiveLimit->setValue(settings.value(QStringLiteral("autotuning/liveLimitPercent"), defaults.livePercent).toInt());
+    SpinBoxCommitLimit->setValue(
+        settings.value(QStringLiteral("autotuning/commitLimitPercent"), defaults.commitPercent).toInt());
+    SpinBoxSensorLag->setValue(settings.value(QStringLiteral("autotuning/sensorLagMs"), 0).toInt());
+    form->addWidget(named(new QLabel(QStringLiteral("Live correction up to"), options), "LabelLiveLimit"), 3, 0);
+    form->addWidget(SpinBoxLiveLimit, 3, 1);
+    form->addWidget(named(new QLabel(QStringLiteral("One store up to"), options), "LabelCommitLimit"), 4, 0);
+    form->addWidget(SpinBoxCommitLimit, 4, 1);
+    form->addWidget(named(new QLabel(QStringLiteral("O2 sensor lag"), options), "LabelSensorLag"), 5, 0);
+    form->addWidget(SpinBoxSensorLag, 5, 1);
+    form->addWidget(CheckBoxWotCorr, 6, 0, 1, 2);
     auto *bars = new QGridLayout;
     bars->addWidget(named(new QLabel(QStringLiteral("Fast"), options), "LabelFast"), 0, 0, Qt::AlignHCenter);
     bars->addWidget(named(new QLabel(QStringLiteral("Fine"), options), "LabelFine"), 0, 1, Qt::AlignHCenter);
@@ -81,8 +111,8 @@ AutotuningSetupPage::AutotuningSetupPage(const QColor &tpsAxis, const QColor &rp
     bars->addWidget(TrackBarT, 1, 1, Qt::AlignHCenter);
     bars->addWidget(LabelTrackBarB, 2, 0, Qt::AlignHCenter);
     bars->addWidget(LabelTrackBarT, 2, 1, Qt::AlignHCenter);
-    form->addLayout(bars, 4, 0, 1, 2);
-    form->setRowStretch(5, 1);
+    form->addLayout(bars, 7, 0, 1, 2);
+    form->setRowStretch(8, 1);
     row->addWidget(options, 0, Qt::AlignTop);
 
     GroupBoxO2Target = named(new QGroupBox(QStringLiteral("O2 target"), this), "GroupBoxO2Target");
@@ -158,6 +188,16 @@ void AutotuningSetupPage::bind(Log &log, TO2TargetGrid &grid, std::function<int(
     connect(TrackBarB, &QSlider::valueChanged, this, &AutotuningSetupPage::sendToLog);
     connect(TrackBarT, &QSlider::valueChanged, this, &AutotuningSetupPage::sendToLog);
     connect(ButtonFillLoadTableWithO2RefValue, &QPushButton::clicked, this, &AutotuningSetupPage::fillGrid);
+    auto keep = [this](QSpinBox *box, const char *key) {
+        connect(box, QOverload<int>::of(&QSpinBox::valueChanged), this, [this, key](int v) {
+            QSettings(QString::fromLatin1(AdvancedPages::kOrganisation), QString::fromLatin1(AdvancedPages::kApplication))
+                .setValue(QString::fromLatin1(key), v);
+            sendToLog();
+        });
+    };
+    keep(SpinBoxLiveLimit, "autotuning/liveLimitPercent");
+    keep(SpinBoxCommitLimit, "autotuning/commitLimitPercent");
+    keep(SpinBoxSensorLag, "autotuning/sensorLagMs");
     connect(StringGridO2Table, &QTableWidget::currentCellChanged, this,
             [this](int row, int column, int, int) { selectCell(row, column); });
     connect(StringGridO2Table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
@@ -178,6 +218,15 @@ void AutotuningSetupPage::sendToLog()
         return;
     log_->setTrackBarB(value(TrackBarB));
     log_->setTrackBarT(value(TrackBarT));
+    log_->setSensorLagMs(SpinBoxSensorLag->value() > 0 ? SpinBoxSensorLag->value() : -1);
+}
+
+autotune::Limits AutotuningSetupPage::limits() const
+{
+    autotune::Limits limits;
+    limits.livePercent = SpinBoxLiveLimit->value();
+    limits.commitPercent = SpinBoxCommitLimit->value();
+    return limits;
 }
 
 void AutotuningSetupPage::fillGrid()

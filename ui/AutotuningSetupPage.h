@@ -8,6 +8,8 @@
 #include <QColor>
 #include <QWidget>
 
+#include "log/Autotune.h"
+
 class Log;
 class TO2TargetGrid;
 
@@ -27,8 +29,10 @@ public:
     AutotuningSetupPage(const QColor &tpsAxis, const QColor &rpmAxis, QWidget *parent = nullptr);
     // sensorType: the oxygen sensor chosen on the dashboard (hints follow it).
     void bind(Log &log, TO2TargetGrid &grid, std::function<int()> sensorType);
-    // The spread, fast and fine bars as the log has them now.
+    // The spread, fast and fine bars and the sensor lag as the log has them now.
     void sendToLog();
+    // How far autotuning may correct, as the user set it.
+    autotune::Limits limits() const;
 
     // The bars' last positions, kept in the program state.
     int trackBarBCopy = 1000;
@@ -42,6 +46,9 @@ public:
     QLabel *LabelTrackBarB = nullptr;
     QLabel *LabelTrackBarT = nullptr;
     QCheckBox *CheckBoxWotCorr = nullptr;
+    QSpinBox *SpinBoxLiveLimit = nullptr;   // percent of the point's output
+    QSpinBox *SpinBoxCommitLimit = nullptr; // percent of the point's output
+    QSpinBox *SpinBoxSensorLag = nullptr;   // ms; 0: the sensor type's own
     // The O2 target group; the log page shows it beside its chart.
     QGroupBox *GroupBoxO2Target = nullptr;
     QSlider *TrackBarLogO2Target = nullptr;

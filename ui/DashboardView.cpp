@@ -1,5 +1,7 @@
 #include "ui/DashboardView.h"
 
+#include "log/Autotune.h"
+
 #include <QAbstractButton>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -176,6 +178,11 @@ DashboardView::DashboardView(Table &table, TTpsCalibration &calibration, ChartDa
     lamps->addWidget(LabelMaxMaf, 0, 1);
     lamps->addWidget(LabelMaxOut, 1, 1);
     column->addLayout(lamps);
+    // What autotuning is doing, and why it waits or refuses.
+    LabelAutotuneState = new QLabel(this);
+    LabelAutotuneState->setObjectName(QStringLiteral("LabelAutotuneState"));
+    LabelAutotuneState->setWordWrap(true);
+    column->addWidget(LabelAutotuneState);
     showOne(IdleSwOnImage, IdleSwOffImage, false);
     showOne(FullSwOnImage, FullSwOffImage, false);
     // Nothing is known of the coolant before the first record: neither lamp.
@@ -243,6 +250,16 @@ void DashboardView::setLanguage(bool english)
             paintLamp(label, lamp.colour, QString::fromUtf8(english ? lamp.english : lamp.russian));
     }
     showTitle();
+    showAutotuneState(autotuneColour_, autotuneReason_);
+}
+
+void DashboardView::showAutotuneState(int colour, int reason)
+{
+    autotuneColour_ = colour;
+    autotuneReason_ = reason;
+    const QString text = autotune::requestText(colour, reason, english_);
+    if (LabelAutotuneState->text() != text)
+        LabelAutotuneState->setText(text);
 }
 
 void DashboardView::resetTrackers()
@@ -297,7 +314,7 @@ void DashboardView::showRecord(const TMsgDashData &r)
     const int coolant = std::min(r.slot1, 255);
     const double coolantVolts = coolant / 255.0 * 5.0;
     setText(ECTLabel, oneDecimalVolts(coolantVolts));
-    showOne(EngineCold, EngineHot, coolantVolts > 0.5);
+    showOne(EngineCold, EngineHot, autotune::engineCold(coolant));
 
     GaugeAuxOut->setValue(r.auxOut);
     setText(LabelAuxOutValue, tbl::voltsText(r.auxOut / 256.0 * 5.0));

@@ -43,6 +43,9 @@ public:
     void resetTrackers();
     // The lamps' texts in English or Russian.
     void setLanguage(bool english);
+    // What the last autotuning request said (its state colour and reason);
+    // an idle colour without a reason clears it.
+    void showAutotuneState(int colour, int reason);
 
     int maxMafInput() const { return maxMaf_; }
     int outputExtreme() const { return outputExtreme_; }
@@ -61,6 +64,7 @@ public:
     QLabel *LabelO2Val, *LabelRpmDash, *LabelTpsDash, *LabelMaxMaf, *LabelMaxOut, *ECTLabel, *LabelAuxOutValue;
     QLabel *LabelMarkerDash, *LabelTpsPercentDash; // the marker's and the throttle percent's values
     QLabel *IdleSwOnImage, *IdleSwOffImage, *FullSwOnImage, *FullSwOffImage, *EngineCold, *EngineHot;
+    QLabel *LabelAutotuneState;
     QGroupBox *GroupBox5;
     TGauge *GaugeO2_1, *GaugeConv, *GaugeMaf_1, *GaugeTps_1;
 
@@ -75,6 +79,8 @@ private:
     int maxMaf_ = 0;
     int outputExtreme_ = 0;
     bool english_ = true;
+    int autotuneColour_ = 0;
+    int autotuneReason_ = 0;
     bool descending_ = false; // as the last record was shown
     bool seen_ = false;       // a record has been shown
     // MaxMaf= and MaxOut= (MinOut=) in the language shown.

@@ -139,9 +139,12 @@ void TestAutotuning::aLeanBandConvergesOneEditPerCommit()
           counter.commits);
     QVERIFY2(distanceAfter * 2 <= distanceBefore,
              qPrintable(QStringLiteral("distance %1 -> %2").arg(distanceBefore).arg(distanceAfter)));
+    // A commit reaches a few codes beyond the inputs held (100..140, +/-1):
+    // nothing further moves.
+    const int reachFirst = 100 - 1 - Table::kLiveCommitReach, reachLast = 140 + 1 + Table::kLiveCommitReach;
     for (int i = 0; i < 392; ++i) {
         if (before[i] != after[i])
-            QVERIFY2(i >= kBandFirst && i <= kBandLast, qPrintable(QStringLiteral("slot %1 changed").arg(i)));
+            QVERIFY2(i >= reachFirst && i <= reachLast, qPrintable(QStringLiteral("slot %1 changed").arg(i)));
     }
 
     // Each commit: one quick write to the unit and one step of undo.

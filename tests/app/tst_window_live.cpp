@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <functional>
 
 #include <QAction>
 #include <QCheckBox>
@@ -270,9 +271,22 @@ private slots:
     void unplugMidStreamReturnsToStopped()
     {
         QFETCH(bool, autotuning);
-        RecordingSink sink;
+        // The message box runs an event loop of its own: by the time it
+        // shows, live data must have stopped and the correction be back at 0.
+        struct StateAtMessage : RecordingSink {
+            void showMessage(const QString &text) override
+            {
+                RecordingSink::showMessage(text);
+                if (atMessage)
+                    atMessage();
+            }
+            std::function<void()> atMessage;
+        } sink;
         ScopedMessageSink scoped(&sink);
         sim::Config config = sim::demoConfig();
+        auto engine = std::make_shared<sim::EngineModel>(sim::demoEngine());
+        engine->warmUpFrames = 0; // warm: the loop corrects from its first request
+        config.engine = engine;
         config.hangupAfterFrames = autotuning ? 400 : 60;
         sim::Emulator unit(config);
         unit.setRam(sim::demoImage());
@@ -282,6 +296,12 @@ private slots:
         form.broadcaster()->subscribe(&counter);
         QVERIFY(chooseAndIdentify(form, path, unit));
         counter.stops = 0; // the table read stops live data too
+        bool recordingAtMessage = true;
+        int correctionAtMessage = -1000;
+        sink.atMessage = [&] {
+            recordingAtMessage = form.log()->recording();
+            correctionAtMessage = form.UpDownCorrection->value();
+        };
         if (autotuning)
             form.SpeedButtonAutocorr->click();
         form.ActionStart->trigger();
@@ -293,6 +313,8 @@ private slots:
         QVERIFY(form.log()->hasData());
         QCOMPARE(counter.stops, 1);
         QCOMPARE(sink.messages, QStringList{kPortLostMessage});
+        QVERIFY(!recordingAtMessage);
+        QCOMPARE(correctionAtMessage, 0);
         QVERIFY(form.statusBar()->currentMessage().contains(QStringLiteral("the port was lost")));
         QTest::qWait(300);
         QCOMPARE(counter.stops, 1);

@@ -1,108 +1,72 @@
-// Autotuning benchmark: the demo unit's default run, in real time, from the
-// window as a user runs it (Auto on, Start). Prints, once a second of the
-// run and at its end, how far the table is from the demo engine's ideal
-// curve over the inputs the demo drives through, and how long it took to
-// halve and to quarter that distance. TARVIX_BENCH_AUTOTUNE_S sets the run's
-// length (default: one pass up through the programme, about 90 s).
+// Autotuning benchmark: the live loop against the engine model in a closed
+// loop (the window's Log, Table and request handling, the engine answering
+// frame by frame), for held loads and for a continuous sweep on three sensor
+// types. Prints, per run, the mean |mixture error| over the driven inputs at
+// 0, 30, 60 and 120 s of engine time, the signed error at the end, the
+// commits made (and how many changed the table) and the most the live
+// correction reached. Runs faster than real time; the figures are the same
+// on every run.
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
-#include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QToolButton>
-#include <QAction>
+#include <QCoreApplication>
 
-#include "app/Unit1.h"
-#include "link/MessageSink.h"
-#include "log/Log_iat_ect_corr.h"
-#include "log/SoundPlayer.h"
-#include "sim/Emulator.h"
-#include "table/Table_iat_ect_corr.h"
+#include "log/ClosedLoop.h"
 
 namespace {
 
-// Mean distance in percent of the ideal output over the driven inputs.
-double distance(const Table &table, const sim::EngineModel &engine)
+struct Sensor {
+    const char *name;
+    int type;
+};
+
+double wavyError(int input)
 {
-    double sum = 0;
-    int n = 0;
-    for (int i = 48; i <= 208; ++i, ++n) {
-        const double ideal = engine.ideal[std::size_t(i)];
-        sum += std::abs(table.slot(i) - ideal) * 100.0 / ideal;
-    }
-    return sum / n;
+    return 7.0 * std::sin(input / 20.0);
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    RecordingSink sink;
-    ScopedMessageSink scoped(&sink);
-    RecordingSoundPlayer sounds;
-    ScopedSoundPlayer soundsInstalled(&sounds);
-    QTemporaryDir work;
-    QDir::setCurrent(work.path());
-
-    const sim::EngineModel engine = sim::demoEngine();
-    const int upward = 21 * (engine.rampFrames + engine.drive.front().holdFrames); // frames
-    const int seconds = qEnvironmentVariableIsSet("TARVIX_BENCH_AUTOTUNE_S")
-                            ? qEnvironmentVariableIntValue("TARVIX_BENCH_AUTOTUNE_S")
-                            : int(std::ceil(upward * 0.0104167)) + 2;
-
-    TForm1 form;
-    form.choosePort(QString::fromLatin1(TForm1::kDemoUnitEntry));
-    const Table &table = *form.mainTable();
-    QElapsedTimer wait;
-    wait.start();
-    while (!form.demoUnit() || !form.demoUnit()->waitForEvent("read", 0)) {
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-        if (wait.elapsed() > 10000) {
-            std::printf("the demo unit was not read\n");
-            return 1;
+    QCoreApplication app(argc, argv);
+    const Sensor sensors[] = {{"0-5 V signal", 2}, {"narrow band 0-1 V", 0}, {"AEM 30-4110", 3}};
+    std::printf("mean |error| %% over the driven inputs at 0/30/60/120 s; signed error at 120 s; commits "
+                "(changing the table); largest live correction (codes)\n");
+    std::printf("%-8s %-18s %6s %6s %6s %6s %8s %9s %5s\n", "driving", "sensor", "0 s", "30 s", "60 s", "120 s",
+                "signed", "commits", "corr");
+    for (const char *driving : {"dwell", "sweep"}) {
+        for (const Sensor &sensor : sensors) {
+            sim::EngineModel engine = sim::demoEngine();
+            engine.warmUpFrames = 0;
+            engine.sensorType = sensor.type;
+            std::vector<int> points;
+            engine.drive.clear();
+            if (driving[0] == 'd') {
+                for (int input = 64; input <= 192; input += 16) {
+                    engine.drive.push_back({input, 400});
+                    points.push_back(input);
+                }
+            } else {
+                engine.drive = {{208, 0}, {48, 0}};
+                engine.rampFrames = 1500;
+                for (int input = 56; input <= 200; input += 4)
+                    points.push_back(input);
+            }
+            ClosedLoop loop(engine, imageOff(engine, wavyError));
+            double at[4];
+            at[0] = loop.meanAbsError(points);
+            const double marks[] = {30, 60, 120};
+            for (int k = 0; k < 3; ++k) {
+                loop.run(marks[k] - loop.seconds());
+                at[k + 1] = loop.meanAbsError(points);
+            }
+            std::printf("%-8s %-18s %6.2f %6.2f %6.2f %6.2f %+8.2f %4d (%3d) %5d\n", driving, sensor.name, at[0], at[1],
+                        at[2], at[3], loop.signedError(points), loop.commits, loop.changingCommits,
+                        loop.maxCorrection);
+            std::fflush(stdout);
         }
     }
-    QApplication::processEvents();
-    const double start = distance(table, engine);
-    form.SpeedButtonAutocorr->click();
-    form.ActionStart->trigger();
-    if (!form.log()->recording()) {
-        std::printf("live data did not start\n");
-        return 1;
-    }
-    std::printf("demo run of %d s; distance to the ideal curve over inputs 48..208 (mean %% of ideal)\n", seconds);
-    std::printf("  0 s: %.2f %%\n", start);
-    double halved = -1, quartered = -1, now = start;
-    QElapsedTimer clock;
-    clock.start();
-    for (int s = 1; s <= seconds; ++s) {
-        QEventLoop loop;
-        QTimer::singleShot(int(s * 1000 - clock.elapsed()), &loop, &QEventLoop::quit);
-        loop.exec();
-        now = distance(table, engine);
-        if (halved < 0 && now <= start / 2)
-            halved = s;
-        if (quartered < 0 && now <= start / 4)
-            quartered = s;
-        if (s % 10 == 0)
-            std::printf("%3d s: %.2f %%\n", s, now);
-        std::fflush(stdout);
-    }
-    form.ActionStop->trigger();
-    const int commits = table.history().count();
-    std::printf("%-40s %.2f %% -> %.2f %% of ideal (ratio %.2f)\n", "distance, start -> end", start, now,
-                start > 0 ? now / start : 0.0);
-    std::printf("%-40s %s\n", "time to half the distance",
-                halved < 0 ? "not reached" : qPrintable(QStringLiteral("%1 s").arg(halved)));
-    std::printf("%-40s %s\n", "time to a quarter of the distance",
-                quartered < 0 ? "not reached" : qPrintable(QStringLiteral("%1 s").arg(quartered)));
-    std::printf("%-40s %d\n", "undo records (commits and the start)", commits);
-    return sink.messages.isEmpty() ? 0 : 1;
+    return 0;
 }

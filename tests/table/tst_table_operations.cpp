@@ -64,6 +64,7 @@ private slots:
     void applyCorrectionModes_data();
     void applyCorrectionModes();
     void applyCorrectionLimitsByMinMaxKick();
+    void liveCommitKeepsTheCurveBeyondItsReach();
     void applyToTableArmsThenApplies();
     void applyToTableMovesMaxMinKick_data();
     void applyToTableMovesMaxMinKick();
@@ -440,7 +441,9 @@ void TestTableOperations::applyCorrectionModes_data()
                                    << QList<int>{0, 255, 255, 255, 255, 0};
     QTest::newRow("mode 2: learned points follow") << 2 << 10 << 13 << -5 << QList<int>{100, 95, 95, 95, 95, 100}
                                           << QList<int>{0, 0, 95, 95, 95, 0};
-    QTest::newRow("mode 1 middle of 10..13") << 1 << 10 << 13 << 5 << QList<int>{100, 100, 100, 105, 100, 100}
+    // The middle takes the change; it falls off to nothing 8 codes beyond
+    // the window (no learned point nearer): 2 and 21 keep their 100.
+    QTest::newRow("mode 1 middle of 10..13") << 1 << 10 << 13 << 5 << QList<int>{104, 104, 104, 105, 104, 104}
                                              << QList<int>{0, 0, 0, 105, 0, 0};
     QTest::newRow("reversed window") << 0 << 13 << 10 << 5 << QList<int>{100, 100, 100, 100, 100, 100}
                                      << QList<int>{0, 0, 100, 100, 100, 0};
@@ -485,6 +488,46 @@ void TestTableOperations::applyCorrectionLimitsByMinMaxKick()
     QCOMPARE(f.learned(50), 50);
 }
 
+void TestTableOperations::liveCommitKeepsTheCurveBeyondItsReach()
+{
+    // A unit as read: learned range 8..240, Kick 232, one listed point at 24,
+    // and a band 96..144 shaped by an earlier tune (not a straight line, and
+    // not in the learned-point list).
+    Fixture f;
+    for (int i = 0; i < kPoints; ++i)
+        f.t.setSlot(i, 20 + i * 3 / 4);
+    for (int i = 96; i <= 144; ++i)
+        f.t.setSlot(i, f.pt(i) + (i % 3) - 1 + (i > 110 && i < 130 ? 6 : 0));
+    f.setBorders(8, 240, 232);
+    for (int i = 0; i < 8; ++i)
+        f.t.setSlot(i, f.pt(8));
+    for (int i = 241; i < kPoints; ++i)
+        f.t.setSlot(i, f.pt(240));
+    f.t.setSlot(kSlotLearnedList, 24);
+    f.t.rebuildLearned();
+    const QByteArray before = f.t.imageBytes(1);
+
+    // A live commit of +6 at 180..182: the middle 181 takes it, 173..189
+    // a falling share of it, nothing else.
+    f.t.applyCorrectionToWindow(6, 180, 182, 1);
+    const QByteArray after = f.t.imageBytes(1);
+    for (int i = 0; i < kImageSize; ++i) {
+        const int reach = i < 181 ? i - 172 : 190 - i; // 9 codes each way
+        const int expected = i > 172 && i < 190 ? int(std::nearbyint(6.0 * reach / 9)) : 0;
+        QCOMPARE(std::uint8_t(after[i]) - std::uint8_t(before[i]), expected);
+    }
+    QCOMPARE(f.learned(181), f.pt(181));
+
+    // The next commit nearby stops at that learned point: 181 keeps its value.
+    const int at181 = f.pt(181);
+    f.t.applyCorrectionToWindow(-3, 186, 186, 1);
+    QCOMPARE(f.pt(181), at181);
+    QCOMPARE(f.pt(186), std::uint8_t(after[186]) - 3);
+    QCOMPARE(f.pt(183), int(std::uint8_t(after[183])) - 1); // 3 x 2/5, rounded
+    QCOMPARE(f.pt(184), int(std::uint8_t(after[184])) - 2); // 3 x 3/5
+    QCOMPARE(QByteArray(after.constData() + 96, 49), f.t.imageBytes(1).mid(96, 49));
+}
+
 void TestTableOperations::applyToTableArmsThenApplies()
 {
     Fixture f;
@@ -510,8 +553,10 @@ void TestTableOperations::applyToTableArmsThenApplies()
     w.recording = true; // running log: only the middle, 12
     f.t.applyToTable(w);
     QCOMPARE(f.pt(12), 109);
-    QCOMPARE(f.pt(11), 107); // re-drawn between the learned 10 and 12
-    QCOMPARE(f.pt(13), 105);
+    QCOMPARE(f.pt(11), 107); // half of it: the learned 10 takes none
+    QCOMPARE(f.pt(10), 105);
+    QCOMPARE(f.pt(13), 109); // 8/9 of it, falling to nothing at 21
+    QCOMPARE(f.pt(20), 100);
 
     w.correction = 3;
     w.mafWindowStart = 10; // not below the window start: beginning as learned
