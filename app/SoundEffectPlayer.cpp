@@ -1,10 +1,10 @@
 #include "app/SoundEffectPlayer.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSoundEffect>
 #include <QUrl>
@@ -24,23 +24,60 @@ SoundEffectPlayer::~SoundEffectPlayer()
     // deadlocks with its loader thread if a cue is still being decoded then
     // (the program hangs instead of quitting). So a cue still loading is let
     // finish first; a broken file ends as an error, and the wait is bounded.
-    QDeadlineTimer deadline(3000);
-    for (auto &entry : effects_) {
-        QSoundEffect *effect = entry.second.get();
-        if (effect->status() != QSoundEffect::Loading)
-            continue;
+    if (current_ && current_->status() == QSoundEffect::Loading) {
         QEventLoop loop;
-        QObject::connect(effect, &QSoundEffect::statusChanged, &loop, &QEventLoop::quit);
-        QTimer::singleShot(std::max<qint64>(0, deadline.remainingTime()), &loop, &QEventLoop::quit);
-        if (effect->status() == QSoundEffect::Loading)
+        QObject::connect(current_, &QSoundEffect::statusChanged, &loop, &QEventLoop::quit);
+        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+        if (current_->status() == QSoundEffect::Loading)
             loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
+    delete current_;
+}
+
+namespace {
+// A cue counts as playing this much longer than its file lasts (the sound
+// server's latency); a cue still "loading" after the limit is given up.
+constexpr qint64 kMarginMs = 300;
+constexpr qint64 kLoadLimitMs = 3000;
+
+quint32 littleEndian32(const QByteArray &bytes, int at)
+{
+    quint32 v = 0;
+    for (int k = 3; k >= 0; --k)
+        v = (v << 8) | quint8(bytes[at + k]);
+    return v;
+}
+} // namespace
+
+qint64 wavDurationMs(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray head = file.read(4096);
+    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
+        return 0;
+    quint32 byteRate = 0;
+    for (int at = 12; at + 8 <= head.size();) {
+        const QByteArray id = head.mid(at, 4);
+        const quint32 size = littleEndian32(head, at + 4);
+        if (id == "fmt " && at + 20 <= head.size())
+            byteRate = littleEndian32(head, at + 16);
+        if (id == "data")
+            return byteRate ? qint64(size) * 1000 / byteRate : 0;
+        at += 8 + int(size + (size & 1));
+    }
+    return 0;
 }
 
 bool SoundEffectPlayer::busy() const
 {
+    if (!current_ || !started_.isValid())
+        return false;
     // A cue that is still loading counts as playing: it starts once loaded.
-    return current_ && (current_->isPlaying() || current_->status() == QSoundEffect::Loading);
+    if (current_->status() == QSoundEffect::Loading)
+        return started_.elapsed() < kLoadLimitMs;
+    return current_->isPlaying() && started_.elapsed() < durationMs_ + kMarginMs;
 }
 
 QString SoundEffectPlayer::playing() const
@@ -61,14 +98,13 @@ void SoundEffectPlayer::play(const QString &file, bool interrupt)
     if (!info.isFile())
         return;
     const QString path = info.absoluteFilePath();
-    std::unique_ptr<QSoundEffect> &effect = effects_[path];
-    if (!effect) {
-        effect = std::make_unique<QSoundEffect>();
-        effect->setSource(QUrl::fromLocalFile(path));
-    }
-    if (current_ && current_ != effect.get())
+    if (current_) {
         current_->stop();
-    current_ = effect.get();
-    current_->stop();
+        delete current_;
+    }
+    current_ = new QSoundEffect;
+    current_->setSource(QUrl::fromLocalFile(path));
     current_->play();
+    durationMs_ = wavDurationMs(path);
+    started_.start();
 }

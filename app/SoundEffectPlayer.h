@@ -3,8 +3,9 @@
 // relative to the working folder or, failing that, to the installed data
 // folder. A file that does not exist plays nothing.
 #include <functional>
-#include <map>
 #include <memory>
+
+#include <QElapsedTimer>
 
 #include "log/SoundPlayer.h"
 
@@ -25,9 +26,17 @@ public:
     bool busy() const;
 
 private:
-
     std::function<QString()> folder_;
-    // Loaded effects by path; loading a file once keeps repeated cues cheap.
-    std::map<QString, std::unique_ptr<QSoundEffect>> effects_;
+    // The cue last started. Each cue gets an effect of its own (Qt caches
+    // the decoded files): an effect stopped and started again can stall in
+    // its audio stream and never sound again.
     QSoundEffect *current_ = nullptr;
+    // When the current cue started and how long its file plays: the
+    // effect's own "playing" can stay set for good once its audio stream
+    // stalls, and every later cue would then be dropped.
+    QElapsedTimer started_;
+    qint64 durationMs_ = 0;
 };
+
+// How long a WAV file plays, in ms (0 when its header cannot be read).
+qint64 wavDurationMs(const QString &path);

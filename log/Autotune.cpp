@@ -515,8 +515,10 @@ RequestOutcome applyAutocorrectionRequest(const TMsgAutocorrection &request, Tab
         // A commit that changed nothing is no news: no "stored" cue for it.
         out.colour = stored ? request.stateColour : kSkippingColour;
         const QString sound = stored ? stateSound(stateForColour(request.stateColour)) : QString();
+        // A store is the news a tuner waits for: its cue does not wait for
+        // another to end (it would be lost, the state lasts one tick).
         if (!sound.isEmpty())
-            playSound(sound, false);
+            playSound(sound, request.commitSet());
         return out;
     }
     if (!w.autocorrDown)

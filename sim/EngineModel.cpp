@@ -164,6 +164,21 @@ Image demoImage()
     return image;
 }
 
+Image imageOff(const EngineModel &engine, const std::function<double(int)> &error)
+{
+    Image image = demoImage();
+    for (int i = 0; i < 256; ++i) {
+        const double ideal = engine.ideal[std::size_t(i)];
+        image[std::size_t(i)] = std::uint8_t(std::clamp(std::lround(ideal * (1.0 + error(i) / 100.0)), 0L, 255L));
+    }
+    for (int i = 0; i < 8; ++i)
+        image[std::size_t(i)] = image[8];
+    for (int i = 241; i < 256; ++i)
+        image[std::size_t(i)] = image[240];
+    image[281] = 0;
+    return image;
+}
+
 EngineRun::EngineRun(EngineModel model) : model_(std::move(model)) {}
 
 std::array<std::uint8_t, 10> EngineRun::frame(int n, const Image &ram, int correction, int windowStart,

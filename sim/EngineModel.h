@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace sim {
@@ -64,6 +65,9 @@ EngineModel demoEngine();
 // switch points, auxiliary pair, 5 V reference, a learned point) and a table
 // a few percent rich of the demo engine's ideal curve where its engine runs.
 Image demoImage();
+// The demo image's bookkeeping (Min 8, Max 240, Kick 232, no listed point)
+// over an engine's ideal curve off by error(input) percent (above 0: rich).
+Image imageOff(const EngineModel &engine, const std::function<double(int)> &error);
 
 // One stream through an engine: keeps the mixture history the delay needs.
 class EngineRun {

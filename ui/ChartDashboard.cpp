@@ -212,16 +212,20 @@ void ChartDashboard::fillStatic()
     graph(IatCorr)->setData(cx, iat, true);
     graph(EctCorr)->setData(cx, ect, true);
 
+    // With the Trained series shown the learned points are joined as a line;
+    // otherwise each is still marked, so a tuner sees what autotuning stored.
     QVector<double> lx, ly;
-    if (table_.trainedShown()) {
-        for (int i = 0; i < tbl::kPoints; ++i) {
-            if (isLearned(i)) {
-                lx.append(i);
-                ly.append(table_.slot(i));
-            }
+    for (int i = 0; i < tbl::kPoints; ++i) {
+        if (isLearned(i)) {
+            lx.append(i);
+            ly.append(table_.slot(i));
         }
     }
-    graph(Learned)->setData(lx, ly, true);
+    QCPGraph *learned = graph(Learned);
+    learned->setLineStyle(table_.trainedShown() ? QCPGraph::lsLine : QCPGraph::lsNone);
+    learned->setScatterStyle(table_.trainedShown() ? QCPScatterStyle(QCPScatterStyle::ssNone)
+                                                   : QCPScatterStyle(QCPScatterStyle::ssCircle, 5));
+    learned->setData(lx, ly, true);
 
     auto vertical = [this](int index, double at) {
         graph(index)->setData(QVector<double>{at, at}, QVector<double>{0, 255}, true);

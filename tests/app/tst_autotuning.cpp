@@ -4,14 +4,17 @@
 #include <QtTest>
 
 #include <QAction>
+#include <QLabel>
 #include <QSpinBox>
 #include <QToolButton>
 
 #include <cmath>
 
 #include "app/Unit1.h"
+#include "app/Unit2.h"
 #include "app/WindowTestHelpers.h"
 #include "link/MessageSink.h"
+#include "log/Autotune.h"
 #include "log/Log_iat_ect_corr.h"
 #include "log/SoundPlayer.h"
 #include "sim/Emulator.h"
@@ -73,6 +76,9 @@ class TestAutotuning : public QObject {
     Q_OBJECT
 private slots:
     void aLeanBandConvergesOneEditPerCommit();
+    void whatCannotBeLearnedFromIsRefusedOnTheDashboard_data();
+    void whatCannotBeLearnedFromIsRefusedOnTheDashboard();
+    void aTuneKeepsAcrossWriteReconnectStartAndAnotherBand();
 };
 
 void TestAutotuning::aLeanBandConvergesOneEditPerCommit()
@@ -162,6 +168,133 @@ void TestAutotuning::aLeanBandConvergesOneEditPerCommit()
     }
     QCOMPARE(table.imageBytes(1), before);
     QTRY_COMPARE(QByteArray(reinterpret_cast<const char *>(unit.ram().data()), 392), before);
+    QVERIFY(sink.messages.isEmpty());
+}
+
+void TestAutotuning::whatCannotBeLearnedFromIsRefusedOnTheDashboard_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<int>("warmUpFrames");
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<int>("colour");
+    QTest::addColumn<QString>("cue");
+    using F = sim::EngineModel::Fault;
+    using R = autotune::Reason;
+    QTest::newRow("O2 at 5 V") << int(F::StuckHigh) << 0 << int(R::SensorAtRail) << autotune::kRefusedColour << "puls.wav";
+    QTest::newRow("O2 at 0 V") << int(F::StuckLow) << 0 << int(R::SensorAtRail) << autotune::kRefusedColour << "puls.wav";
+    QTest::newRow("O2 flickering") << int(F::Flicker) << 0 << int(R::SensorFlicker) << autotune::kRefusedColour
+                                   << "puls.wav";
+    QTest::newRow("engine cold") << int(F::None) << -1 << int(R::EngineCold) << autotune::kWaitingColour << "";
+}
+
+void TestAutotuning::whatCannotBeLearnedFromIsRefusedOnTheDashboard()
+{
+    QFETCH(int, fault);
+    QFETCH(int, warmUpFrames);
+    QFETCH(int, reason);
+    QFETCH(int, colour);
+    QFETCH(QString, cue);
+    RecordingSink sink;
+    ScopedMessageSink scoped(&sink);
+    RecordingSoundPlayer sounds;
+    ScopedSoundPlayer soundsInstalled(&sounds);
+    auto engine = std::make_shared<sim::EngineModel>(sim::demoEngine());
+    engine->fault = sim::EngineModel::Fault(fault);
+    engine->warmUpFrames = warmUpFrames;
+    engine->drive = {{120, 5000}};
+    sim::Config config;
+    config.engine = engine;
+    sim::Emulator unit(config);
+    // 8 % lean: a working loop would correct and store at once.
+    const sim::Image image = sim::imageOff(*engine, [](int) { return -8.0; });
+    unit.setRam(image);
+    const QString path = QString::fromStdString(unit.start());
+    CommitCounter counter; // outlives the window, which broadcasts as it closes
+    TForm1 form;
+    form.broadcaster()->subscribe(&counter);
+    QVERIFY(chooseAndIdentify(form, path, unit));
+    focusOn(form.SpeedButtonAutocorr);
+    QTest::mouseClick(form.SpeedButtonAutocorr, Qt::LeftButton);
+    form.ActionStart->trigger();
+    QVERIFY(unit.waitForEvent("stream-start", 5000));
+    auto *state = form.findChild<QLabel *>(QStringLiteral("LabelAutotuneState"));
+    QVERIFY(state);
+    const QString says = autotune::reasonText(autotune::Reason(reason), true);
+    QTRY_COMPARE_WITH_TIMEOUT(state->text(), says, 20000);
+    // Five more seconds of the stream: still refused, nothing corrected or stored.
+    const int frames = unit.framesSent();
+    QTRY_VERIFY_WITH_TIMEOUT(unit.framesSent() > frames + 500, 30000);
+    QCOMPARE(state->text(), says);
+    QCOMPARE(form.dashboardColour, colour);
+    QCOMPARE(form.UpDownCorrection->value(), 0);
+    QCOMPARE(counter.commits, 0);
+    if (cue.isEmpty())
+        QVERIFY(sounds.played.isEmpty());
+    else
+        QVERIFY(sounds.played.contains(cue));
+    form.ActionStop->trigger();
+    QVERIFY(unit.waitForEvent("stream-stop", 5000));
+    QCOMPARE(unit.ram(), image);
+    QVERIFY(sink.messages.isEmpty());
+}
+
+void TestAutotuning::aTuneKeepsAcrossWriteReconnectStartAndAnotherBand()
+{
+    RecordingSink sink;
+    ScopedMessageSink scoped(&sink);
+    RecordingSoundPlayer sounds;
+    ScopedSoundPlayer soundsInstalled(&sounds);
+    auto first = std::make_shared<sim::EngineModel>(sim::demoEngine());
+    first->warmUpFrames = 0;
+    first->drive = {{96, 300}, {112, 300}, {128, 300}};
+    sim::Config config;
+    config.engine = first;
+    sim::Emulator unit(config);
+    const sim::Image image = sim::imageOff(*first, [](int) { return -6.0; });
+    unit.setRam(image);
+    unit.setEeprom(image);
+    const QString path = QString::fromStdString(unit.start());
+
+    // A tuner tunes 96..128 and stores it with "Write to converter".
+    sim::Image written;
+    {
+        CommitCounter counter;
+        TForm1 form;
+        TForm2 progress(&form);
+        form.setProgressWindow(&progress);
+        form.broadcaster()->subscribe(&counter);
+        QVERIFY(chooseAndIdentify(form, path, unit));
+        form.SpeedButtonAutocorr->click();
+        form.ActionStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(counter.commits >= 4, 120000);
+        form.ActionStop->trigger();
+        QVERIFY(unit.waitForEvent("stream-stop", 5000));
+        form.ActionWriteConverter->trigger();
+        QVERIFY(sink.messages.isEmpty());
+        written = unit.eeprom();
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(written.data()), 392), form.mainTable()->imageBytes(1));
+    }
+    QVERIFY(written != image);
+    // The unit is switched off and on; another day, another band: 176..200.
+    unit.setRam(unit.eeprom());
+    auto second = std::make_shared<sim::EngineModel>(*first);
+    second->drive = {{176, 300}, {188, 300}, {200, 300}};
+    config.engine = second;
+    unit.setConfig(config);
+    CommitCounter counter; // outlives the window, which broadcasts as it closes
+    TForm1 form;
+    form.broadcaster()->subscribe(&counter);
+    QVERIFY(chooseAndIdentify(form, path, unit));
+    form.SpeedButtonAutocorr->click();
+    form.ActionStart->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(counter.commits >= 3, 120000);
+    form.ActionStop->trigger();
+    QVERIFY(unit.waitForEvent("stream-stop", 5000));
+    const sim::Image now = unit.ram();
+    QVERIFY(now != written);
+    // Everything below the reach of the second band is as written.
+    for (int i = 0; i < 176 - 1 - Table::kLiveCommitReach; ++i)
+        QCOMPARE(int(now[std::size_t(i)]), int(written[std::size_t(i)]));
     QVERIFY(sink.messages.isEmpty());
 }
 

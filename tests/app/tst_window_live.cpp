@@ -388,9 +388,10 @@ private slots:
                                                << QStringList{"forcedidle.wav"};
         QTest::newRow("discard (band too wide)") << 0 << 1 << autotune::kPulsationColour << 0 << 45 << 0
                                                  << QStringList{"puls.wav"};
-        QTest::newRow("commit") << 1 << 0 << autotune::kReadyColour << 0 << 49 << 1 << QStringList{"ready.wav"};
+        // A store's cue interrupts whatever plays: its state lasts one tick.
+        QTest::newRow("commit") << 1 << 0 << autotune::kReadyColour << 0 << 49 << 1 << QStringList{"!ready.wav"};
         QTest::newRow("commit wins over discard") << 1 << 1 << autotune::kReadyColour << 0 << 49 << 1
-                                                  << QStringList{"ready.wav"};
+                                                  << QStringList{"!ready.wav"};
         QTest::newRow("idle: no cue") << 0 << 0 << autotune::kIdleColour << 4 << 45 << 0 << QStringList{};
         QTest::newRow("flags read from their low byte") << 0x100 << 0x100 << autotune::kFastColour << 4 << 45 << 0
                                                         << QStringList{"corr.wav"};

@@ -130,21 +130,4 @@ private:
     int frame_ = 0;
 };
 
-// An image for an engine: Min 8, Max 240, Kick 232 (the demo unit's
-// bookkeeping) and the engine's ideal curve off by error(input) percent
-// (above 0: rich).
-template <typename ErrorPercent>
-sim::Image imageOff(const sim::EngineModel &engine, ErrorPercent error)
-{
-    sim::Image image = sim::demoImage();
-    for (int i = 0; i < 256; ++i) {
-        const double ideal = engine.ideal[std::size_t(i)];
-        image[std::size_t(i)] = std::uint8_t(std::clamp(std::lround(ideal * (1.0 + error(i) / 100.0)), 0L, 255L));
-    }
-    for (int i = 0; i < 8; ++i)
-        image[std::size_t(i)] = image[8];
-    for (int i = 241; i < 256; ++i)
-        image[std::size_t(i)] = image[240];
-    image[281] = 0; // no listed point: the learned range's ends only
-    return image;
-}
+using sim::imageOff;

@@ -437,7 +437,8 @@ void TestAutotune::requestMovesTheWindow_data()
     QTest::newRow("step up in the fine phase") << 1 << false << false << kFineColour << 6 << "training.wav";
     QTest::newRow("discard") << 0 << false << true << kForcedIdleColour << 0 << "forcedidle.wav";
     QTest::newRow("pulsation") << 0 << false << true << kPulsationColour << 0 << "puls.wav";
-    QTest::newRow("commit applies to the table") << 0 << true << false << kReadyColour << 0 << "ready.wav";
+    // A store's cue interrupts: it lasts one tick and must be heard.
+    QTest::newRow("commit applies to the table") << 0 << true << false << kReadyColour << 0 << "!ready.wav";
 }
 
 void TestAutotune::requestMovesTheWindow()

@@ -294,6 +294,20 @@ private slots:
         QCOMPARE(f.chart.series(ChartDashboard::Main)->data()->at(90)->value, 20.0);
     }
 
+    void learnedPointsAreMarked()
+    {
+        // Without the table's Trained series the learned points are still
+        // marked (as dots, not joined), so what autotuning stored shows.
+        Fixture f;
+        const auto learned = f.chart.series(ChartDashboard::Learned);
+        QList<double> codes;
+        for (auto it = learned->data()->constBegin(); it != learned->data()->constEnd(); ++it)
+            codes.append(it->key);
+        QCOMPARE(codes, (QList<double>{0, 10, 50, 200, 240}));
+        QCOMPARE(learned->lineStyle(), QCPGraph::lsNone);
+        QCOMPARE(learned->scatterStyle().shape(), QCPScatterStyle::ssCircle);
+    }
+
     void seriesAndLayout()
     {
         Fixture f;
