@@ -90,7 +90,7 @@ const std::vector<Caption> &captions()
         {"LabelLiveLimit", "Live correction up to", "Живая коррекция до"},
         {"LabelCommitLimit", "One store up to", "Одна запись до"},
         {"LabelSensorLag", "O2 sensor lag", "Запаздывание датчика O2"},
-        {"SpinBoxSensorLag", "by sensor type", "по типу датчика"},
+        {"SpinBoxSensorLag", "by sensor", "по датчику"},
         {"LabelFast", "Fast", "Быстро"},
         {"LabelFine", "Fine", "Точно"},
         {"GroupBoxO2Target", "O2 target", "Цель O2"},
@@ -413,6 +413,7 @@ void setCaption(QObject *object, const QString &text)
         label->setText(text);
     } else if (auto *spin = qobject_cast<QSpinBox *>(object)) {
         spin->setSpecialValueText(text); // what its lowest value stands for
+        spin->updateGeometry();          // its width follows the text
     } else if (auto *widget = qobject_cast<QWidget *>(object)) {
         // A page of a page control takes the caption on its tab; a window its title.
         QWidget *stack = widget->parentWidget();

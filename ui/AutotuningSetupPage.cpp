@@ -89,7 +89,7 @@ AutotuningSetupPage::AutotuningSetupPage(const QColor &tpsAxis, const QColor &rp
     SpinBoxCommitLimit = spin("SpinBoxCommitLimit", 1, 50, 1, " %");
     // 0 stands for the chosen sensor type's own lag.
     SpinBoxSensorLag = spin("SpinBoxSensorLag", 0, 2000, 10, " ms");
-    SpinBoxSensorLag->setSpecialValueText(QStringLiteral("by sensor type"));
+    SpinBoxSensorLag->setSpecialValueText(QStringLiteral("by sensor"));
     const QSettings settings(QString::fromLatin1(AdvancedPages::kOrganisation),
                              QString::fromLatin1(AdvancedPages::kApplication));
     const autotune::Limits defaults;

@@ -175,22 +175,28 @@ void TestAutotuning::whatCannotBeLearnedFromIsRefusedOnTheDashboard_data()
 {
     QTest::addColumn<int>("fault");
     QTest::addColumn<int>("warmUpFrames");
+    QTest::addColumn<int>("input"); // held
     QTest::addColumn<int>("reason");
     QTest::addColumn<int>("colour");
     QTest::addColumn<QString>("cue");
     using F = sim::EngineModel::Fault;
     using R = autotune::Reason;
-    QTest::newRow("O2 at 5 V") << int(F::StuckHigh) << 0 << int(R::SensorAtRail) << autotune::kRefusedColour << "puls.wav";
-    QTest::newRow("O2 at 0 V") << int(F::StuckLow) << 0 << int(R::SensorAtRail) << autotune::kRefusedColour << "puls.wav";
-    QTest::newRow("O2 flickering") << int(F::Flicker) << 0 << int(R::SensorFlicker) << autotune::kRefusedColour
-                                   << "puls.wav";
-    QTest::newRow("engine cold") << int(F::None) << -1 << int(R::EngineCold) << autotune::kWaitingColour << "";
+    QTest::newRow("O2 at 5 V") << int(F::StuckHigh) << 0 << 120 << int(R::SensorAtRail) << autotune::kRefusedColour
+                               << "puls.wav";
+    QTest::newRow("O2 at 0 V") << int(F::StuckLow) << 0 << 120 << int(R::SensorAtRail) << autotune::kRefusedColour
+                               << "puls.wav";
+    QTest::newRow("O2 flickering") << int(F::Flicker) << 0 << 120 << int(R::SensorFlicker)
+                                   << autotune::kRefusedColour << "puls.wav";
+    QTest::newRow("engine cold") << int(F::None) << -1 << 120 << int(R::EngineCold) << autotune::kWaitingColour << "";
+    // Between Kick (232) and Max (240): said once, silently, nothing stored.
+    QTest::newRow("Kick..Max") << int(F::None) << 0 << 236 << int(R::NotLearnable) << autotune::kWaitingColour << "";
 }
 
 void TestAutotuning::whatCannotBeLearnedFromIsRefusedOnTheDashboard()
 {
     QFETCH(int, fault);
     QFETCH(int, warmUpFrames);
+    QFETCH(int, input);
     QFETCH(int, reason);
     QFETCH(int, colour);
     QFETCH(QString, cue);
@@ -201,7 +207,7 @@ void TestAutotuning::whatCannotBeLearnedFromIsRefusedOnTheDashboard()
     auto engine = std::make_shared<sim::EngineModel>(sim::demoEngine());
     engine->fault = sim::EngineModel::Fault(fault);
     engine->warmUpFrames = warmUpFrames;
-    engine->drive = {{120, 5000}};
+    engine->drive = {{input, 5000}};
     sim::Config config;
     config.engine = engine;
     sim::Emulator unit(config);
