@@ -337,7 +337,7 @@ TMsgAutocorrection liveStep(Log &log, int last, int o2Average, int window)
         st.cells.fill({});
         return wait(State::Refused, sensor);
     }
-    if (engineCold(log.value(ColEct, last)))
+    if (s.waitForWarmEngine && engineCold(log.value(ColEct, last)))
         return wait(State::Waiting, Reason::EngineCold);
     if (throttleMoved(log, last))
         return wait(State::Waiting, Reason::ThrottleMoving);

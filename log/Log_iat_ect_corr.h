@@ -113,6 +113,9 @@ struct TLogSettings {
     bool wotSmoothing = false;   // CheckBoxWotCorr checked
     // How long the oxygen reading trails the mixture; -1: the sensor type's own.
     int sensorLagMs = -1;
+    // No learning while the coolant lamp says COLD (off where no coolant
+    // sensor is wired and the input floats).
+    bool waitForWarmEngine = true;
 };
 
 // What the Start command hands over before it broadcasts start live data.
@@ -255,6 +258,7 @@ public:
     void setMaxMafSpread(int v) { settings_.maxMafSpread = v; }
     // How long the O2 reading trails the mixture; -1: the sensor type's own.
     void setSensorLagMs(int ms) { settings_.sensorLagMs = ms; }
+    void setWaitForWarmEngine(bool on) { settings_.waitForWarmEngine = on; }
     void setForcedIdle(int rpm, int tpsPercent);
     void setDescending(bool on) { settings_.descending = on; }
     // SpeedButtonAutocorr clicked: its down state and CheckBoxWotCorr.

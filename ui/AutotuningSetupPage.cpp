@@ -103,7 +103,10 @@ AutotuningSetupPage::AutotuningSetupPage(const QColor &tpsAxis, const QColor &rp
     form->addWidget(SpinBoxCommitLimit, 4, 1);
     form->addWidget(named(new QLabel(QStringLiteral("O2 sensor lag"), options), "LabelSensorLag"), 5, 0);
     form->addWidget(SpinBoxSensorLag, 5, 1);
-    form->addWidget(CheckBoxWotCorr, 6, 0, 1, 2);
+    CheckBoxWaitWarm = named(new QCheckBox(QStringLiteral("Wait for a warm engine"), options), "CheckBoxWaitWarm");
+    CheckBoxWaitWarm->setChecked(settings.value(QStringLiteral("autotuning/waitForWarmEngine"), true).toBool());
+    form->addWidget(CheckBoxWaitWarm, 6, 0, 1, 2);
+    form->addWidget(CheckBoxWotCorr, 7, 0, 1, 2);
     auto *bars = new QGridLayout;
     bars->addWidget(named(new QLabel(QStringLiteral("Fast"), options), "LabelFast"), 0, 0, Qt::AlignHCenter);
     bars->addWidget(named(new QLabel(QStringLiteral("Fine"), options), "LabelFine"), 0, 1, Qt::AlignHCenter);
@@ -111,8 +114,8 @@ AutotuningSetupPage::AutotuningSetupPage(const QColor &tpsAxis, const QColor &rp
     bars->addWidget(TrackBarT, 1, 1, Qt::AlignHCenter);
     bars->addWidget(LabelTrackBarB, 2, 0, Qt::AlignHCenter);
     bars->addWidget(LabelTrackBarT, 2, 1, Qt::AlignHCenter);
-    form->addLayout(bars, 7, 0, 1, 2);
-    form->setRowStretch(8, 1);
+    form->addLayout(bars, 8, 0, 1, 2);
+    form->setRowStretch(9, 1);
     row->addWidget(options, 0, Qt::AlignTop);
 
     GroupBoxO2Target = named(new QGroupBox(QStringLiteral("O2 target"), this), "GroupBoxO2Target");
@@ -198,6 +201,11 @@ void AutotuningSetupPage::bind(Log &log, TO2TargetGrid &grid, std::function<int(
     keep(SpinBoxLiveLimit, "autotuning/liveLimitPercent");
     keep(SpinBoxCommitLimit, "autotuning/commitLimitPercent");
     keep(SpinBoxSensorLag, "autotuning/sensorLagMs");
+    connect(CheckBoxWaitWarm, &QCheckBox::toggled, this, [this](bool on) {
+        QSettings(QString::fromLatin1(AdvancedPages::kOrganisation), QString::fromLatin1(AdvancedPages::kApplication))
+            .setValue(QStringLiteral("autotuning/waitForWarmEngine"), on);
+        sendToLog();
+    });
     connect(StringGridO2Table, &QTableWidget::currentCellChanged, this,
             [this](int row, int column, int, int) { selectCell(row, column); });
     connect(StringGridO2Table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
@@ -219,6 +227,7 @@ void AutotuningSetupPage::sendToLog()
     log_->setTrackBarB(value(TrackBarB));
     log_->setTrackBarT(value(TrackBarT));
     log_->setSensorLagMs(SpinBoxSensorLag->value() > 0 ? SpinBoxSensorLag->value() : -1);
+    log_->setWaitForWarmEngine(CheckBoxWaitWarm->isChecked());
 }
 
 autotune::Limits AutotuningSetupPage::limits() const

@@ -49,6 +49,7 @@ public:
     QSpinBox *SpinBoxLiveLimit = nullptr;   // percent of the point's output
     QSpinBox *SpinBoxCommitLimit = nullptr; // percent of the point's output
     QSpinBox *SpinBoxSensorLag = nullptr;   // ms; 0: the sensor type's own
+    QCheckBox *CheckBoxWaitWarm = nullptr;  // no learning while the engine is cold
     // The O2 target group; the log page shows it beside its chart.
     QGroupBox *GroupBoxO2Target = nullptr;
     QSlider *TrackBarLogO2Target = nullptr;

@@ -10,6 +10,7 @@
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QSet>
 #include <QToolButton>
 
 #include <algorithm>
@@ -145,6 +146,8 @@ public:
         lastAsked_ = file;
         const QString before = player_.playing();
         const bool wasBusy = player_.busy();
+        if (interrupt && wasBusy && !started.isEmpty())
+            cut.insert(int(started.size()) - 1);
         player_.play(file, interrupt);
         if (player_.playing() != before || (!wasBusy && player_.busy())) {
             started.append(player_.playing());
@@ -154,6 +157,7 @@ public:
     QStringList started;
     std::vector<std::ptrdiff_t> startedAt; // the recording's length then
     int changes = 0;                       // asked for another cue than the last
+    QSet<int> cut;                         // started cues another one interrupted
 
 private:
     QString lastAsked_;
@@ -287,21 +291,27 @@ private slots:
         const std::ptrdiff_t end = cues.startedAt.empty() ? 0 : cues.startedAt.back() + kRate * 2;
         QTRY_VERIFY_WITH_TIMEOUT(rig.length() >= end, 30000);
         const std::vector<double> recording = rig.recording();
-        int heard = 0;
+        int heard = 0, cut = 0;
         for (int i = 0; i < cues.started.size(); ++i) {
             std::vector<double> cue = wavSamples(cues.started.at(i));
-            cue.resize(std::min<std::size_t>(cue.size(), kRate / 4)); // its first quarter second
             const std::ptrdiff_t at = cues.startedAt.at(std::size_t(i));
+            // A store's cue interrupts the one playing: that one is cut short.
+            if (cues.cut.contains(i)) {
+                ++cut;
+                continue;
+            }
+            cue.resize(std::min<std::size_t>(cue.size(), kRate / 4)); // its first quarter second
             const double score = match(recording, cue, at - kRate / 10, at + kRate);
             heard += score > 0.7;
             if (score <= 0.7)
                 qInfo("not heard: %s at %.1f s (%.2f)", qPrintable(cues.started.at(i)), double(at - heardBefore) / kRate, score);
         }
         const double lastStart = cues.startedAt.empty() ? 0 : double(cues.startedAt.back() - heardBefore) / kRate;
-        qInfo("%d s: %d state changes asked for a cue, %d cues started, %d heard; the last started %.0f s in",
-              seconds, cues.changes, int(cues.started.size()), heard, lastStart);
+        qInfo("%d s: %d state changes asked for a cue, %d cues started (%d cut short by a store's cue), %d of the "
+              "others heard; the last started %.0f s in",
+              seconds, cues.changes, int(cues.started.size()), cut, heard, lastStart);
         QVERIFY(cues.started.size() >= seconds / 6);
-        QVERIFY(heard >= cues.started.size() * 9 / 10);
+        QVERIFY(heard >= (cues.started.size() - cut) * 9 / 10);
         QVERIFY(lastStart > seconds * 0.8);
         QVERIFY(sink.messages.isEmpty());
     }

@@ -159,6 +159,15 @@ void TestAutotuneEngine::aColdEngineIsNotLearned()
         QCOMPARE(loop.w.correction, 0);
         QCOMPARE(loop.countReason(autotune::Reason::EngineCold), int(loop.reasons.size()));
     }
+    // Where no coolant sensor is wired the input reads COLD for ever: with
+    // the wait switched off the loop learns.
+    {
+        ClosedLoop loop(engine, image);
+        loop.log.setWaitForWarmEngine(false);
+        loop.run(30);
+        QVERIFY(loop.commits > 0);
+        QCOMPARE(loop.countReason(autotune::Reason::EngineCold), 0);
+    }
     // Warm after 20 s: learning starts then, towards the warm mixture.
     engine.warmUpFrames = 2000;
     ClosedLoop loop(engine, image);
