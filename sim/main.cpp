@@ -22,6 +22,13 @@ const char kUsage[] =
     "  --paced                  9600-baud line timing both ways\n"
     "  --demo                   the demo unit: its table, and an engine whose\n"
     "                           oxygen signal answers the table\n"
+    "  --o2-sensor N            the demo engine's O2 sensor, by the window's\n"
+    "                           sensor list (0 narrow band .. 4; default 2)\n"
+    "  --o2-fault F             the demo engine's O2 signal: stuck-low (0 V),\n"
+    "                           stuck-high (5 V) or flicker (rail to rail)\n"
+    "  --cold | --warm          the demo engine stays cold / is warm at once\n"
+    "                           (default: cold for its first 10 s)\n"
+    "  --sweep                  the demo engine sweeps 48..208 in 15 s and back\n"
     "  --id-reply HEX...        identify reply (default 00 06 01 17 01 03 3E 80;\n"
     "                           none = silence, 17 = old one-byte unit)\n"
     "  --sensor-record HEX...   5-byte sensor record (default 5A 87 00 03 B5)\n"
@@ -71,6 +78,9 @@ bool parseHex(const std::string &text, std::vector<std::uint8_t> &out)
 sim::Config parseArgs(int argc, char **argv)
 {
     sim::Config cfg;
+    // The demo engine, as the options below change it.
+    bool demo = false;
+    sim::EngineModel engine = sim::demoEngine();
     int i = 1;
     auto number = [&](const std::string &opt) {
         if (++i >= argc)
@@ -97,7 +107,30 @@ sim::Config parseArgs(int argc, char **argv)
         } else if (opt == "--paced") {
             cfg.paced = true;
         } else if (opt == "--demo") {
-            cfg.engine = sim::demoConfig().engine;
+            demo = true;
+        } else if (opt == "--o2-sensor") {
+            demo = true;
+            engine.sensorType = number(opt);
+            if (engine.sensorType < 0 || engine.sensorType > 4)
+                fail("--o2-sensor takes 0 to 4");
+        } else if (opt == "--o2-fault") {
+            demo = true;
+            const std::string fault = i + 1 < argc ? argv[++i] : "";
+            if (fault == "stuck-low")
+                engine.fault = sim::EngineModel::Fault::StuckLow;
+            else if (fault == "stuck-high")
+                engine.fault = sim::EngineModel::Fault::StuckHigh;
+            else if (fault == "flicker")
+                engine.fault = sim::EngineModel::Fault::Flicker;
+            else
+                fail("--o2-fault takes stuck-low, stuck-high or flicker");
+        } else if (opt == "--cold" || opt == "--warm") {
+            demo = true;
+            engine.warmUpFrames = opt == "--cold" ? -1 : 0;
+        } else if (opt == "--sweep") {
+            demo = true;
+            engine.drive = {{208, 0}, {48, 0}};
+            engine.rampFrames = 1500;
         } else if (opt == "--id-reply") {
             cfg.identifyReply = hexList(opt);
         } else if (opt == "--sensor-record") {
@@ -137,6 +170,8 @@ sim::Config parseArgs(int argc, char **argv)
             fail("unknown option " + opt);
         }
     }
+    if (demo)
+        cfg.engine = std::make_shared<const sim::EngineModel>(engine);
     return cfg;
 }
 
