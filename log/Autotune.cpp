@@ -461,10 +461,16 @@ TMsgAutocorrection liveStep(Log &log, int last, int o2Average, int window)
             // What is stored is the correction the dwell settled on (its
             // mean since the fine phase began), not where its last swing ended.
             const int from = st.fineStart >= 0 ? st.fineStart : std::max(0, last - std::max(1, window) + 1);
-            double sum = 0;
-            for (int i = from; i <= last; ++i)
+            double sum = 0, o2Sum = 0;
+            for (int i = from; i <= last; ++i) {
                 sum += log.value(ColCorr, i);
-            const int settled = int(std::nearbyint(sum / (last - from + 1)));
+                o2Sum += log.value(ColO2, i);
+            }
+            const double mean = sum / (last - from + 1), o2Mean = o2Sum / (last - from + 1);
+            // A dwell that swung between two codes settles between them: the
+            // readings over it tell which of the two the mixture wants.
+            const int toward = o2Mean > s.o2RefLive ? above : o2Mean < s.o2RefLive ? below : 0;
+            const int settled = toward > 0 ? int(std::ceil(mean)) : toward < 0 ? int(std::floor(mean)) : int(std::nearbyint(mean));
             request.step = settled - log.correctionValue();
             st.previousAverage = 1024;
             request.commit = 1;
