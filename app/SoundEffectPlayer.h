@@ -3,7 +3,6 @@
 // relative to the working folder or, failing that, to the installed data
 // folder. A file that does not exist plays nothing.
 #include <functional>
-#include <memory>
 
 #include <QElapsedTimer>
 

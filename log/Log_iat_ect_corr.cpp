@@ -425,7 +425,6 @@ void Log::startRecording(int sensorType)
     lastBadFrames_ = 0;
     // The new records count from 0; samples gathered for autotuning belong
     // to the old ones.
-    lastTickCount_ = -1;
     autotune_.gatheredUpTo = -1;
     autotune_.cells.fill({});
     lastStopReason_.clear();
@@ -657,8 +656,7 @@ void Log::liveTick()
 
     // A tick without a new record has nothing new to say of the mixture: a
     // stream that stalled or ended must not walk the correction on old data.
-    const bool fresh = n != lastTickCount_;
-    lastTickCount_ = n;
+    const bool fresh = last != autotune_.gatheredUpTo;
     if (n >= kAutotuneMinRecords && fresh)
         autotune::liveStep(*this, last, average, window);
 }

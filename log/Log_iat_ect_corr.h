@@ -153,7 +153,7 @@ struct TAutotuneState {
         int hits = 0;
     };
     std::array<Cell, 64> cells{};
-    int gatheredUpTo = -1; // newest record taken into the cells
+    int gatheredUpTo = -1; // newest record the step has seen (the tick skips the step without a newer one)
 };
 
 // One entry of the log chart's view history.
@@ -310,8 +310,6 @@ public:
     // ---- live ------------------------------------------------------------------
     // The 100 ms tick (the timer runs it while recording; tools may call it).
     void liveTick();
-    // Records the last tick saw: a tick without new ones leaves autotuning alone.
-    int lastTickCount() const { return lastTickCount_; }
     // Average of the last n O2 values (truncated); the last value when the
     // log has fewer than n records. Needs a record.
     int o2Average(int n) const;
@@ -399,7 +397,6 @@ private:
     bool recording_ = false;
     bool stopped_ = true;
     TAutotuneState autotune_;
-    int lastTickCount_ = 0;
 
     int visibleFirst_ = 0;
     int visibleLast_ = -1;

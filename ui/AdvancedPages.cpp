@@ -4,13 +4,11 @@
 #include <QSettings>
 #include <QTabWidget>
 
-namespace {
 QSettings programSettings()
 {
     return QSettings(QString::fromLatin1(AdvancedPages::kOrganisation),
                      QString::fromLatin1(AdvancedPages::kApplication));
 }
-} // namespace
 
 AdvancedPages::AdvancedPages(QObject *parent) : QObject(parent)
 {

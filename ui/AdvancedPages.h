@@ -8,8 +8,12 @@
 #include <QVector>
 
 class QAction;
+class QSettings;
 class QTabWidget;
 class QWidget;
+
+// The program's own settings (options that config.cfg has no field for).
+QSettings programSettings();
 
 class AdvancedPages : public QObject {
     Q_OBJECT

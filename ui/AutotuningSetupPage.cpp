@@ -90,8 +90,7 @@ AutotuningSetupPage::AutotuningSetupPage(const QColor &tpsAxis, const QColor &rp
     // 0 stands for the chosen sensor type's own lag.
     SpinBoxSensorLag = spin("SpinBoxSensorLag", 0, 2000, 10, " ms");
     SpinBoxSensorLag->setSpecialValueText(QStringLiteral("by sensor"));
-    const QSettings settings(QString::fromLatin1(AdvancedPages::kOrganisation),
-                             QString::fromLatin1(AdvancedPages::kApplication));
+    const QSettings settings = programSettings();
     const autotune::Limits defaults;
     SpinBoxLiveLimit->setValue(settings.value(QStringLiteral("autotuning/liveLimitPercent"), defaults.livePercent).toInt());
     SpinBoxCommitLimit->setValue(
@@ -193,8 +192,7 @@ void AutotuningSetupPage::bind(Log &log, TO2TargetGrid &grid, std::function<int(
     connect(ButtonFillLoadTableWithO2RefValue, &QPushButton::clicked, this, &AutotuningSetupPage::fillGrid);
     auto keep = [this](QSpinBox *box, const char *key) {
         connect(box, QOverload<int>::of(&QSpinBox::valueChanged), this, [this, key](int v) {
-            QSettings(QString::fromLatin1(AdvancedPages::kOrganisation), QString::fromLatin1(AdvancedPages::kApplication))
-                .setValue(QString::fromLatin1(key), v);
+            programSettings().setValue(QString::fromLatin1(key), v);
             sendToLog();
         });
     };
@@ -202,8 +200,7 @@ void AutotuningSetupPage::bind(Log &log, TO2TargetGrid &grid, std::function<int(
     keep(SpinBoxCommitLimit, "autotuning/commitLimitPercent");
     keep(SpinBoxSensorLag, "autotuning/sensorLagMs");
     connect(CheckBoxWaitWarm, &QCheckBox::toggled, this, [this](bool on) {
-        QSettings(QString::fromLatin1(AdvancedPages::kOrganisation), QString::fromLatin1(AdvancedPages::kApplication))
-            .setValue(QStringLiteral("autotuning/waitForWarmEngine"), on);
+        programSettings().setValue(QStringLiteral("autotuning/waitForWarmEngine"), on);
         sendToLog();
     });
     connect(StringGridO2Table, &QTableWidget::currentCellChanged, this,
