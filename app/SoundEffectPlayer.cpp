@@ -6,10 +6,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSoundEffect>
 #include <QUrl>
 
 #include <algorithm>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <mmsystem.h>
+#else
+#include <QSoundEffect>
+#endif
 
 QString installedDataFolder()
 {
@@ -18,6 +24,30 @@ QString installedDataFolder()
 
 SoundEffectPlayer::SoundEffectPlayer(std::function<QString()> folder) : folder_(std::move(folder)) {}
 
+#ifdef _WIN32
+SoundEffectPlayer::~SoundEffectPlayer()
+{
+    ::PlaySoundW(nullptr, nullptr, 0);
+}
+
+void SoundEffectPlayer::start(const QString &path)
+{
+    // SND_ASYNC stops the cue still playing; SND_NODEFAULT: a file that
+    // cannot be played stays silent rather than playing the system's beep.
+    ::PlaySoundW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()), nullptr,
+                 SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
+}
+
+bool SoundEffectPlayer::loading() const
+{
+    return false;
+}
+
+bool SoundEffectPlayer::sounding() const
+{
+    return true; // PlaySound does not tell; the file's length does
+}
+#else
 SoundEffectPlayer::~SoundEffectPlayer()
 {
     // Qt's shared sample cache is torn down at program exit, and it
@@ -33,6 +63,28 @@ SoundEffectPlayer::~SoundEffectPlayer()
     }
     delete current_;
 }
+
+void SoundEffectPlayer::start(const QString &path)
+{
+    if (current_) {
+        current_->stop();
+        delete current_;
+    }
+    current_ = new QSoundEffect;
+    current_->setSource(QUrl::fromLocalFile(path));
+    current_->play();
+}
+
+bool SoundEffectPlayer::loading() const
+{
+    return current_ && current_->status() == QSoundEffect::Loading;
+}
+
+bool SoundEffectPlayer::sounding() const
+{
+    return current_ && current_->isPlaying();
+}
+#endif
 
 namespace {
 // A cue counts as playing this much longer than its file lasts (the sound
@@ -72,17 +124,17 @@ qint64 wavDurationMs(const QString &path)
 
 bool SoundEffectPlayer::busy() const
 {
-    if (!current_ || !started_.isValid())
+    if (path_.isEmpty() || !started_.isValid())
         return false;
     // A cue that is still loading counts as playing: it starts once loaded.
-    if (current_->status() == QSoundEffect::Loading)
+    if (loading())
         return started_.elapsed() < kLoadLimitMs;
-    return current_->isPlaying() && started_.elapsed() < durationMs_ + kMarginMs;
+    return sounding() && started_.elapsed() < durationMs_ + kMarginMs;
 }
 
 QString SoundEffectPlayer::playing() const
 {
-    return current_ ? current_->source().toLocalFile() : QString();
+    return path_;
 }
 
 void SoundEffectPlayer::play(const QString &file, bool interrupt)
@@ -98,13 +150,8 @@ void SoundEffectPlayer::play(const QString &file, bool interrupt)
     if (!info.isFile())
         return;
     const QString path = info.absoluteFilePath();
-    if (current_) {
-        current_->stop();
-        delete current_;
-    }
-    current_ = new QSoundEffect;
-    current_->setSource(QUrl::fromLocalFile(path));
-    current_->play();
+    start(path);
+    path_ = path;
     durationMs_ = wavDurationMs(path);
     started_.start();
 }

@@ -1,7 +1,9 @@
 #pragma once
-// Plays the sound cues with QSoundEffect from the window's sound folder,
-// relative to the working folder or, failing that, to the installed data
-// folder. A file that does not exist plays nothing.
+// Plays the sound cues from the window's sound folder, relative to the
+// working folder or, failing that, to the installed data folder. A file that
+// does not exist plays nothing. QSoundEffect on Linux; the system's own
+// PlaySound on Windows, where QSoundEffect stays silent under some audio
+// set-ups (Wine) and a cue needs nothing more.
 #include <functional>
 
 #include <QElapsedTimer>
@@ -25,11 +27,20 @@ public:
     bool busy() const;
 
 private:
+    // The system's part: start path (stopping the cue before), and whether
+    // the started cue is still loading or playing as far as it can tell.
+    void start(const QString &path);
+    bool loading() const;
+    bool sounding() const;
+
     std::function<QString()> folder_;
+    QString path_; // of the cue last started
+#ifndef _WIN32
     // The cue last started. Each cue gets an effect of its own (Qt caches
     // the decoded files): an effect stopped and started again can stall in
     // its audio stream and never sound again.
     QSoundEffect *current_ = nullptr;
+#endif
     // When the current cue started and how long its file plays: the
     // effect's own "playing" can stay set for good once its audio stream
     // stalls, and every later cue would then be dropped.

@@ -57,7 +57,9 @@
 #include "log/Autotune.h"
 #include "log/LiveCommands.h"
 #include "log/Log_iat_ect_corr.h"
+#ifdef TARVIX_DEMO_UNIT
 #include "sim/Emulator.h"
+#endif
 #include "table/TableCommon.h"
 #include "table/TableParams.h"
 #include "table/Table_iat_ect_corr.h"
@@ -492,7 +494,9 @@ void TForm1::FormClose()
         channel_.reset();
     } catch (...) {
     }
+#ifdef TARVIX_DEMO_UNIT
     demoUnit_.reset();
+#endif
     programstate::save(programState(), QString::fromLatin1(programstate::kFileName));
     QString reason;
     if (table_ && !table_->saveHistory(QString(), &reason))
@@ -694,17 +698,25 @@ void TForm1::fillPortList()
 QString TForm1::portPathFor(const QString &choice)
 {
     const QString text = portBar_->pathOf(choice);
+#ifdef TARVIX_DEMO_UNIT
     if (text != QLatin1String(kDemoUnitEntry))
         return text;
     if (!demoUnit_) {
         demoUnit_ = sim::startDemoUnit();
     }
     return QString::fromStdString(demoUnit_->slavePath());
+#else
+    return text;
+#endif
 }
 
 QString TForm1::demoEntryText() const
 {
+#ifdef TARVIX_DEMO_UNIT
     return lang::demoUnitEntry(ComboBoxLanguage ? ComboBoxLanguage->currentIndex() : lang::kEnglish);
+#else
+    return QString(); // no demo unit: the chooser lists the system's ports only
+#endif
 }
 
 void TForm1::choosePort(const QString &text)

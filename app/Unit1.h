@@ -93,7 +93,9 @@ public:
     Table *mainTable() const { return table_.get(); }
     Table *compareTable() const { return compare_.get(); }
     Log *log() const { return log_.get(); }
+#ifdef TARVIX_DEMO_UNIT
     sim::Emulator *demoUnit() const { return demoUnit_.get(); }
+#endif
     // The correction window, its correction and the edit mode.
     CorrectionWindow *correctionWindow() const { return corr_; }
     // Whether the image's slots 264..391 hold temperature corrections (the
@@ -368,7 +370,10 @@ private:
     std::unique_ptr<Log> log_;
     TO2Setpoints o2Setpoints_;
     std::unique_ptr<tbl::ParamFields> compareFields1_, compareFields2_;
+#ifdef TARVIX_DEMO_UNIT
+    // The emulated unit needs a pseudo-terminal: Linux builds only.
     std::unique_ptr<sim::Emulator> demoUnit_;
+#endif
     TForm2 *progress_ = nullptr;
     QHBoxLayout *dashboardArea_ = nullptr;
     kma::SensorRecord sensorRecord_;

@@ -14,7 +14,11 @@
 #include <QStringList>
 #include <QThread>
 
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include "link/Firmware.h"
 #include "link/PortInfo.h"
@@ -27,11 +31,30 @@
 #include "link/Rxtx.h"
 #include "link/DeviceSession.h"
 #include "link/TableTransfer.h"
+#ifdef TARVIX_DEMO_UNIT
 #include "sim/Emulator.h"
+#endif
 #include "table/TableFile.h"
 #include "table/Table_iat_ect_corr.h"
 
 namespace {
+
+#ifdef TARVIX_DEMO_UNIT
+#define TARVIX_PORT_HELP                                                                                                \
+    "--port PATH: the serial device (e.g. /dev/ttyUSB0); \"demo\" uses the\n"                                        \
+    "built-in emulated unit.\n"
+#define TARVIX_DATA_HELP "~/.local/share/tarvix"
+#define TARVIX_PORTS_HELP                                                                                               \
+    "cannot be used (no permission, held by another program, gone). The demo\n"                                       \
+    "unit comes last. Nothing is opened.\n"
+#else
+#define TARVIX_PORT_HELP "--port NAME: the serial port (e.g. COM5).\n"
+#define TARVIX_DATA_HELP "%LOCALAPPDATA%/tarvix"
+// Windows tells whether a port is free only to a program that opens it.
+#define TARVIX_PORTS_HELP                                                                                               \
+    "cannot be used (held by another program, gone). Each port is opened for a\n"                                     \
+    "moment to tell.\n"
+#endif
 
 const char kUsage[] =
     "usage: tarvix-cli COMMAND [ARGS] --port PATH\n"
@@ -46,12 +69,11 @@ const char kUsage[] =
     "  export-csv FILE.log [OUT.csv]  a log file as comma-separated values (no --port)\n"
     "  ports                      the serial ports, what they are and whether they open\n"
     "read, write and quick-write first keep the unit's table as found in the\n"
-    "backups folder (--backups DIR; default ~/.local/share/tarvix/backups);\n"
+    "backups folder (--backups DIR; default " TARVIX_DATA_HELP "/backups);\n"
     "--no-backup skips that.\n"
     "write and quick-write refuse a file that is not 392, 256 or 512 bytes\n"
     "long unless --force is given.\n"
-    "--port PATH: the serial device (e.g. /dev/ttyUSB0); \"demo\" uses the\n"
-    "built-in emulated unit.\n"
+    TARVIX_PORT_HELP
     "tarvix-cli COMMAND --help tells more of one command; --version the version.\n";
 
 // What each command does, for "tarvix-cli COMMAND --help".
@@ -90,8 +112,7 @@ const VerbHelp kVerbHelp[] = {
     {"ports", "usage: tarvix-cli ports\n"
               "Lists the serial ports, one per line: the path, what the system knows of it\n"
               "(USB adapter's maker and product, Bluetooth, built-in) and \"ok\" or why it\n"
-              "cannot be used (no permission, held by another program, gone). The demo\n"
-              "unit comes last. Nothing is opened.\n"},
+              TARVIX_PORTS_HELP},
     {"export-csv", "usage: tarvix-cli export-csv FILE.log [OUT.csv]\n"
                    "Writes the records of a log file as comma-separated values: a header row\n"
                    "with the column names, then one row per record (time in seconds, then the\n"
@@ -164,7 +185,11 @@ private:
         std::fprintf(stderr, terminal_ ? "\r%s %3d%%" : "%s %3d%%\n", caption_.toUtf8().constData(), percent);
         std::fflush(stderr);
     }
+#ifdef _WIN32
+    const bool terminal_ = ::_isatty(::_fileno(stderr)) != 0;
+#else
     const bool terminal_ = ::isatty(::fileno(stderr)) == 1;
+#endif
     QString caption_, shownCaption_;
     int shownPercent_ = -1;
     int min_ = 0, max_ = 100, position_ = 0;
@@ -172,7 +197,9 @@ private:
 };
 
 struct Session {
+#ifdef TARVIX_DEMO_UNIT
     std::unique_ptr<sim::Emulator> demo;
+#endif
     TZiravBroadcaster broadcaster;
     std::unique_ptr<TRXTX> channel = std::make_unique<TRXTX>(broadcaster);
     Table table;
@@ -181,10 +208,12 @@ struct Session {
     bool open(const QString &port)
     {
         QString path = port;
+#ifdef TARVIX_DEMO_UNIT
         if (port == QLatin1String("demo")) {
             demo = sim::startDemoUnit();
             path = QString::fromStdString(demo->slavePath());
         }
+#endif
         // The window's words for a port that does not open.
         try {
             channel->reopen(path);
@@ -291,7 +320,9 @@ int listPorts()
                     (port.description.isEmpty() ? QStringLiteral("serial port") : port.description).toUtf8().constData(),
                     (reason.isEmpty() ? QStringLiteral("ok") : reason).toUtf8().constData());
     }
+#ifdef TARVIX_DEMO_UNIT
     std::printf("demo\tthe built-in emulated unit (--port demo)\tok\n");
+#endif
     return 0;
 }
 

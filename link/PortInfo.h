@@ -4,13 +4,15 @@
 // user can act on: no permission (with the group that owns the port and the
 // one-line fix), held by another program (and which, where the system
 // tells), gone.
+#include <string>
+
 #include <QList>
 #include <QString>
 
 namespace ports {
 
 struct Port {
-    QString path;        // "/dev/ttyUSB0"
+    QString path;        // "/dev/ttyUSB0"; "COM5" on Windows
     QString description; // "FTDI FT232R USB UART (0403:6001)", "Bluetooth", "built-in serial port", ""
 };
 // The system's serial ports with their descriptions, sorted by path.
@@ -27,7 +29,7 @@ struct Check {
     QString path;
     QString group;  // NoPermission: the group owning the port
     QString holder; // Busy: "minicom (pid 1234)", "" when the system does not tell
-    int error = 0;  // Other: the errno
+    int error = 0;  // Other: the system's error number
 };
 // Why the port at path cannot be used, without opening it.
 Check check(const QString &path);
@@ -36,6 +38,14 @@ Check check(const QString &path);
 Check explain(const QString &path, int err, int ownFd = -1);
 // Programs holding path open: "name (pid N)"; ownFd of this process excluded.
 QStringList holders(const QString &path, int ownFd = -1);
+#ifdef _WIN32
+// The name of the mutex a program of ours holds while it has path open.
+// Windows keeps a COM port to one program, but Wine does not: the mutex
+// keeps two of ours (the window and tarvix-cli) off one port there too.
+std::wstring portLockName(const QString &path);
+#endif
+// The system's words for an error number (errno; GetLastError() on Windows).
+QString systemErrorText(int code);
 // The reason in one language ("" for None).
 QString reasonText(const Check &check, bool english);
 // Both languages, English first.

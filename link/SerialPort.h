@@ -1,6 +1,7 @@
 #pragma once
-// Thin POSIX termios serial port: raw 9600 8N1, no flow control, reads and
-// writes with a total time-out. One thread may read while another writes.
+// Thin serial port: raw 9600 8N1, no flow control, reads and writes with a
+// total time-out. One thread may read while another writes. termios on
+// Linux, overlapped Win32 I/O on Windows; both behave alike to callers.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -50,15 +51,16 @@ public:
     SerialPort(const SerialPort &) = delete;
     SerialPort &operator=(const SerialPort &) = delete;
 
-    // Opens the device path and applies the line settings, and asks a USB
-    // adapter's driver for low latency where it has that setting. Throws EComPort.
+    // Opens the device path ("/dev/ttyUSB0"; "COM5" on Windows) and applies
+    // the line settings, and asks a USB adapter's driver for low latency
+    // where it has that setting. Throws EComPort.
     void open(const std::string &path);
     // Lets the bytes already written leave (at most kTimeoutMs), wakes a read
     // blocked on the port and waits for it to let go, then closes. A read
     // running on another thread therefore never goes on with a descriptor
     // number that a later open hands to another port.
     void close();
-    bool isOpen() const { return fd_.load() >= 0; }
+    bool isOpen() const { return handle_.load() != kClosed; }
     // The driver took the low-latency setting (USB serial adapters); false on
     // ports without it (pseudo-terminals, Bluetooth).
     bool lowLatency() const { return lowLatency_; }
@@ -84,6 +86,13 @@ public:
     static QStringList availablePorts();
 
 private:
+#ifdef _WIN32
+    using Handle = void *; // HANDLE
+    static constexpr Handle kClosed = nullptr;
+#else
+    using Handle = int; // file descriptor
+    static constexpr Handle kClosed = -1;
+#endif
     // Marks the port as used by the calling operation for its duration, so
     // that close() waits for it; throws EComPort when the port is not open.
     class Use {
@@ -92,19 +101,26 @@ private:
         ~Use();
         Use(const Use &) = delete;
         Use &operator=(const Use &) = delete;
-        int fd() const { return fd_; }
+        Handle handle() const { return handle_; }
 
     private:
         SerialPort &port_;
-        int fd_;
+        Handle handle_;
     };
-    void drainOutput(int fd);
-    // Drains the wake-up descriptor; true when an abort was asked after `since`.
+    void drainOutput(Handle handle);
+    // Clears the wake-up signal; true when an abort was asked after `since`.
     bool aborted(unsigned since);
+    // The system's part of close(), once no operation uses the handle.
+    void release(Handle handle);
 
-    std::atomic<int> fd_{-1};
+    std::atomic<Handle> handle_{kClosed};
     bool lowLatency_ = false;
-    int wakeFd_ = -1; // eventfd that wakes a blocked read
+#ifdef _WIN32
+    void *wake_ = nullptr; // manual-reset event that wakes a blocked read
+    void *portLock_ = nullptr; // named mutex: this program's hold on the port (see open())
+#else
+    int wake_ = -1; // eventfd that wakes a blocked read
+#endif
     std::atomic<unsigned> abortCount_{0};
     std::mutex useMutex_;
     std::condition_variable useDone_;

@@ -7,10 +7,8 @@
 #include <QFile>
 #include <QRegularExpression>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "table/SafeFile.h"
+#include "table/SystemFile.h"
 
 namespace {
 constexpr qint64 kSyncEveryMs = 1000;
@@ -30,20 +28,6 @@ QString sequenceKey(const QString &name)
     return name.left(19) + QStringLiteral("%1").arg(n, 6, 10, QLatin1Char('0'));
 }
 
-bool writeAll(int fd, const char *data, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(size));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= n;
-    }
-    return true;
-}
 } // namespace
 
 RecordingKeeper::RecordingKeeper(const QString &folder, int keep) : folder_(folder), keep_(keep) {}
@@ -77,14 +61,14 @@ bool RecordingKeeper::begin(const QByteArray &header, const QDateTime &when)
         error_ = reason;
         return false;
     }
-    fd_ = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd_ < 0 || !writeAll(fd_, header.constData(), header.size())) {
+    fd_ = systemfile::openAppend(path);
+    if (fd_ < 0 || !systemfile::writeAll(fd_, header.constData(), header.size())) {
         fail(path, errno);
         QFile::remove(path); // not even its header: nothing to keep
         return false;
     }
     path_ = path;
-    ::fdatasync(fd_);
+    systemfile::sync(fd_);
     sinceSync_.start();
     safefile::removeOldest(safefile::ownFilesOldestFirst(
                                folder_,
@@ -98,10 +82,10 @@ bool RecordingKeeper::append(const QByteArray &records)
 {
     if (fd_ < 0)
         return false;
-    if (!writeAll(fd_, records.constData(), records.size()))
+    if (!systemfile::writeAll(fd_, records.constData(), records.size()))
         return fail(path_, errno);
     if (sinceSync_.elapsed() >= kSyncEveryMs) {
-        if (::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS)
+        if (systemfile::sync(fd_) != 0 && errno != EINVAL && errno != EROFS)
             return fail(path_, errno);
         sinceSync_.restart();
     }
@@ -112,8 +96,8 @@ void RecordingKeeper::end()
 {
     if (fd_ < 0)
         return;
-    ::fdatasync(fd_);
-    ::close(fd_);
+    systemfile::sync(fd_);
+    systemfile::close(fd_);
     fd_ = -1;
 }
 
@@ -121,7 +105,7 @@ bool RecordingKeeper::fail(const QString &what, int code)
 {
     error_ = what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(code));
     if (fd_ >= 0)
-        ::close(fd_);
+        systemfile::close(fd_);
     fd_ = -1;
     return false;
 }

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the configurator needs to build, run and test.
+# Installs the Debian 12 packages the configurator needs to build, run and test,
+# and any further packages named as arguments (the Windows build's, say).
 # Does nothing when they are all present already.
 set -euo pipefail
 packages=(
@@ -11,6 +12,7 @@ packages=(
   xvfb xauth
   # Tests hear the sound cues through a private sound server with a null sink.
   pulseaudio pulseaudio-utils sox
+  "$@"
 )
 missing=()
 for p in "${packages[@]}"; do

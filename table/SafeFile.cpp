@@ -9,8 +9,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "table/SystemFile.h"
 
 namespace safefile {
 namespace {
@@ -46,7 +45,7 @@ Result write(const QString &name, const Writer &writer, bool directFallback)
     errno = 0;
     bool written = writer(file) && file.flush() && file.error() == QFileDevice::NoError;
     QString reason = errno != 0 ? systemReason(errno) : file.errorString();
-    if (written && ::fsync(file.handle()) != 0) {
+    if (written && systemfile::sync(file.handle()) != 0) {
         // A file system that cannot sync (some network shares) has not failed.
         if (errno != EINVAL && errno != EROFS && errno != ENOTSUP) {
             written = false;
@@ -82,9 +81,9 @@ QString createUnique(const QString &folder, const std::function<QString(int)> &n
     for (int n = 1; n < 10000; ++n) {
         const QString path = dir.filePath(nameFor(n));
         // O_EXCL: of two programs creating this name at once, one gets it.
-        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        const int fd = systemfile::createNew(path);
         if (fd >= 0) {
-            ::close(fd);
+            systemfile::close(fd);
             return path;
         }
         if (errno != EEXIST) {

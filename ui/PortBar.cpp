@@ -83,7 +83,8 @@ void PortBar::listPorts(const QString &demoText)
     ComComboBox1->clear();
     for (const ports::Port &port : ports::list())
         ComComboBox1->addItem(ports::choiceText(port), port.path);
-    ComComboBox1->addItem(demoText, demoKey_);
+    if (!demoText.isEmpty())
+        ComComboBox1->addItem(demoText, demoKey_);
     ComComboBox1->setCurrentIndex(-1);
     if (!shown.isEmpty())
         showChoice(shown);

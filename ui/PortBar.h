@@ -15,7 +15,8 @@ public:
     PortBar(const QString &demoKey, QWidget *parent = nullptr);
 
     // Lists the system's ports, each with what is known of it, and the demo
-    // unit last, under demoText. Keeps what the chooser shows and chooses nothing.
+    // unit last, under demoText (none when it is empty). Keeps what the
+    // chooser shows and chooses nothing.
     void listPorts(const QString &demoText);
     // The demo unit's entry in another language.
     void setDemoText(const QString &demoText);
