@@ -52,7 +52,7 @@ echo "Wine prefix ready, COM5 = $pty"
 
 # Model tests: Qt's DLLs and the compiler's runtime from the zip's folder.
 # A test's output goes to a file: with no console, QtTest prints nothing.
-export WINEPATH="$(winepath -w "$stage");$(winepath -w "$qt/bin")"
+export WINEPATH="$(winepath -w "$stage");$(winepath -w "$qt/bin")" TARVIX_TEST_PORT=COM5
 failed=0
 for test in "$build"/tests/windows/*.exe; do
   name="$(basename "$test" .exe)"
