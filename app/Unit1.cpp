@@ -129,6 +129,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     FormCreate();
     buildTableCommands();
     buildAdvancedPages();
+    pages_->wrapPages();
     // The menu bars came after the state file chose the language.
     applyLanguage(ComboBoxLanguage->currentIndex());
 }
@@ -176,9 +177,10 @@ void TForm1::buildControls()
     MainPageControl->setTabText(MainPageControl->indexOf(MainTabSheet), QString());
     MainPageControl->setTabToolTip(MainPageControl->indexOf(MainTabSheet), lang::mainPageTip(lang::kEnglish));
     column->addWidget(MainPageControl, 1);
+    setCentralWidget(central);
     // On a small or strongly scaled screen the window may be smaller than
-    // its pages: they scroll instead of running off the screen.
-    pages_ = new PagesScroll(central, this);
+    // its pages: their bodies scroll, the bars and the tabs stay in view.
+    pages_ = new PageScrolls(MainPageControl, central, this);
 
     ActionReadCoverter = makeAction(this, "ActionReadCoverter", QString::fromUtf8("Считать из конвертера"), false);
     ActionWriteConverter = makeAction(this, "ActionWriteConverter", QString::fromUtf8("Записать в конвертер"), false);

@@ -35,7 +35,7 @@ class QTableWidget;
 class QTabWidget;
 class QToolButton;
 class QWidget;
-class PagesScroll;
+class PageScrolls;
 class QHBoxLayout;
 class QVBoxLayout;
 class QFrame;
@@ -339,7 +339,7 @@ private:
     UnitMemory memory_;
     QString chosenPort_; // the path (or the demo unit) of the port in use
     QString demoEntryText() const; // the demo unit's entry in the window's language
-    PagesScroll *pages_ = nullptr;
+    PageScrolls *pages_ = nullptr;
     void imageStored();
     void showTitle();
     // Before leaving the unit (close, another port, Reconnect): offers to

@@ -9,6 +9,10 @@
 #include <QLayout>
 #include <QMainWindow>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -18,21 +22,57 @@ const QSize kFrame(16, 48);
 const QSize kSmallest(320, 240);
 } // namespace
 
-PagesScroll::PagesScroll(QWidget *pages, QMainWindow *window) : QScrollArea(window), window_(window)
+PageScrolls::PageScrolls(QTabWidget *pages, QWidget *central, QMainWindow *window)
+    : QObject(window), pages_(pages), central_(central), window_(window)
 {
-    setObjectName(QStringLiteral("CentralScroll"));
-    setFrameShape(QFrame::NoFrame);
-    setWidgetResizable(true);
-    setFocusPolicy(Qt::NoFocus);
-    setWidget(pages);
-    window->setCentralWidget(this);
+    // A page opens at its top, whatever the page shown before was scrolled to.
+    connect(pages, &QTabWidget::currentChanged, this, [this](int index) {
+        if (QScrollArea *scroll = scrollOf(pages_->widget(index))) {
+            scroll->horizontalScrollBar()->setValue(0);
+            scroll->verticalScrollBar()->setValue(0);
+        }
+    });
 }
 
-bool PagesScroll::eventFilter(QObject *watched, QEvent *event)
+void PageScrolls::wrapPages()
 {
-    // The pages' minimum changed (captions of another language laid out):
+    for (int i = 0; i < pages_->count(); ++i) {
+        QWidget *page = pages_->widget(i);
+        if (scrollOf(page) || !page->layout())
+            continue;
+        // The page's layout, with the controls it holds, moves to the body.
+        auto *body = new QWidget;
+        body->setObjectName(page->objectName() + QStringLiteral("Body"));
+        body->setLayout(page->layout());
+        auto *scroll = new QScrollArea(page);
+        scroll->setObjectName(page->objectName() + QStringLiteral("Scroll"));
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidgetResizable(true);
+        // Keys stay with the page's controls; the wheel over a control that
+        // takes it goes to the control.
+        scroll->setFocusPolicy(Qt::NoFocus);
+        scroll->setWidget(body);
+        auto *column = new QVBoxLayout(page);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->addWidget(scroll);
+        body->installEventFilter(this);
+        scrolls_.append(scroll);
+    }
+}
+
+QScrollArea *PageScrolls::scrollOf(QWidget *page) const
+{
+    for (QScrollArea *scroll : scrolls_)
+        if (scroll->parentWidget() == page)
+            return scroll;
+    return nullptr;
+}
+
+bool PageScrolls::eventFilter(QObject *watched, QEvent *event)
+{
+    // A page's minimum changed (captions of another language laid out):
     // the window's minimum follows once the layout has settled.
-    if (watched == widget() && event->type() == QEvent::LayoutRequest && !pending_) {
+    if (event->type() == QEvent::LayoutRequest && !pending_) {
         pending_ = true;
         QTimer::singleShot(0, this, [this] {
             pending_ = false;
@@ -40,26 +80,31 @@ bool PagesScroll::eventFilter(QObject *watched, QEvent *event)
                 keepWindowMinimum(where->availableGeometry());
         });
     }
-    return QScrollArea::eventFilter(watched, event);
+    return QObject::eventFilter(watched, event);
 }
 
-void PagesScroll::keepWindowMinimum(const QRect &available)
+void PageScrolls::keepWindowMinimum(const QRect &available)
 {
-    if (!widget())
-        return;
     // The captions just rewritten count: lay the pages out first.
-    if (QLayout *layout = widget()->layout())
+    QSize extra(0, 0);
+    for (QScrollArea *scroll : scrolls_) {
+        if (QLayout *layout = scroll->widget()->layout())
+            layout->activate();
+        // What the body needs beyond the scroll area's own minimum.
+        extra = extra.expandedTo(scroll->widget()->minimumSizeHint() - scroll->minimumSizeHint());
+    }
+    if (QLayout *layout = central_->layout())
         layout->activate();
     // The bars as tall as they are drawn, and a little room, so that no
     // scroll bar appears at the smallest size.
-    QSize need = widget()->minimumSizeHint() + QSize(4, 4);
+    QSize need = central_->minimumSizeHint() + extra + QSize(4, 4);
     if (QWidget *menu = window_->menuWidget())
         need.rheight() += std::max(menu->height(), menu->sizeHint().height());
     need.rheight() += std::max(window_->statusBar()->height(), window_->statusBar()->sizeHint().height());
     window_->setMinimumSize(need.boundedTo((available.size() - kFrame).expandedTo(kSmallest)));
 }
 
-void PagesScroll::fitWindowInto(const QRect &available)
+void PageScrolls::fitWindowInto(const QRect &available)
 {
     keepWindowMinimum(available);
     window_->resize(window_->size().boundedTo((available.size() - kFrame).expandedTo(kSmallest)));

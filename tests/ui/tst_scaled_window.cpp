@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
@@ -121,22 +122,49 @@ private slots:
         QVERIFY2(dark.isEmpty(), qPrintable(dark.join(' ')));
     }
 
-    // The window opens inside the screen's free area; its pages scroll when
-    // the screen is smaller than they are.
+    // The window opens inside the screen's free area. On every page the port
+    // bar and the page tabs stay inside the window and only the page's body
+    // scrolls, when the screen is smaller than the page; a page opens at its
+    // top whatever the page before was scrolled to.
     void windowFitsTheScreen()
     {
         RecordingSink sink;
         ScopedMessageSink scoped(&sink);
         TForm1 form;
+        form.findChild<QAction *>(QStringLiteral("ActionAdvancedPages"))->trigger();
+        const auto restore = qScopeGuard([&form] {
+            form.findChild<QAction *>(QStringLiteral("ActionAdvancedPages"))->trigger();
+        });
         const QRect available = form.screen()->availableGeometry();
         form.fitInto(available);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY2(available.contains(form.geometry()), qPrintable(QStringLiteral("%1x%2").arg(form.width()).arg(form.height())));
-        auto *scroll = form.findChild<QScrollArea *>(QStringLiteral("CentralScroll"));
-        QVERIFY(scroll);
-        if (form.height() < form.MainPageControl->minimumSizeHint().height())
-            QTRY_VERIFY(scroll->verticalScrollBar()->maximum() > 0);
+        QVERIFY(!form.findChild<QScrollArea *>(QStringLiteral("CentralScroll")));
+        auto *portBar = form.findChild<QWidget *>(QStringLiteral("PortBar"));
+        QVERIFY(portBar);
+        QTabBar *tabs = form.MainPageControl->tabBar();
+        const QRect window = form.rect();
+        auto inWindow = [&form](QWidget *w) { return QRect(w->mapTo(&form, QPoint(0, 0)), w->size()); };
+        QScrollArea *previous = nullptr;
+        for (int i = 0; i < form.MainPageControl->count(); ++i) {
+            if (!form.MainPageControl->isTabVisible(i))
+                continue;
+            QWidget *page = form.MainPageControl->widget(i);
+            if (previous)
+                previous->verticalScrollBar()->setValue(previous->verticalScrollBar()->maximum());
+            form.MainPageControl->setCurrentIndex(i);
+            QCoreApplication::processEvents();
+            const QString name = page->objectName();
+            QVERIFY2(window.contains(inWindow(portBar)), qPrintable(name));
+            QVERIFY2(window.contains(inWindow(tabs)), qPrintable(name));
+            auto *scroll = page->findChild<QScrollArea *>(name + QStringLiteral("Scroll"));
+            QVERIFY2(scroll, qPrintable(name));
+            QCOMPARE(scroll->verticalScrollBar()->value(), 0);
+            if (scroll->viewport()->height() < scroll->widget()->minimumSizeHint().height())
+                QTRY_VERIFY2(scroll->verticalScrollBar()->maximum() > 0, qPrintable(name));
+            previous = scroll;
+        }
     }
 };
 
