@@ -30,7 +30,7 @@ const std::vector<Caption> &captions()
         {"DashboardTabSheet", "Dashboard", "Панель приборов"},
         {"SetupTabSheet", "Options/Setup", "Настройки"},
         {"TabSheetTableGraph", "Table Graph", "График таблицы"},
-        {"TabSheetTableCompare", "Comparison", "Утилита сранения таблиц"},
+        {"TabSheetTableCompare", "Comparison", "Утилита сравнения таблиц"},
         {"TabSheetAutotuningSetup", "Autotuning options", "Настройки автокоррекции"},
         {"TabSheetFirmwareUpdate", "Firmware Update", "Обновление прошивки"},
         {"CheckBoxFirmwareRecovery", "Firmware Recovery", "Восстановление прошивки"},
