@@ -362,6 +362,34 @@ QStringList helpLines(int language)
     return {};
 }
 
+QString linkStateText(int language, LinkState state, const QString &firmware, const QString &hardware)
+{
+    const bool en = isEnglish(language);
+    switch (state) {
+    case LinkState::NoUnit:
+        return en ? QStringLiteral("no unit") : QString::fromUtf8("нет устройства");
+    case LinkState::Connecting:
+        return en ? QStringLiteral("connecting…") : QString::fromUtf8("подключение…");
+    case LinkState::Connected: {
+        QString text = en ? QStringLiteral("connected: fw ") + firmware : QString::fromUtf8("подключено: ПО ") + firmware;
+        if (!hardware.isEmpty())
+            text += (en ? QStringLiteral(" hw ") : QString::fromUtf8(" плата ")) + hardware;
+        return text;
+    }
+    case LinkState::Live:
+        return en ? QStringLiteral("live data") : QString::fromUtf8("поток данных");
+    case LinkState::Reading:
+        return en ? QStringLiteral("busy: reading…") : QString::fromUtf8("занято: чтение…");
+    case LinkState::Writing:
+        return en ? QStringLiteral("busy: writing…") : QString::fromUtf8("занято: запись…");
+    case LinkState::Updating:
+        return en ? QStringLiteral("busy: updating firmware…") : QString::fromUtf8("занято: обновление прошивки…");
+    case LinkState::Lost:
+        return en ? QStringLiteral("port lost") : QString::fromUtf8("порт потерян");
+    }
+    return QString();
+}
+
 QString unitLabel(int language, UnitLabel which, const QString &value)
 {
     const bool english = isEnglish(language);

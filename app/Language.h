@@ -46,6 +46,11 @@ void applyMenuCaptions(const std::vector<QMenuBar *> &bars, int language);
 // a language that is neither.
 QStringList helpLines(int language);
 // The unit's identification labels beside the port chooser, with their value.
+// What the port bar says of the link to the unit, always in view.
+enum class LinkState { NoUnit, Connecting, Connected, Live, Reading, Writing, Updating, Lost };
+// "connected: fw 2.3 hw 3" ("подключено: ПО 2.3 плата 3"); the hardware part
+// only where the unit tells it.
+QString linkStateText(int language, LinkState state, const QString &firmware, const QString &hardware);
 enum class UnitLabel { Firmware, Hardware, Oscillator };
 QString unitLabel(int language, UnitLabel which, const QString &value);
 // Value-axis title of the table, comparison and dashboard charts.

@@ -79,6 +79,28 @@
 
 const char *const TForm1::kDemoUnitEntry = lang::kDemoUnitEntry;
 
+// The port bar says what the link is busy with for an exchange's duration.
+class LinkBusy {
+public:
+    LinkBusy(TForm1 &form, lang::LinkState state) : form_(form), before_(form.busyLink_)
+    {
+        form.busyLink_ = int(state);
+        form.showLinkState();
+    }
+    ~LinkBusy()
+    {
+        form_.busyLink_ = before_;
+        form_.showLinkState();
+    }
+    LinkBusy(const LinkBusy &) = delete;
+    LinkBusy &operator=(const LinkBusy &) = delete;
+
+private:
+    TForm1 &form_;
+    std::optional<int> before_;
+};
+
+
 namespace {
 
 QWidget *makePage(QTabWidget *pages, const char *objectName, const QString &caption)
@@ -410,6 +432,11 @@ void TForm1::FormCreate()
     buildDashboardViews();
     buildKeys();
     qApp->installEventFilter(this);
+    // The link's state follows what the exchanges, the stream and a lost
+    // port leave behind; reading it sends nothing.
+    auto *linkStateTimer = new QTimer(this);
+    connect(linkStateTimer, &QTimer::timeout, this, &TForm1::showLinkState);
+    linkStateTimer->start(250);
 
     // The log subscribes itself, after the channel.
     log_ = std::make_unique<Log>(tpsCalibration, *channel_, *broadcaster_, this);
@@ -757,6 +784,7 @@ void TForm1::ComComboBox1Change()
     ActionReadCoverter->setEnabled(false);
     ActionWriteConverter->setEnabled(false);
     try {
+        const LinkBusy connecting(*this, lang::LinkState::Connecting);
         const LongExchange busy(this, inLanguage(QStringLiteral("Connecting to the unit…"),
                                                  QString::fromUtf8("Подключение к устройству…")));
         TMsgSetComPort message(portPathFor(text));
@@ -829,6 +857,7 @@ void TForm1::endLiveData()
 void TForm1::ActionReadCoverterExecute()
 {
     stopCommand();
+    const LinkBusy reading(*this, lang::LinkState::Reading);
     const LongExchange busy(this, inLanguage(QStringLiteral("Reading the table from the unit…"),
                                              QString::fromUtf8("Чтение таблицы из устройства…")));
     // One step of the history; the unit holds what was read, so nothing is sent back.
@@ -847,6 +876,7 @@ void TForm1::ActionWriteConverterExecute()
     if (!progress_)
         return;
     endLiveData();
+    const LinkBusy writing(*this, lang::LinkState::Writing);
     const LongExchange busy(this, inLanguage(QStringLiteral("Writing the table to the unit…"),
                                              QString::fromUtf8("Запись таблицы в устройство…")));
     if (transfer::fullWrite(*table_, *channel_, *progress_) != transfer::Outcome::Done)
@@ -920,6 +950,7 @@ bool TForm1::updateFirmwareFrom(const QString &fileName)
 {
     // The unit leaves for its boot loader: nothing may stream meanwhile.
     endLiveData();
+    const LinkBusy updating(*this, lang::LinkState::Updating);
     const LongExchange busy(this, inLanguage(QStringLiteral("Updating the firmware…"),
                                              QString::fromUtf8("Обновление прошивки…")));
     // The bar shows this update only (a refused file leaves it empty).
@@ -973,7 +1004,7 @@ void TForm1::handleMessage(TMessage &message)
 {
     switch (message.id) {
     case kMsgStartLiveData:
-        statusBar()->clearMessage(); // a previous stream's end is old news
+        clearStatus(); // a previous stream's end is old news
         ActionReadCoverter->setEnabled(false);
         ActionWriteConverter->setEnabled(false);
         ActionStart->setEnabled(false);
@@ -986,7 +1017,7 @@ void TForm1::handleMessage(TMessage &message)
         // Whatever stops the stream (a stream that ends by itself, a port
         // choice) leaves the unit without autocorrection first.
         releaseAutocorrection(true);
-        statusBar()->clearMessage();
+        clearStatus();
         ActionStop->setEnabled(false);
         ActionReadCoverter->setEnabled(true);
         ActionWriteConverter->setEnabled(true);
@@ -1033,6 +1064,7 @@ void TForm1::ActionStartExecute()
     corr_->change([&](TWindowState &w) {
         runStartCommand(command, *log_, *table_, w, *broadcaster_, [this] { resetTrackers(); });
     });
+    showLinkState();
 }
 
 void TForm1::ActionStopExecute()
@@ -1040,6 +1072,7 @@ void TForm1::ActionStopExecute()
     releaseAutocorrection(false);
     TMsgStopLiveData stop;
     broadcaster_->broadcast(stop);
+    showLinkState();
 }
 
 void TForm1::releaseAutocorrection(bool quiet)
@@ -1533,6 +1566,45 @@ void TForm1::clearCorrectionWindow()
 
 // ---- language ----------------------------------------------------------------------
 
+void TForm1::showLinkState()
+{
+    if (!portBar_ || !ComboBoxLanguage)
+        return;
+    using lang::LinkState;
+    LinkState state = LinkState::NoUnit;
+    if (busyLink_)
+        state = LinkState(*busyLink_);
+    else if (channel_ && channel_->portLostReported())
+        state = LinkState::Lost;
+    else if (log_ && log_->recording())
+        state = LinkState::Live;
+    else if (!unitTexts_[0].isEmpty())
+        state = LinkState::Connected;
+    if (state == LinkState::Lost) {
+        ActionReadCoverter->setEnabled(false);
+        ActionWriteConverter->setEnabled(false);
+    }
+    QColor colour(128, 128, 128);
+    switch (state) {
+    case LinkState::Connected:
+        colour = QColor(0, 128, 0);
+        break;
+    case LinkState::Live:
+        colour = QColor(0, 90, 200);
+        break;
+    case LinkState::Lost:
+        colour = QColor(200, 0, 0);
+        break;
+    case LinkState::NoUnit:
+        break;
+    default:
+        colour = QColor(190, 110, 0); // busy
+    }
+    const QString text = lang::linkStateText(ComboBoxLanguage->currentIndex(), state, unitTexts_[0], unitTexts_[1]);
+    if (portBar_->LabelConnectionState->text() != text)
+        portBar_->showLinkState(text, colour);
+}
+
 void TForm1::showUnitLabels()
 {
     const int language = ComboBoxLanguage->currentIndex();
@@ -1564,6 +1636,27 @@ QString TForm1::inLanguage(const QString &english, const QString &russian) const
     return lang::isEnglish(ComboBoxLanguage->currentIndex()) ? english : russian;
 }
 
+void TForm1::clearStatus()
+{
+    status_ = {};
+    statusBar()->clearMessage();
+}
+
+bool TForm1::event(QEvent *event)
+{
+    // A menu item or control with no tip of its own, passed by the pointer,
+    // would clear the status line: the last event stays told instead, on
+    // every page, until the next one.
+    if (event->type() == QEvent::StatusTip && static_cast<QStatusTipEvent *>(event)->tip().isEmpty()) {
+        if (!status_.first.isEmpty())
+            statusBar()->showMessage(lang::isEnglish(ComboBoxLanguage->currentIndex()) ? status_.first : status_.second);
+        else
+            statusBar()->clearMessage();
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
 void TForm1::showStatus(const QString &english, const QString &russian, int ms)
 {
     status_ = {english, russian};
@@ -1587,6 +1680,7 @@ void TForm1::applyLanguage(int language)
     portBar_->setDemoText(demoEntryText());
     MainPageControl->setTabToolTip(MainPageControl->indexOf(MainTabSheet), lang::mainPageTip(language));
     showTitle();
+    showLinkState();
     // The status line still showing the last event tells it in the new language.
     const QString shown = statusBar()->currentMessage();
     if (!shown.isEmpty() && (shown == status_.first || shown == status_.second))

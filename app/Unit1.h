@@ -3,6 +3,7 @@
 // at creation and stops, saves and releases them in a fixed order at close.
 #include <array>
 #include <memory>
+#include <optional>
 
 #include <QMainWindow>
 #include <QPoint>
@@ -290,6 +291,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -335,6 +337,11 @@ private:
     void applyLanguage(int language);
     // The unit's identification beside the port chooser, in the language shown.
     void showUnitLabels();
+    // The port bar's word for the link: what it is busy with, lost, live,
+    // connected or no unit. Read/Write cannot act on a lost port: disabled.
+    void showLinkState();
+    friend class LinkBusy;
+    std::optional<int> busyLink_; // a lang::LinkState while an exchange runs
     std::array<QString, 3> unitTexts_; // firmware, hardware, oscillator; empty: not known
     UnitMemory memory_;
     QString chosenPort_; // the path (or the demo unit) of the port in use
@@ -349,7 +356,9 @@ private:
     // The unit's table read just before a firmware update, kept as a backup; its path or "".
     QString backUpBeforeUpdate();
     // A status line text in the language shown; ms 0 keeps it until replaced.
-    void showStatus(const QString &english, const QString &russian, int ms = 5000);
+    // The status line tells the last event until the next one, on every page.
+    void showStatus(const QString &english, const QString &russian, int ms = 0);
+    void clearStatus();
     // The comparison page is in front (and the status line says that undo
     // does nothing there).
     bool comparisonShown();

@@ -44,11 +44,14 @@ PortBar::PortBar(const QString &demoKey, QWidget *parent) : QWidget(parent), dem
     LabelFirmware = named(new QLabel(QStringLiteral("FW_Version:"), this), "LabelFirmware");
     LabelHwVersion = named(new QLabel(this), "LabelHwVersion");
     LabelFOsc = named(new QLabel(this), "LabelFOsc");
+    LabelConnectionState = named(new QLabel(this), "LabelConnectionState");
+    LabelConnectionState->setContentsMargins(6, 0, 6, 0);
     ComboBoxLanguage = named(new QComboBox(this), "ComboBoxLanguage");
     ComboBoxLanguage->addItems({QString::fromUtf8("Русский"), QStringLiteral("English")});
     row->addWidget(named(new QLabel(QStringLiteral("COM port"), this), "LabelPort"));
     row->addWidget(ComComboBox1);
     row->addWidget(SpeedButtonReconnect);
+    row->addWidget(LabelConnectionState);
     row->addSpacing(16);
     row->addWidget(LabelFirmware);
     row->addSpacing(12);
@@ -74,6 +77,14 @@ PortBar::PortBar(const QString &demoKey, QWidget *parent) : QWidget(parent), dem
             emit portChosen();
         });
     });
+}
+
+void PortBar::showLinkState(const QString &text, const QColor &colour)
+{
+    LabelConnectionState->setText(text);
+    // A frame in the state's colour, the words in the same: seen at a glance.
+    LabelConnectionState->setStyleSheet(QStringLiteral("QLabel { color: %1; border: 1px solid %1; border-radius: 3px; }")
+                                            .arg(colour.name()));
 }
 
 void PortBar::listPorts(const QString &demoText)

@@ -2,6 +2,7 @@
 // The bar above the pages: the port chooser (the system's ports and the demo
 // unit; a typed device path is chosen with Enter), Reconnect, what the unit
 // said of itself, and the language chooser.
+#include <QColor>
 #include <QWidget>
 
 class QComboBox;
@@ -32,6 +33,9 @@ public:
     QLabel *LabelFirmware = nullptr;
     QLabel *LabelHwVersion = nullptr;
     QLabel *LabelFOsc = nullptr;
+    // The state of the link to the unit, in words and colour.
+    QLabel *LabelConnectionState = nullptr;
+    void showLinkState(const QString &text, const QColor &colour);
     QComboBox *ComboBoxLanguage = nullptr;
 
 signals:

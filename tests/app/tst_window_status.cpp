@@ -4,13 +4,16 @@
 #include <QtTest>
 
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include "app/Language.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
 #include "app/WindowTestHelpers.h"
@@ -28,6 +31,20 @@ QString status(TForm1 &form)
 {
     return form.statusBar()->currentMessage();
 }
+
+// Every text the port bar's link state takes, in order (each change restyles it).
+struct LinkStates : QObject {
+    explicit LinkStates(QLabel *label) : label_(label) { label->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::StyleChange && (seen.isEmpty() || seen.last() != label_->text()))
+            seen << label_->text();
+        return false;
+    }
+    QString now() const { return label_->text(); }
+    QLabel *label_;
+    QStringList seen;
+};
 } // namespace
 
 class TestWindowStatus : public QObject {
@@ -128,6 +145,85 @@ private slots:
         QVERIFY(unit.waitForEvent("identify", 5000));
         QCOMPARE(form.LabelFirmware->text(), QStringLiteral("FW_Version:2.3"));
         QVERIFY(sink.messages.isEmpty());
+    }
+
+    // The port bar always says where the link stands: no unit, connecting,
+    // connected (with the unit's versions), busy writing, live data, port
+    // lost; in the window's language. Read and Write cannot act on a lost port.
+    void linkStateIsAlwaysInView()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        sim::Emulator unit;
+        const QString path = QString::fromStdString(unit.start());
+        TForm1 form;
+        TForm2 progress(&form);
+        form.setProgressWindow(&progress);
+        auto *label = form.findChild<QLabel *>(QStringLiteral("LabelConnectionState"));
+        QVERIFY(label);
+        LinkStates states(label);
+        QCOMPARE(states.now(), QStringLiteral("no unit"));
+        QVERIFY(chooseAndIdentify(form, path, unit));
+        const QString connected = QStringLiteral("connected: fw 2.3 hw 3");
+        QCOMPARE(states.now(), connected);
+        QVERIFY2(states.seen.contains(QStringLiteral("connecting…")), qPrintable(states.seen.join(" | ")));
+        states.seen.clear();
+        form.ActionWriteConverter->trigger();
+        QCOMPARE(states.seen, (QStringList{QStringLiteral("busy: writing…"), connected}));
+
+        form.ComboBoxLanguage->setCurrentIndex(lang::kRussian);
+        QCOMPARE(states.now(), QString::fromUtf8("подключено: ПО 2.3 плата 3"));
+        form.ComboBoxLanguage->setCurrentIndex(lang::kEnglish);
+
+        form.ActionStart->trigger();
+        QTRY_COMPARE(states.now(), QStringLiteral("live data"));
+        form.ActionStop->trigger();
+        QTRY_COMPARE(states.now(), connected);
+
+        // The unit goes away in the middle of a stream.
+        sim::Config hangUp;
+        hangUp.hangupAfterFrames = 40;
+        unit.setConfig(hangUp);
+        form.ActionStart->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(states.now(), QStringLiteral("port lost"), 10000);
+        QVERIFY(!form.ActionReadCoverter->isEnabled());
+        QVERIFY(!form.ActionWriteConverter->isEnabled());
+        QCOMPARE(sink.messages.size(), 1);
+
+        // A port that does not open leaves no unit.
+        form.choosePort(QStringLiteral("/dev/no-such-port"));
+        QCOMPARE(states.now(), QStringLiteral("no unit"));
+    }
+
+    // The last event stays told on every page, and a menu item without a tip
+    // passed by the pointer does not wipe it.
+    void statusStaysUntilTheNextEvent()
+    {
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        QTemporaryDir dir;
+        FakeDialogs dialogs;
+        dialogs.answer = dir.filePath(QStringLiteral("kept.tab"));
+        TForm1 form;
+        form.tableCommands->setDialogs(&dialogs);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.tableCommands->TabFileSave->trigger();
+        const QString saved = QStringLiteral("Table saved: kept.tab");
+        QCOMPARE(status(form), saved);
+        for (QWidget *page : {form.DashboardTabSheet, form.SetupTabSheet, form.MainTabSheet}) {
+            form.MainPageControl->setCurrentWidget(page);
+            QStatusTipEvent noTip{QString()};
+            QCoreApplication::sendEvent(&form, &noTip);
+            QCOMPARE(status(form), saved);
+        }
+        QStatusTipEvent tip(QStringLiteral("a menu item's own tip"));
+        QCoreApplication::sendEvent(&form, &tip);
+        QCOMPARE(status(form), QStringLiteral("a menu item's own tip"));
+        QStatusTipEvent noTip{QString()};
+        QCoreApplication::sendEvent(&form, &noTip);
+        QCOMPARE(status(form), saved);
+        form.tableCommands->setDialogs(nullptr);
     }
 
     // A refused firmware file leaves the bar empty, not at the last update's 100 %.
