@@ -232,7 +232,9 @@ void TForm1::buildControls()
         auto *button = new QToolButton(MainTabSheet);
         button->setDefaultAction(action);
         button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        button->setMinimumWidth(200);
+        // As wide as the longer caption needs (fitCaptions), no wider: the
+        // page fits 1366 px at 150 % in Russian.
+        button->setMinimumWidth(150);
         commands->addWidget(button);
     }
     commands->addStretch(1);
@@ -1106,7 +1108,7 @@ void TForm1::resetTrackers()
 void TForm1::buildDashboardViews()
 {
     dashboardChart = new ChartDashboard(*table_, *broadcaster_, DashboardTabSheet);
-    dashboardChart->setMinimumSize(420, 260);
+    dashboardChart->setMinimumSize(380, 260);
     dashboardChart->setEditModeSource([this] { return corr_->editMode(); });
     connect(dashboardChart, &ChartDashboard::limitsRefused, this, [this] {
         showStatus(QStringLiteral("Min is not below Max: the points outside them were left as they are"),

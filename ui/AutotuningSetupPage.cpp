@@ -115,7 +115,11 @@ AutotuningSetupPage::AutotuningSetupPage(const QColor &tpsAxis, const QColor &rp
     bars->addWidget(LabelTrackBarT, 2, 1, Qt::AlignHCenter);
     form->addLayout(bars, 8, 0, 1, 2);
     form->setRowStretch(9, 1);
-    row->addWidget(options, 0, Qt::AlignTop);
+    // The options with the O2 target below them: side by side the page
+    // would not fit a small or strongly scaled screen.
+    auto *optionsColumn = new QVBoxLayout;
+    optionsColumn->addWidget(options);
+    row->addLayout(optionsColumn);
 
     GroupBoxO2Target = named(new QGroupBox(QStringLiteral("O2 target"), this), "GroupBoxO2Target");
     auto *targetGrid = new QGridLayout(GroupBoxO2Target);
@@ -128,7 +132,8 @@ AutotuningSetupPage::AutotuningSetupPage(const QColor &tpsAxis, const QColor &rp
     targetGrid->addWidget(LabelRefO2Log, 0, 1);
     targetGrid->addWidget(LabelLogMixtuePercent, 1, 1);
     targetGrid->setRowStretch(2, 1);
-    row->addWidget(GroupBoxO2Target, 0, Qt::AlignTop);
+    optionsColumn->addWidget(GroupBoxO2Target, 0, Qt::AlignLeft);
+    optionsColumn->addStretch(1);
 
     auto *table = named(new QGroupBox(QStringLiteral("O2 target table (TPS % by rpm)"), this), "GroupBoxO2Table");
     auto *tableColumn = new QVBoxLayout(table);

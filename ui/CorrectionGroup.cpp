@@ -23,7 +23,9 @@ CorrectionGroup::CorrectionGroup(QWidget *parent) : QGroupBox(QString::fromUtf8(
     TrackBarMafKon = named(new QSlider(Qt::Horizontal, this), "TrackBarMafKon");
     for (QSlider *bar : {TrackBarMafNach, TrackBarMafKon}) {
         bar->setRange(0, 255);
-        bar->setMinimumWidth(320);
+        // Room for the drag at every scaling, yet the dashboard's lower row
+        // fits 1366 px at 150 % in either language.
+        bar->setMinimumWidth(200);
     }
     TrackBarMafNach->setValue(0);
     TrackBarMafKon->setValue(255);
@@ -73,7 +75,8 @@ CorrectionGroup::CorrectionGroup(QWidget *parent) : QGroupBox(QString::fromUtf8(
         button->setText(caption);
         button->setToolTip(tip);
         button->setCheckable(true);
-        button->setMinimumWidth(56);
+        // fitCaptions widens a button whose caption needs more.
+        button->setMinimumWidth(44);
         buttons->addWidget(button);
         return button;
     };

@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include "link/PortInfo.h"
+#include "ui/FlowLayout.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -31,8 +32,6 @@ private:
 PortBar::PortBar(const QString &demoKey, QWidget *parent) : QWidget(parent), demoKey_(demoKey)
 {
     setObjectName(QStringLiteral("PortBar"));
-    auto *row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
     ComComboBox1 = named(new PortChooser(this), "ComComboBox1");
     ComComboBox1->setEditable(true);
     ComComboBox1->setInsertPolicy(QComboBox::NoInsert);
@@ -48,19 +47,26 @@ PortBar::PortBar(const QString &demoKey, QWidget *parent) : QWidget(parent), dem
     LabelConnectionState->setContentsMargins(6, 0, 6, 0);
     ComboBoxLanguage = named(new QComboBox(this), "ComboBoxLanguage");
     ComboBoxLanguage->addItems({QString::fromUtf8("Русский"), QStringLiteral("English")});
-    row->addWidget(named(new QLabel(QStringLiteral("COM port"), this), "LabelPort"));
-    row->addWidget(ComComboBox1);
-    row->addWidget(SpeedButtonReconnect);
-    row->addWidget(LabelConnectionState);
-    row->addSpacing(16);
-    row->addWidget(LabelFirmware);
-    row->addSpacing(12);
-    row->addWidget(LabelHwVersion);
-    row->addSpacing(12);
-    row->addWidget(LabelFOsc);
-    row->addStretch(1);
-    row->addWidget(new QLabel(QStringLiteral("Язык/Language"), this));
-    row->addWidget(ComboBoxLanguage);
+    // Three groups that stay whole: the port with its state, the unit's
+    // versions, the language. Where the window is too narrow for one row
+    // (a strongly scaled screen, the longer Russian captions) they wrap.
+    auto group = [this](const char *name, std::initializer_list<QWidget *> widgets, int spacing) {
+        auto *box = named(new QWidget(this), name);
+        auto *row = new QHBoxLayout(box);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(spacing);
+        for (QWidget *w : widgets)
+            row->addWidget(w);
+        return box;
+    };
+    auto *flow = new FlowLayout(this, 16);
+    flow->setLastItemRight(true);
+    flow->addWidget(group("PortGroup",
+                          {named(new QLabel(QStringLiteral("COM port"), this), "LabelPort"), ComComboBox1,
+                           SpeedButtonReconnect, LabelConnectionState},
+                          6));
+    flow->addWidget(group("UnitGroup", {LabelFirmware, LabelHwVersion, LabelFOsc}, 12));
+    flow->addWidget(group("LanguageGroup", {new QLabel(QStringLiteral("Язык/Language"), this), ComboBoxLanguage}, 6));
 
     // A pick from the list chooses at once; a typed path is chosen with Enter.
     chooseOnlyOnPurpose(ComComboBox1);

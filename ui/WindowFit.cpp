@@ -136,8 +136,12 @@ void fitCaptions(QWidget *root)
         // A label without a minimum of its own already follows its text.
         if (qobject_cast<QLabel *>(w) && design == 0)
             continue;
-        // An explicit minimum overrides the one the layout reckons: only where
-        // the caption needs more than that.
-        w->setMinimumWidth(need > w->minimumSizeHint().width() ? std::max(design, need) : design);
+        // An explicit minimum overrides the one the layout reckons, which
+        // would have held the caption: it grows to what the caption needs.
+        // Without one, only where the caption needs more than the layout reckons.
+        if (design > 0)
+            w->setMinimumWidth(std::max(design, need));
+        else
+            w->setMinimumWidth(need > w->minimumSizeHint().width() ? need : 0);
     }
 }

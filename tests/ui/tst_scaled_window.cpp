@@ -8,12 +8,17 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabBar>
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
 #include "app/Unit1.h"
 #include "app/WindowTestHelpers.h"
 #include "link/MessageSink.h"
+#include "sim/Emulator.h"
 #include "ui/ChartDashboard.h"
 #include "ui/ChartLog.h"
 
@@ -165,6 +170,72 @@ private slots:
                 QTRY_VERIFY2(scroll->verticalScrollBar()->maximum() > 0, qPrintable(name));
             previous = scroll;
         }
+    }
+
+    // In both languages every page shows its controls without scrolling
+    // sideways, and nothing of the port bar lies beyond the window's right edge.
+    void everyPageFitsTheWidth_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::newRow("Russian") << 0;
+        QTest::newRow("English") << 1;
+    }
+    void everyPageFitsTheWidth()
+    {
+        QFETCH(int, language);
+        RecordingSink sink;
+        ScopedMessageSink scoped(&sink);
+        TForm1 form;
+        form.findChild<QAction *>(QStringLiteral("ActionAdvancedPages"))->trigger();
+        const auto restore = qScopeGuard([&form] {
+            form.findChild<QAction *>(QStringLiteral("ActionAdvancedPages"))->trigger();
+        });
+        form.ComboBoxLanguage->setCurrentIndex(language);
+        // Connected, the bar holds its longest texts: the state, the versions.
+        sim::Emulator unit;
+        QVERIFY(chooseAndIdentify(form, QString::fromStdString(unit.start()), unit));
+        const QRect available = form.screen()->availableGeometry();
+        form.resize(available.size());
+        form.fitInto(available);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCoreApplication::processEvents();
+        QStringList wide;
+        auto *portBar = form.findChild<QWidget *>(QStringLiteral("PortBar"));
+        // Each of the bar's controls inside the window, as wide as it needs,
+        // overlapping none of the others.
+        QList<QRect> placed;
+        for (QWidget *c : portBar->findChildren<QWidget *>()) {
+            {
+                const bool control = qobject_cast<QLabel *>(c) || qobject_cast<QComboBox *>(c) ||
+                                     qobject_cast<QAbstractButton *>(c);
+                if (!control || !c->isVisible() || c->isWindow() || qobject_cast<QComboBox *>(c->parentWidget()))
+                    continue;
+                const QRect at(c->mapTo(&form, QPoint(0, 0)), c->size());
+                if (!form.rect().contains(at))
+                    wide << c->objectName() + QStringLiteral(" (port bar, outside)");
+                if (c->width() < c->minimumSizeHint().width())
+                    wide << c->objectName() + QStringLiteral(" (port bar, squeezed)");
+                for (const QRect &other : placed)
+                    if (other.intersects(at))
+                        wide << c->objectName() + QStringLiteral(" (port bar, overlapping)");
+                placed << at;
+            }
+        }
+        for (int i = 0; i < form.MainPageControl->count(); ++i) {
+            if (!form.MainPageControl->isTabVisible(i))
+                continue;
+            form.MainPageControl->setCurrentIndex(i);
+            QCoreApplication::processEvents();
+            QWidget *page = form.MainPageControl->widget(i);
+            auto *scroll = page->findChild<QScrollArea *>(page->objectName() + QStringLiteral("Scroll"));
+            QVERIFY(scroll);
+            const int need = scroll->widget()->minimumSizeHint().width(), room = scroll->viewport()->width();
+            qInfo() << page->objectName() << "needs" << need << "has" << room;
+            if (need > room)
+                wide << QStringLiteral("%1 needs %2 of %3").arg(page->objectName()).arg(need).arg(room);
+        }
+        QVERIFY2(wide.isEmpty(), qPrintable(wide.join(QStringLiteral("; "))));
     }
 };
 
