@@ -2,6 +2,9 @@
 
 #include "link/PortInfo.h"
 
+#include <chrono>
+#include <thread>
+
 // What does not depend on the system: the words for a failure, and the
 // bookkeeping that lets close() wait for operations on other threads.
 
@@ -64,6 +67,19 @@ void SerialPort::close()
     abortRead();
     useDone_.wait(lock, [this] { return users_ == 0; });
     release(handle);
+}
+
+void SerialPort::clearOutput()
+{
+    const Use use(*this);
+    drainOutput(use.handle());
+}
+
+void SerialPort::drainOutput(Handle handle)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTimeoutMs);
+    while (queuedOutput(handle) > 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void SerialPort::clearBoth()

@@ -107,7 +107,10 @@ private:
         SerialPort &port_;
         Handle handle_;
     };
+    // Waits (at most kTimeoutMs) until the driver's output queue is empty.
     void drainOutput(Handle handle);
+    // Bytes written but not yet sent, as the driver tells (0 where it cannot).
+    static int queuedOutput(Handle handle);
     // Clears the wake-up signal; true when an abort was asked after `since`.
     bool aborted(unsigned since);
     // The system's part of close(), once no operation uses the handle.

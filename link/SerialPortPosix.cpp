@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <thread>
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -191,24 +190,11 @@ void SerialPort::clearInput()
     ::tcflush(use.handle(), TCIFLUSH);
 }
 
-void SerialPort::clearOutput()
+int SerialPort::queuedOutput(Handle fd)
 {
-    const Use use(*this);
-    drainOutput(use.handle());
-}
-
-void SerialPort::drainOutput(Handle fd)
-{
-    const auto deadline = Clock::now() + std::chrono::milliseconds(kTimeoutMs);
-    for (;;) {
-        int queued = 0;
-        // Drivers without the query (ENOTTY) hand bytes on at once: nothing to wait for.
-        if (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0)
-            return;
-        if (remainingMs(deadline) == 0)
-            return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    int queued = 0;
+    // Drivers without the query (ENOTTY) hand bytes on at once: nothing to wait for.
+    return ::ioctl(fd, TIOCOUTQ, &queued) == 0 ? queued : 0;
 }
 
 #include <QSerialPortInfo>

@@ -3,7 +3,6 @@
 #include "link/PortInfo.h"
 
 #include <chrono>
-#include <thread>
 
 #include <windows.h>
 
@@ -225,26 +224,13 @@ void SerialPort::clearInput()
     ::PurgeComm(use.handle(), PURGE_RXCLEAR);
 }
 
-void SerialPort::clearOutput()
+int SerialPort::queuedOutput(Handle handle)
 {
-    const Use use(*this);
-    drainOutput(use.handle());
-}
-
-void SerialPort::drainOutput(Handle handle)
-{
-    // Waits for the output queue the driver reports; FlushFileBuffers would
-    // wait as well, but without a bound.
-    const auto deadline = Clock::now() + std::chrono::milliseconds(kTimeoutMs);
-    for (;;) {
-        DWORD errors = 0;
-        COMSTAT status{};
-        if (!::ClearCommError(handle, &errors, &status) || status.cbOutQue == 0)
-            return;
-        if (remainingMs(deadline) == 0)
-            return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    // The queue the driver reports; FlushFileBuffers would wait for it as
+    // well, but without a bound.
+    DWORD errors = 0;
+    COMSTAT status{};
+    return ::ClearCommError(handle, &errors, &status) ? int(status.cbOutQue) : 0;
 }
 
 QStringList SerialPort::availablePorts()

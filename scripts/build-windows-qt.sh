@@ -58,12 +58,14 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
 EOF
 
 # Qt Base. Debian's source lacks the wintab headers (tablet events off);
-# Direct2D stays on, as Qt 6.4.2 does not link its Windows font code without it.
+# Direct2D stays on, as Qt 6.4.2 does not link its Windows font code without
+# it; with OpenGL off its dynamic variant must go too, or the windows
+# platform plugin does not compile.
 cmake -G Ninja -S qtbase-src -B qtbase-build \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake -DQT_QMAKE_TARGET_MKSPEC=win32-g++ \
-  -DQT_BUILD_TESTS=OFF -DQT_BUILD_EXAMPLES=OFF -DFEATURE_opengl=OFF -DFEATURE_sql=OFF -DFEATURE_dbus=OFF \
-  -DFEATURE_tabletevent=OFF -DFEATURE_openssl=OFF >qtbase-configure.log
+  -DQT_BUILD_TESTS=OFF -DQT_BUILD_EXAMPLES=OFF -DINPUT_opengl=no -DFEATURE_sql=OFF -DFEATURE_dbus=OFF \
+  -DFEATURE_opengl_dynamic=OFF -DFEATURE_tabletevent=OFF -DFEATURE_openssl=OFF >qtbase-configure.log
 cmake --build qtbase-build -j"$jobs"
 $SUDO cmake --install qtbase-build >/dev/null
 
