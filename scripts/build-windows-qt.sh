@@ -2,7 +2,7 @@
 # Builds the Qt for Windows that scripts/build-windows.sh needs, from Debian
 # bookworm's own source packages with Debian's mingw-w64 compiler: Qt Base
 # (Core, Gui, Widgets, PrintSupport, Test, the windows platform plugin and
-# style) and QCustomPlot as the CMake package QCustomPlotQt6. About 45 minutes
+# style) and QCustomPlot as the CMake package QCustomPlotQt6. An hour or more
 # on 2 cores. The program plays its cues with the system's PlaySound on
 # Windows, so Qt Multimedia is not needed.
 # usage: build-windows-qt.sh [PREFIX]   (default /opt/qt6-mingw-6.4.2)
